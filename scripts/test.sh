@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: host units (ASan/UBSan), the win32 build under Wine
+# (units, Win32 tests, end-to-end scenarios in Xvfb) and short fuzz runs.
+#
+# Environment: BUILD_DIR (default ./build), QJX_SKIP_FUZZ=1 to leave the fuzz tree out,
+# CTEST_ARGS for extra ctest arguments (e.g. "-R Extract").
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$root/build}
+mkdir -p "$build"
+build=$(cd "$build" && pwd)
+jobs=$(nproc)
+
+"$root/scripts/setup.sh"
+
+cmake -S "$root" -B "$build/host" -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build "$build/host" -j"$jobs"
+cmake -S "$root" -B "$build/win32" -DCMAKE_BUILD_TYPE=MinSizeRel \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DQJX_WINEPREFIX="$build/wineprefix" >/dev/null
+cmake --build "$build/win32" -j"$jobs"
+if [ "${QJX_SKIP_FUZZ:-0}" != 1 ]; then
+  cmake -S "$root" -B "$build/fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQJX_FUZZ=ON \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+  cmake --build "$build/fuzz" -j"$jobs"
+fi
+
+# One display, one prefix and one live wineserver for the whole run.
+read -r display xvfb_pid < <("$root/scripts/xvfb.sh")
+export DISPLAY=$display
+export WINEPREFIX="$build/wineprefix" WINEARCH=win32 WINEDEBUG=-all
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  kill "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+"$root/scripts/wine_prefix.sh" "$WINEPREFIX"
+wineserver -p
+# Start Wine's services and desktop now, with no pipe of ours inherited: a service started by a
+# test program would hold the test's output pipe open and make CTest wait for it.
+wine cmd /c ver >/dev/null 2>&1 </dev/null
+if [ -f "$build/win32/tests/support/keepalive.exe" ]; then
+  (wine "$build/win32/tests/support/keepalive.exe" >/dev/null 2>&1 </dev/null &)
+fi
+
+status=0
+passed=0
+failed=0
+for tree in host win32 fuzz; do
+  [ -f "$build/$tree/CTestTestfile.cmake" ] || continue
+  [ "$tree" = fuzz ] && [ "${QJX_SKIP_FUZZ:-0}" = 1 ] && continue
+  echo "=== ctest: $tree"
+  log="$build/$tree/ctest.log"
+  # shellcheck disable=SC2086
+  if ! ctest --test-dir "$build/$tree" --output-on-failure ${CTEST_ARGS:-} 2>&1 | tee "$log"; then
+    status=1
+  fi
+  [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+  line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -1 || true)
+  if [ -n "$line" ]; then
+    total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")
+    nfail=$(sed -E 's/.*tests passed, ([0-9]+) tests failed.*/\1/' <<<"$line")
+    passed=$((passed + total - nfail))
+    failed=$((failed + nfail))
+  fi
+done
+echo
+echo "all trees: $passed passed, $failed failed"
+exit $status

@@ -1,0 +1,24 @@
+// Code-page text <-> UTF-8 through the system's conversion functions, taken by name from a
+// library chosen once per process (Win32 only). Also the 9x-family branch of file access.
+#pragma once
+
+#include <stdint.h>
+#include <stdio.h>
+
+#include "common/result_code.h"
+
+void LoadConversionLibrary();
+
+// flags: 0. source_length: bytes, or UTF8_NUL_TERMINATED. A null destination or a capacity of
+// 0 counts only. length_out (optional): bytes in the destination, without the terminator.
+ResultCode CodePageToUtf8(uint32_t flags, uint32_t code_page, const char* source,
+                          uint32_t source_length, char* destination, uint32_t capacity,
+                          uint32_t* length_out);
+ResultCode Utf8ToCodePage(uint32_t flags, uint32_t code_page, const char* source,
+                          uint32_t source_length, char* destination, uint32_t capacity,
+                          uint32_t* length_out);
+
+// The 9x family's file access: the UTF-8 path converted to the ANSI code page, then the
+// runtime's byte-string fopen / _mkdir.
+FILE* OpenFileCodePage(const char* utf8_path, int for_writing);
+void CreateDirectoryCodePage(const char* utf8_path);

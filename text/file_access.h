@@ -1,0 +1,11 @@
+// The one place where a UTF-8 path reaches the file system.
+#pragma once
+
+#include <stdio.h>
+
+// Opens a file for binary reading (for_writing == 0, "rb") or writing (any other value, "wb").
+// Returns null when the file cannot be opened. The caller closes the stream.
+FILE* OpenFileUtf8(const char* path, int for_writing);
+
+// Creates one directory (not its parents). Failure, or an existing directory, is not reported.
+void CreateDirectoryUtf8(const char* path);

@@ -1,0 +1,27 @@
+// UTF-8 <-> UTF-16 conversion into caller-supplied fixed buffers. Pure computation.
+//
+// Lengths and capacities are unsigned 32-bit counts; the capacity includes the room for the
+// terminator. Pass UTF8_NUL_TERMINATED (all bits set) as the source length for NUL-terminated
+// text: conversion always stops at a zero byte or unit. A null destination counts only.
+#pragma once
+
+#include <stdint.h>
+
+#include "common/result_code.h"
+
+constexpr uint32_t UTF8_NUL_TERMINATED = 0xFFFFFFFFu;
+
+// UTF-8 -> UTF-16. units_out: units written (or counted) without the terminator; consumed_out:
+// source bytes consumed. Both, where given, are written on every return.
+ResultCode Utf8ToUtf16(const char* source, uint32_t source_length, char16_t* destination,
+                       uint32_t capacity, uint32_t* units_out, uint32_t* consumed_out);
+
+// Short form for callers that need no counts.
+inline ResultCode Utf8ToUtf16(const char* source, uint32_t source_length, char16_t* destination,
+                              uint32_t capacity) {
+    return Utf8ToUtf16(source, source_length, destination, capacity, nullptr, nullptr);
+}
+
+// UTF-16 -> UTF-8. bytes_out: bytes written (or counted) without the terminator.
+ResultCode Utf16ToUtf8(const char16_t* source, uint32_t source_length, char* destination,
+                       uint32_t capacity, uint32_t* bytes_out);
