@@ -1,0 +1,196 @@
+#include "payload/extraction_job.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "common/globals.h"
+#include "payload/trailer_locator.h"
+#include "text/codepage_bridge.h"
+#include "text/file_access.h"
+#include "text/utf8.h"
+#include "window/progress_window.h"
+
+namespace {
+
+constexpr UINT ERROR_BOX = MB_SETFOREGROUND | MB_ICONERROR;
+constexpr int CAPTION_CAPACITY = 100;
+constexpr int UTF8_PATH_CAPACITY = 520;
+constexpr int MODULE_PATH_CAPACITY = 260;
+// "QJX", five hex digits and the backslash.
+constexpr size_t TEMP_NAME_MAX = 9;
+
+const wchar_t NAME_TOO_LONG_TEXT[] =
+    L"Filename exceeds maximum length.\nTry decrypting to the root of a volume.";
+const wchar_t DECODE_ERROR_TEXT[] = L"Error decoding file";
+
+bool IsWin9x() {
+    OSVERSIONINFOA version;
+    memset(&version, 0, sizeof(version));
+    version.dwOSVersionInfoSize = sizeof(version);
+    GetVersionExA(&version);
+    return version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+}
+
+// The module path as UTF-8: the 9x family reports it in the ANSI code page, NT in UTF-16.
+void GetProgramPathUtf8(char* path) {
+    path[0] = 0;
+    if (IsWin9x()) {
+        char ansi[MODULE_PATH_CAPACITY] = {0};
+        GetModuleFileNameA(NULL, ansi, MODULE_PATH_CAPACITY);
+        CodePageToUtf8(0, GetACP(), ansi, UTF8_NUL_TERMINATED, path, UTF8_PATH_CAPACITY, NULL);
+    } else {
+        wchar_t wide[MODULE_PATH_CAPACITY] = {0};
+        GetModuleFileNameW(NULL, wide, MODULE_PATH_CAPACITY);
+        Utf16ToUtf8(reinterpret_cast<const char16_t*>(wide), UTF8_NUL_TERMINATED, path,
+                    UTF8_PATH_CAPACITY, NULL);
+    }
+}
+
+// Seconds since 1970, as the C runtime's time() gives them, without relying on the runtime's
+// 64-bit time functions that old system runtimes lack.
+uint32_t CurrentTimeSeconds() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    uint64_t ticks = (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    return static_cast<uint32_t>((ticks - 116444736000000000ull) / 10000000ull);
+}
+
+void ShowInvalidFileMessage(HWND window, const char* caption) {
+    char text[CAPTION_CAPACITY] = {0};
+    LoadStringA(g_hinstance, IDS_NOT_VALID_SEA, text, CAPTION_CAPACITY);
+    MessageBoxA(window, text, caption, ERROR_BOX);
+}
+
+}  // namespace
+
+bool AppendTempFolderName(char* path, size_t capacity, uint32_t product) {
+    size_t length = strlen(path);
+    if (length + TEMP_NAME_MAX >= capacity) return false;
+    char digits[8];
+    int count = 0;
+    do {
+        digits[count++] = "0123456789abcdef"[product & 15];
+        product >>= 4;
+    } while (product != 0);
+    char* out = path + length;
+    memcpy(out, "QJX", 3);
+    out += 3;
+    // The most significant digits come first; only the first five are kept.
+    for (int i = 0; i < 5 && i < count; ++i) *out++ = digits[count - 1 - i];
+    *out++ = '\\';
+    *out = 0;
+    return true;
+}
+
+ResultCode CreateTempFolder(char* buffer) {
+    buffer[0] = 0;
+    // A result of the buffer size or more is the size the path would need: it did not fit.
+    DWORD length = GetTempPathA(TEMP_FOLDER_CAPACITY, buffer);
+    if (length == 0 || length >= static_cast<DWORD>(TEMP_FOLDER_CAPACITY)) {
+        buffer[0] = 0;
+        return RESULT_TEMP_FOLDER;
+    }
+    srand(CurrentTimeSeconds());
+    // Two stubs started in the same second draw the same names: on a collision keep drawing
+    // from the same sequence, a bounded number of times.
+    for (int attempt = 0; attempt < TEMP_FOLDER_ATTEMPTS; ++attempt) {
+        int first = rand();
+        int second = rand();
+        buffer[length] = 0;
+        if (!AppendTempFolderName(buffer, TEMP_FOLDER_CAPACITY,
+                                  static_cast<uint32_t>(first * second))) {
+            break;
+        }
+        if (CreateDirectoryA(buffer, NULL)) {
+            memcpy(g_tempFolder, buffer, strlen(buffer) + 1);
+            return RESULT_OK;
+        }
+        if (GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+    buffer[0] = 0;
+    return RESULT_TEMP_FOLDER;
+}
+
+bool ProbeQuietFlag() {
+    char path[MODULE_PATH_CAPACITY] = {0};
+    GetModuleFileNameA(NULL, path, MODULE_PATH_CAPACITY);
+    FILE* file = fopen(path, "rb");
+    if (file == NULL) return false;
+    PayloadTrailer trailer;
+    uint64_t trailer_offset = 0;
+    bool found = ReadTrailer(file, &trailer, &trailer_offset);
+    fclose(file);
+    return found && IsTrailerSound(trailer, trailer_offset) &&
+           (trailer.flags & TRAILER_FLAG_QUIET) != 0;
+}
+
+ResultCode RunExtractionJob(HWND window, void* argument) {
+    WorkerContext* context = static_cast<WorkerContext*>(argument);
+    context->owner = window;
+
+    char caption[CAPTION_CAPACITY] = {0};
+    LoadStringA(g_hinstance, IDS_QJX_ERROR, caption, CAPTION_CAPACITY);
+
+    char program_path[UTF8_PATH_CAPACITY];
+    GetProgramPathUtf8(program_path);
+
+    FILE* program = OpenFileUtf8(program_path, 0);
+    if (program == NULL) {
+        wchar_t path_caption[MODULE_PATH_CAPACITY] = {0};
+        Utf8ToUtf16(program_path, UTF8_NUL_TERMINATED, reinterpret_cast<char16_t*>(path_caption),
+                    MODULE_PATH_CAPACITY);
+        wchar_t text[256] = {0};
+        LoadStringW(g_hinstance, IDS_CANT_OPEN_FOR_READ, text, 256);
+        MessageBoxW(window, text, path_caption, ERROR_BOX);
+        return RESULT_USER_CANCEL;
+    }
+    PayloadTrailer trailer;
+    uint64_t trailer_offset = 0;
+    bool found = ReadTrailer(program, &trailer, &trailer_offset);
+    fclose(program);
+    // A trailer whose payload lies outside the file or over the trailer is as bad as none.
+    if (!found || !IsTrailerSound(trailer, trailer_offset)) {
+        ShowInvalidFileMessage(window, caption);
+        return RESULT_USER_CANCEL;
+    }
+
+    char folder[TEMP_FOLDER_BUFFER];
+    if (CreateTempFolder(folder) != RESULT_OK) {
+        char text[CAPTION_CAPACITY] = {0};
+        LoadStringA(g_hinstance, IDS_CANT_CREATE_TEMP, text, CAPTION_CAPACITY);
+        MessageBoxA(window, text, caption, ERROR_BOX);
+        return RESULT_TEMP_FOLDER;
+    }
+    char folder_utf8[UTF8_PATH_CAPACITY];
+    CodePageToUtf8(0, GetACP(), folder, UTF8_NUL_TERMINATED, folder_utf8, UTF8_PATH_CAPACITY, NULL);
+    return ExtractPayload(&trailer, program_path, folder_utf8, OnExtractEvent, context);
+}
+
+ResultCode OnExtractEvent(int32_t reserved, ExtractEvent* event, void* user) {
+    (void)reserved;
+    HWND owner = static_cast<WorkerContext*>(user)->owner;
+    if (IsCancelRequested(owner)) return RESULT_USER_CANCEL;
+    switch (event->kind) {
+        case EVENT_PROGRESS:
+            if (event->bytes_total == 0) return RESULT_OK;
+            return SetProgress(
+                owner, static_cast<int32_t>(event->bytes_done * 100 / event->bytes_total), 0);
+        case EVENT_RESOLVE_TARGET:
+            // The extractor keeps joined paths below the target's 260 bytes; bound it anyway.
+            lstrcpynA(event->target, event->path, static_cast<int>(MAX_PATH_BYTES));
+            return RESULT_OK;
+        case EVENT_ERROR: {
+            wchar_t path_caption[UTF8_PATH_CAPACITY] = {0};
+            Utf8ToUtf16(event->path, UTF8_NUL_TERMINATED, reinterpret_cast<char16_t*>(path_caption),
+                        UTF8_PATH_CAPACITY);
+            MessageBoxW(
+                owner,
+                event->code == RESULT_BUFFER_TOO_SMALL ? NAME_TOO_LONG_TEXT : DECODE_ERROR_TEXT,
+                path_caption, ERROR_BOX);
+            return RESULT_OK;
+        }
+        default:
+            return RESULT_OK;
+    }
+}

@@ -1,0 +1,46 @@
+// The extraction job: finds the payload in the program's own file, creates a fresh temporary
+// folder and extracts into it, answering the extractor's events (Win32).
+#pragma once
+
+#include <stdint.h>
+#include <windows.h>
+
+#include "common/result_code.h"
+#include "payload/extractor.h"
+
+// Created zeroed by the entry and handed to the job; the job records its window here so that
+// the event handler can own its message boxes and reach the progress window's state.
+struct WorkerContext {
+    HWND owner;
+};
+
+// String table ids of the job's messages.
+enum : UINT {
+    IDS_QJX_ERROR = 5082,           // "QJX Error"
+    IDS_NOT_VALID_SEA = 5084,       // "This is not a valid QJX SEA file!"
+    IDS_CANT_OPEN_FOR_READ = 5087,  // "Error: Could not open the file for reading."
+    IDS_CANT_CREATE_TEMP = 5088,    // "Error: Could not create the temporary folder."
+};
+
+// Capacity of the buffer CreateTempFolder fills (the ANSI path is at most 260 bytes of it).
+constexpr int TEMP_FOLDER_BUFFER = 520;
+// Names drawn before giving up when each drawn folder exists already (same-second starts).
+constexpr int TEMP_FOLDER_ATTEMPTS = 32;
+
+// The worker of the whole program (a WorkerFunction): argument is the WorkerContext.
+ResultCode RunExtractionJob(HWND window, void* argument);
+
+// True when the program file ends in a sound trailer whose quiet flag is set.
+bool ProbeQuietFlag();
+
+// Creates <temp>\QJX<up to 5 hex digits>\ and leaves its ANSI path in buffer
+// (TEMP_FOLDER_BUFFER bytes) and in g_tempFolder. RESULT_TEMP_FOLDER when that fails.
+ResultCode CreateTempFolder(char* buffer);
+
+// Appends "QJX", at most the first five lowercase hex digits of product and a backslash to the
+// folder path in path (capacity bytes). False, leaving path unchanged, when it would not fit
+// with the worst case of five digits.
+bool AppendTempFolderName(char* path, size_t capacity, uint32_t product);
+
+// The ExtractEventHandler the job hands to the extractor; user is the WorkerContext.
+ResultCode OnExtractEvent(int32_t reserved, ExtractEvent* event, void* user);
