@@ -1,7 +1,7 @@
 // Finding the trailer in a program file. The trailer is normally the file's last 32 bytes. In a
-// signed file the certificate table follows it: when the last 32 bytes are not a trailer and the
-// PE security directory's table ends exactly at the end of the file, the trailer is the 32 bytes
-// right before that table, so that everything extracted lies inside the signed region.
+// signed file the certificate table follows it: when the PE security directory's table ends
+// exactly at the end of the file, the trailer is the 32 bytes right before that table, so that
+// everything extracted lies inside the signed region.
 #pragma once
 
 #include <stdint.h>
@@ -11,7 +11,21 @@
 
 // Returns true when a trailer with the magic was found; fills *trailer and *trailer_offset
 // (the trailer's file offset). The stream's position afterwards is unspecified.
+//
+// A signed file is judged by its signed part only: when a certificate table ends at the end of
+// the file, the last 32 bytes (inside the unsigned table, where anyone can append data without
+// breaking the signature) are never taken as the trailer.
 bool ReadTrailer(FILE* file, PayloadTrailer* trailer, uint64_t* trailer_offset);
 
 // True when the payload the trailer describes lies inside the file, before the trailer.
 bool IsTrailerSound(const PayloadTrailer& trailer, uint64_t trailer_offset);
+
+// The PE security directory of the file: the certificate table's file offset and size. Returns
+// false when the file is no PE image or its directory is empty.
+bool FindCertificateTable(FILE* file, uint64_t* table_offset, uint64_t* table_size);
+
+// The file's length in bytes, for files beyond 4 GiB too. Returns false when it cannot be read.
+bool GetFileLength(FILE* file, uint64_t* length);
+
+// Reads length bytes at a 64-bit offset. Returns false on a seek error or a short read.
+bool ReadFileAt(FILE* file, uint64_t offset, void* buffer, size_t length);
