@@ -1,8 +1,10 @@
 // The program entry: prepares the few system facilities the rest needs, creates the hidden owner
 // window and runs the extraction quietly or behind the progress window.
+// windows.h first: commctrl.h builds on its types.
+#include <windows.h>
+
 #include <commctrl.h>
 #include <string.h>
-#include <windows.h>
 
 #include "common/globals.h"
 #include "payload/extraction_job.h"

@@ -2,8 +2,8 @@
 // takes Cancel, then offers the three languages and starts the installer (Win32).
 #pragma once
 
-#include <windows.h>
 #include <stdint.h>
+#include <windows.h>
 
 #include "common/result_code.h"
 

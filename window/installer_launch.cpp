@@ -1,0 +1,114 @@
+#include "window/installer_launch.h"
+
+#include <shellapi.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+namespace {
+
+const char PACKAGE_NAME[] = "Velmora.msi";
+const char MSIEXEC_NAME[] = "\\msiexec.exe";
+
+void ShowStartFailure(HWND window, DWORD error, const char* caption) {
+    char message[100];
+    snprintf(message, sizeof message, "Could not start MSIExec. Error #%d.", (int)error);
+    MessageBoxA(window, message, caption, MB_SETFOREGROUND | MB_ICONERROR);
+}
+
+}  // namespace
+
+const char* SkipProgramName(const char* command_line) {
+    bool quoted = false;
+    const char* p = command_line;
+    for (; *p != '\0'; ++p) {
+        if (*p == '"') {
+            quoted = !quoted;
+        } else if (*p == ' ' && !quoted) {
+            break;
+        }
+    }
+    return p;
+}
+
+size_t InstallerParametersSize(const char* package_path, const char* transform_path,
+                               const char* tail) {
+    if (transform_path == NULL) return strlen(package_path) + strlen(tail) + 5;
+    return strlen(package_path) + strlen(transform_path) + strlen(tail) + 19;
+}
+
+void ComposeInstallerParameters(char* out, const char* package_path, const char* transform_path,
+                                const char* tail) {
+    strcpy(out, "/I ");
+    strcat(out, package_path);
+    if (transform_path != NULL) {
+        strcat(out, " transforms=\"");
+        strcat(out, transform_path);
+        strcat(out, "\"");
+    }
+    strcat(out, " ");
+    strcat(out, tail);
+}
+
+bool JoinInstallerPath(char* out, size_t capacity, const char* folder, const char* name) {
+    size_t folder_length = strlen(folder);
+    size_t name_length = strlen(name);
+    if (folder_length + name_length + 1 > capacity) {
+        if (capacity > 0) out[0] = '\0';
+        return false;
+    }
+    memcpy(out, folder, folder_length);
+    memcpy(out + folder_length, name, name_length + 1);
+    return true;
+}
+
+int32_t StartInstaller(HWND window, const char* package_path, const char* transform_path) {
+    const char* tail = SkipProgramName(GetCommandLineA());
+    size_t size = InstallerParametersSize(package_path, transform_path, tail);
+    char* parameters = (char*)malloc(size);
+    if (parameters == NULL) return 1;
+    ComposeInstallerParameters(parameters, package_path, transform_path, tail);
+
+    // By full path: a bare "MSIExec" would be looked up in the program's own folder (often a
+    // downloads folder) and the current folder before the system folder.
+    char program[MAX_PATH + sizeof MSIEXEC_NAME];
+    UINT length = GetSystemDirectoryA(program, MAX_PATH);
+    int32_t result = 0;
+    if (length == 0 || length >= MAX_PATH) {
+        ShowStartFailure(window, length == 0 ? GetLastError() : ERROR_FILENAME_EXCED_RANGE,
+                         parameters);
+    } else {
+        strcpy(program + length, MSIEXEC_NAME);
+        SHELLEXECUTEINFOA info;
+        memset(&info, 0, sizeof info);
+        info.cbSize = sizeof info;
+        info.lpVerb = "open";
+        info.lpFile = program;
+        info.lpParameters = parameters;
+        info.nShow = SW_SHOW;
+        if (ShellExecuteExA(&info)) {
+            result = 1;
+        } else {
+            DWORD error = GetLastError();
+            if (error != ERROR_CANCELLED) ShowStartFailure(window, error, parameters);
+        }
+    }
+    free(parameters);
+    return result;
+}
+
+int32_t LaunchPackage(HWND window, const char* folder, const char* transform_name) {
+    char package_path[INSTALLER_PATH_CAPACITY];
+    char transform_path[INSTALLER_PATH_CAPACITY];
+    bool fits = JoinInstallerPath(package_path, sizeof package_path, folder, PACKAGE_NAME);
+    if (transform_name != NULL) {
+        fits = fits &&
+               JoinInstallerPath(transform_path, sizeof transform_path, folder, transform_name);
+    }
+    if (!fits) {
+        // The folder is too long for the paths; say so rather than start something else.
+        ShowStartFailure(window, ERROR_FILENAME_EXCED_RANGE, folder);
+        return 0;
+    }
+    return StartInstaller(window, package_path, transform_name != NULL ? transform_path : NULL);
+}

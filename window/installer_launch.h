@@ -1,0 +1,36 @@
+// Starting the Windows Installer on the extracted package (Win32).
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+#include <windows.h>
+
+// Size of the package and transform path buffers.
+constexpr size_t INSTALLER_PATH_CAPACITY = 264;
+
+// Starts MSIExec on folder + "Velmora.msi", with folder + transform_name as the transform when
+// transform_name is not null. Returns StartInstaller's result, or 0 after telling the user when
+// a path does not fit its buffer.
+int32_t LaunchPackage(HWND window, const char* folder, const char* transform_name);
+
+// Starts the system's msiexec.exe with "/I package [transforms="transform"] " and the stub's own
+// arguments, without waiting. Returns 1 when started (also when the command line could not be
+// allocated), 0 when the start was refused; window owns the error message.
+int32_t StartInstaller(HWND window, const char* package_path, const char* transform_path);
+
+// --- pure pieces, exposed for the tests --------------------------------------------------------
+
+// The part of a command line after the program name: from the first space outside double quotes
+// (the space included), or the empty string at the end.
+const char* SkipProgramName(const char* command_line);
+
+// Bytes the parameters need, terminating NUL included.
+size_t InstallerParametersSize(const char* package_path, const char* transform_path,
+                               const char* tail);
+
+// Writes the parameters into out, which holds InstallerParametersSize(...) bytes.
+void ComposeInstallerParameters(char* out, const char* package_path, const char* transform_path,
+                                const char* tail);
+
+// out = folder + name when it fits capacity (NUL included); false and out empty otherwise.
+bool JoinInstallerPath(char* out, size_t capacity, const char* folder, const char* name);
