@@ -1,5 +1,65 @@
 #include "payload/payload_format.h"
-// placeholder
-bool ParseTrailer(const uint8_t*, PayloadTrailer*) { return false; }
-void SerializeTrailer(const PayloadTrailer&, uint8_t*) {}
-bool IsSafeEntryName(const char*) { return false; }
+
+namespace {
+
+uint64_t ReadLe(const uint8_t* bytes, int count) {
+    uint64_t value = 0;
+    for (int i = count - 1; i >= 0; --i) value = (value << 8) | bytes[i];
+    return value;
+}
+
+void WriteLe(uint64_t value, uint8_t* bytes, int count) {
+    for (int i = 0; i < count; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
+// Windows trims trailing dots and spaces from a path component, so ". ." or ".. " would become
+// "." or ".."; a component made of nothing else is never a real name.
+bool IsOnlyDotsAndSpaces(const char* begin, const char* end) {
+    for (const char* p = begin; p != end; ++p) {
+        if (*p != '.' && *p != ' ') return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ParseTrailer(const uint8_t bytes[TRAILER_SIZE], PayloadTrailer* out) {
+    for (int i = 0; i < 8; ++i) out->magic[i] = bytes[i];
+    out->payload_offset = static_cast<uint32_t>(ReadLe(bytes + 8, 4));
+    out->flags = static_cast<uint32_t>(ReadLe(bytes + 12, 4));
+    out->payload_size = ReadLe(bytes + 16, 8);
+    out->entry_count = ReadLe(bytes + 24, 8);
+    for (size_t i = 0; i < sizeof TRAILER_MAGIC; ++i) {
+        if (bytes[i] != static_cast<uint8_t>(TRAILER_MAGIC[i])) return false;
+    }
+    return true;
+}
+
+void SerializeTrailer(const PayloadTrailer& trailer, uint8_t bytes[TRAILER_SIZE]) {
+    for (size_t i = 0; i < 8; ++i) {
+        bytes[i] = i < sizeof TRAILER_MAGIC ? static_cast<uint8_t>(TRAILER_MAGIC[i]) : 0;
+    }
+    WriteLe(trailer.payload_offset, bytes + 8, 4);
+    WriteLe(trailer.flags, bytes + 12, 4);
+    WriteLe(trailer.payload_size, bytes + 16, 8);
+    WriteLe(trailer.entry_count, bytes + 24, 8);
+}
+
+bool IsSafeEntryName(const char* name) {
+    if (name == nullptr || !IsSeparator(name[0])) return false;
+    const char* p = name;
+    while (*p != 0) {
+        const char* begin = ++p;  // p sits on a separator
+        while (*p != 0 && !IsSeparator(*p)) {
+            // A colon is a drive letter or an alternate data stream.
+            if (*p == ':') return false;
+            ++p;
+        }
+        if (IsOnlyDotsAndSpaces(begin, p)) return false;  // empty, ".", ".." and their disguises
+    }
+    return true;
+}
