@@ -1,4 +1,64 @@
 #include "text/file_access.h"
-// placeholder
-FILE* OpenFileUtf8(const char* path, int for_writing) { return fopen(path, for_writing ? "wb" : "rb"); }
-void CreateDirectoryUtf8(const char*) {}
+
+#if defined(_WIN32)
+
+#include <direct.h>
+#include <windows.h>
+
+#include "text/codepage_bridge.h"
+#include "text/utf8.h"
+
+namespace {
+
+// Room for any path of up to 260 characters, in UTF-16 units, with its terminator.
+constexpr uint32_t WIDE_PATH_CAPACITY = 520;
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "the runtime's wide strings are UTF-16");
+
+// Asked on every call: a program started under a changed compatibility setting must not
+// keep a stale answer.
+bool IsWindows9x() {
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExA(&version);
+    return version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+}
+
+// Whatever the decoder leaves in the buffer is used: invalid UTF-8 yields the part before it.
+// Only a path too long for the buffer is refused, as it would arrive unterminated.
+bool ToWide(const char* path, wchar_t* wide) {
+    return Utf8ToUtf16(path, UTF8_NUL_TERMINATED, reinterpret_cast<char16_t*>(wide),
+                       WIDE_PATH_CAPACITY) != RESULT_BUFFER_TOO_SMALL;
+}
+
+}  // namespace
+
+FILE* OpenFileUtf8(const char* path, int for_writing) {
+    if (IsWindows9x()) return OpenFileCodePage(path, for_writing);
+    wchar_t wide[WIDE_PATH_CAPACITY];
+    if (!ToWide(path, wide)) return nullptr;
+    return _wfopen(wide, for_writing ? L"wb" : L"rb");
+}
+
+void CreateDirectoryUtf8(const char* path) {
+    if (IsWindows9x()) {
+        CreateDirectoryCodePage(path);
+        return;
+    }
+    wchar_t wide[WIDE_PATH_CAPACITY];
+    if (ToWide(path, wide)) _wmkdir(wide);
+}
+
+#else  // POSIX: UTF-8 paths go to the system as they are.
+
+#include <sys/stat.h>
+
+FILE* OpenFileUtf8(const char* path, int for_writing) {
+    return fopen(path, for_writing ? "wb" : "rb");
+}
+
+void CreateDirectoryUtf8(const char* path) {
+    mkdir(path, 0777);
+}
+
+#endif
