@@ -1,0 +1,266 @@
+#include "tools/commands.h"
+
+#include <inttypes.h>
+#include <string.h>
+
+#include "payload/extractor.h"
+#include "text/utf8.h"
+#include "tools/installer_scan.h"
+
+namespace qjxpack {
+
+namespace {
+
+int Error(FILE* err, const std::string& message) {
+    fprintf(err, "qjxpack: error: %s\n", message.c_str());
+    return EXIT_FAILED;
+}
+
+bool Scan(const std::string& installer, InstallerScan* scan, FILE* err) {
+    std::string error;
+    if (!ScanInstaller(installer, scan, &error)) {
+        Error(err, error);
+        return false;
+    }
+    return true;
+}
+
+// Prints the scan's errors and warnings; returns the exit code they call for.
+int ReportProblems(const std::string& installer, const InstallerScan& scan, FILE* err) {
+    for (const std::string& warning : scan.warnings) {
+        fprintf(err, "qjxpack: warning: %s: %s\n", installer.c_str(), warning.c_str());
+    }
+    for (const std::string& error : scan.errors) Error(err, installer + ": " + error);
+    return scan.errors.empty() ? EXIT_OK : EXIT_FAILED;
+}
+
+const char* ResultText(ResultCode code) {
+    switch (code) {
+        case RESULT_BUFFER_TOO_SMALL:
+            return "an entry's path reaches 260 bytes below this folder";
+        case RESULT_CANT_CREATE_FILE:
+            return "a file could not be created";
+        case RESULT_CANT_OPEN_FILE:
+            return "the installer could not be opened";
+        case RESULT_WRITE_FAILED:
+            return "writing a file failed";
+        case RESULT_BAD_PAYLOAD:
+            return "the payload is damaged";
+        case RESULT_UNSAFE_NAME:
+            return "an entry name would escape the folder";
+        default:
+            return "extraction failed";
+    }
+}
+
+struct ExtractProgress {
+    FILE* err;
+    bool draw;
+    int last_percent;
+    std::string failed_path;
+};
+
+void DrawBar(ExtractProgress* progress, uint64_t done, uint64_t total) {
+    int percent = total == 0 ? 100 : static_cast<int>(done * 100 / total);
+    if (percent == progress->last_percent) return;
+    progress->last_percent = percent;
+    char bar[41];
+    int filled = percent * 40 / 100;
+    memset(bar, '#', static_cast<size_t>(filled));
+    memset(bar + filled, '.', static_cast<size_t>(40 - filled));
+    bar[40] = 0;
+    fprintf(progress->err, "\r[%s] %3d%%  %.1f of %.1f MiB", bar, percent,
+            static_cast<double>(done) / 1048576.0, static_cast<double>(total) / 1048576.0);
+    fflush(progress->err);
+}
+
+ResultCode OnEvent(int32_t, ExtractEvent* event, void* user) {
+    ExtractProgress* progress = static_cast<ExtractProgress*>(user);
+    switch (event->kind) {
+        case EVENT_PROGRESS:
+            if (progress->draw) DrawBar(progress, event->bytes_done, event->bytes_total);
+            break;
+        case EVENT_RESOLVE_TARGET: {
+            size_t length = strlen(event->path);
+            if (length >= MAX_PATH_BYTES) return RESULT_BUFFER_TOO_SMALL;
+            memcpy(event->target, event->path, length + 1);
+            break;
+        }
+        case EVENT_ERROR:
+            progress->failed_path = event->path;
+            break;
+        default:
+            break;
+    }
+    return RESULT_OK;
+}
+
+void PrintJsonNumber(FILE* out, const char* key, uint64_t value, bool comma = true) {
+    fprintf(out, "\"%s\": %" PRIu64 "%s", key, value, comma ? ", " : "");
+}
+
+}  // namespace
+
+std::string JsonString(const std::string& text) {
+    std::string json = "\"";
+    size_t i = 0;
+    while (i < text.size()) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        char escape[8];
+        if (c == '"' || c == '\\') {
+            json += '\\';
+            json += static_cast<char>(c);
+        } else if (c < 0x20) {
+            snprintf(escape, sizeof escape, "\\u%04x", c);
+            json += escape;
+        } else if (c >= 0x80) {
+            // Keep a whole UTF-8 sequence; a byte that starts none becomes \u00XX.
+            size_t sequence = c < 0xC2 || c > 0xF4 ? 0 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+            char16_t units[3];
+            uint32_t consumed = 0;
+            if (sequence != 0 && sequence <= text.size() - i &&
+                Utf8ToUtf16(text.data() + i, static_cast<uint32_t>(sequence), units, 3, nullptr,
+                            &consumed) == RESULT_OK &&
+                consumed == sequence) {
+                json.append(text, i, sequence);
+                i += sequence;
+                continue;
+            }
+            snprintf(escape, sizeof escape, "\\u%04x", c);
+            json += escape;
+        } else {
+            json += static_cast<char>(c);
+        }
+        ++i;
+    }
+    return json + "\"";
+}
+
+int RunCreate(const CreateRequest& request, FILE* out, FILE* err) {
+    CreateResult result;
+    std::string error;
+    if (!CreateInstaller(request, &result, &error)) return Error(err, error);
+    fprintf(out,
+            "%s: %" PRIu64 " bytes; %" PRIu64 " entries, payload of %" PRIu64 " bytes at 0x%" PRIx64
+            "%s\n",
+            request.output.c_str(), result.file_size, result.entry_count, result.payload_size,
+            result.payload_offset, request.quiet ? "; quiet" : "");
+    return EXIT_OK;
+}
+
+int RunList(const std::string& installer, bool json, FILE* out, FILE* err) {
+    InstallerScan scan;
+    if (!Scan(installer, &scan, err)) return EXIT_FAILED;
+    const PayloadTrailer& trailer = scan.trailer;
+    if (json) {
+        fprintf(out, "{\"file\": %s, ", JsonString(installer).c_str());
+        PrintJsonNumber(out, "file_size", scan.file_size);
+        if (scan.has_trailer) {
+            fprintf(out, "\"trailer\": {");
+            PrintJsonNumber(out, "offset", scan.trailer_offset);
+            PrintJsonNumber(out, "payload_offset", trailer.payload_offset);
+            PrintJsonNumber(out, "payload_size", trailer.payload_size);
+            PrintJsonNumber(out, "entry_count", trailer.entry_count);
+            PrintJsonNumber(out, "flags", trailer.flags);
+            fprintf(out, "\"quiet\": %s}, ",
+                    (trailer.flags & TRAILER_FLAG_QUIET) ? "true" : "false");
+        } else {
+            fprintf(out, "\"trailer\": null, ");
+        }
+        if (scan.signed_file) {
+            fprintf(out, "\"signature\": {");
+            PrintJsonNumber(out, "table_offset", scan.table_offset);
+            PrintJsonNumber(out, "table_size", scan.table_size);
+            fprintf(out, "\"payload_in_signed_region\": %s}, ",
+                    scan.payload_in_signed_region ? "true" : "false");
+        } else {
+            fprintf(out, "\"signature\": null, ");
+        }
+        fprintf(out, "\"entries\": [");
+        for (size_t i = 0; i < scan.entries.size(); ++i) {
+            const ScannedEntry& entry = scan.entries[i];
+            fprintf(out, "%s{\"name\": %s, \"type\": \"%s\", ", i ? ", " : "",
+                    JsonString(entry.name).c_str(), entry.is_directory ? "directory" : "file");
+            PrintJsonNumber(out, "size", entry.size);
+            PrintJsonNumber(out, "offset", entry.offset, false);
+            fprintf(out, "}");
+        }
+        fprintf(out, "], \"errors\": [");
+        for (size_t i = 0; i < scan.errors.size(); ++i) {
+            fprintf(out, "%s%s", i ? ", " : "", JsonString(scan.errors[i]).c_str());
+        }
+        fprintf(out, "], \"warnings\": [");
+        for (size_t i = 0; i < scan.warnings.size(); ++i) {
+            fprintf(out, "%s%s", i ? ", " : "", JsonString(scan.warnings[i]).c_str());
+        }
+        fprintf(out, "]}\n");
+    } else if (scan.has_trailer) {
+        fprintf(out, "%s: %" PRIu64 " bytes\n", installer.c_str(), scan.file_size);
+        fprintf(out,
+                "trailer at 0x%" PRIx64 ": payload_offset 0x%" PRIx32 ", payload_size %" PRIu64
+                ", entry_count %" PRIu64 ", flags 0x%" PRIx32 "%s\n",
+                scan.trailer_offset, trailer.payload_offset, trailer.payload_size,
+                trailer.entry_count, trailer.flags,
+                (trailer.flags & TRAILER_FLAG_QUIET) ? " (quiet)" : "");
+        if (scan.signed_file) {
+            fprintf(out,
+                    "signature: certificate table at 0x%" PRIx64 ", %" PRIu64
+                    " bytes; payload %s the signed region\n",
+                    scan.table_offset, scan.table_size,
+                    scan.payload_in_signed_region ? "inside" : "OUTSIDE");
+        }
+        fprintf(out, "%-12s %12s  %s\n", "offset", "size", "name");
+        for (const ScannedEntry& entry : scan.entries) {
+            char size[24];
+            if (entry.is_directory) {
+                snprintf(size, sizeof size, "<dir>");
+            } else {
+                snprintf(size, sizeof size, "%" PRIu64, entry.size);
+            }
+            fprintf(out, "0x%-10" PRIx64 " %12s  %s\n", entry.offset, size, entry.name.c_str());
+        }
+    }
+    return ReportProblems(installer, scan, err);
+}
+
+int RunVerify(const std::string& installer, FILE* out, FILE* err) {
+    InstallerScan scan;
+    if (!Scan(installer, &scan, err)) return EXIT_FAILED;
+    if (scan.signed_file) {
+        fprintf(out, "%s: signed; the payload lies %s the signed region%s\n", installer.c_str(),
+                scan.payload_in_signed_region ? "inside" : "OUTSIDE",
+                " (the signature itself is not checked here: use osslsigncode verify)");
+    }
+    int status = ReportProblems(installer, scan, err);
+    if (status == EXIT_OK) {
+        fprintf(out, "%s: OK: %zu entries, %" PRIu64 " payload bytes; the stub extracts it all\n",
+                installer.c_str(), scan.entries.size(), scan.trailer.payload_size);
+    }
+    return status;
+}
+
+int RunExtract(const std::string& installer, const std::string& folder, bool progress, FILE* out,
+               FILE* err) {
+    InstallerScan scan;
+    if (!Scan(installer, &scan, err)) return EXIT_FAILED;
+    if (ReportProblems(installer, scan, err) != EXIT_OK) {
+        return Error(err, "nothing extracted: " + installer + " fails verification");
+    }
+    if (!MakeDirectories(folder)) return Error(err, "cannot create folder " + folder);
+    std::string destination = folder;
+    if (!IsPathSeparator(destination.back())) destination += PathSeparator();
+    ExtractProgress state = {err, progress && scan.trailer.payload_size >= (1u << 20), -1, ""};
+    ResultCode result =
+        ExtractPayload(&scan.trailer, installer.c_str(), destination.c_str(), OnEvent, &state);
+    if (state.draw) fprintf(err, "\n");
+    if (result != RESULT_OK) {
+        std::string where = state.failed_path.empty() ? "" : " (" + state.failed_path + ")";
+        return Error(err, std::string("extracting into ") + folder +
+                              " failed: " + ResultText(result) + where);
+    }
+    fprintf(out, "%s: extracted %zu entries into %s\n", installer.c_str(), scan.entries.size(),
+            folder.c_str());
+    return EXIT_OK;
+}
+
+}  // namespace qjxpack

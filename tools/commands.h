@@ -1,0 +1,29 @@
+// The packer's commands. Each returns the process exit code: 0 on success, 1 when the input is
+// bad or the work failed. Results go to out, one-line errors ("qjxpack: error: ...") to err.
+#pragma once
+
+#include <stdio.h>
+
+#include <string>
+
+#include "tools/packer.h"
+
+namespace qjxpack {
+
+constexpr int EXIT_OK = 0;
+constexpr int EXIT_FAILED = 1;
+constexpr int EXIT_USAGE = 2;
+
+int RunCreate(const CreateRequest& request, FILE* out, FILE* err);
+int RunList(const std::string& installer, bool json, FILE* out, FILE* err);
+// Exit 0 only when the stub would extract the installer completely.
+int RunVerify(const std::string& installer, FILE* out, FILE* err);
+// Extracts with the stub's own extractor after the same checks as verify. progress draws a bar
+// on err while the payload streams.
+int RunExtract(const std::string& installer, const std::string& folder, bool progress, FILE* out,
+               FILE* err);
+
+// A JSON string literal for text, with bytes that are not UTF-8 kept as \u00XX.
+std::string JsonString(const std::string& text);
+
+}  // namespace qjxpack

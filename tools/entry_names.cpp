@@ -1,0 +1,61 @@
+#include "tools/entry_names.h"
+
+#include <string.h>
+
+#include "text/utf8.h"
+
+namespace qjxpack {
+
+namespace {
+
+// CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name devices, with or without an extension.
+bool IsDeviceName(const std::string& component) {
+    std::string stem = FoldCase(component.substr(0, component.find('.')));
+    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+    if (stem == "con" || stem == "prn" || stem == "aux" || stem == "nul") return true;
+    return stem.size() == 4 && (stem.compare(0, 3, "com") == 0 || stem.compare(0, 3, "lpt") == 0) &&
+           stem[3] >= '1' && stem[3] <= '9';
+}
+
+}  // namespace
+
+std::string FoldCase(const std::string& name) {
+    std::string folded = name;
+    for (char& c : folded) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return folded;
+}
+
+std::string EntryNameProblem(const std::string& name) {
+    if (name.size() > MAX_ENTRY_NAME_BYTES) {
+        return "is " + std::to_string(name.size()) + " bytes long; the stub allows " +
+               std::to_string(MAX_ENTRY_NAME_BYTES) + " (its folder %TEMP%\\QJXxxxxx\\ may take " +
+               std::to_string(TEMP_FOLDER_BUDGET) + " of the 259 bytes of a path)";
+    }
+    if (memchr(name.data(), 0, name.size()) != nullptr) return "holds a NUL byte";
+    if (!IsSafeEntryName(name.c_str())) return "is not a safe relative path";
+    uint32_t units = 0;
+    if (Utf8ToUtf16(name.c_str(), UTF8_NUL_TERMINATED, nullptr, 0, &units, nullptr) != RESULT_OK) {
+        return "is not valid UTF-8";
+    }
+    size_t start = 1;
+    while (start <= name.size()) {
+        size_t end = name.find_first_of("\\/", start);
+        if (end == std::string::npos) end = name.size();
+        std::string component = name.substr(start, end - start);
+        for (unsigned char c : component) {
+            if (c < 0x20 || strchr("<>:\"|?*", c) != nullptr) {
+                return "holds a character Windows does not allow in names";
+            }
+        }
+        if (!component.empty() && (component.back() == '.' || component.back() == ' ')) {
+            return "has a part ending in a dot or space, which Windows drops";
+        }
+        if (IsDeviceName(component)) return "has a part that names a Windows device";
+        start = end + 1;
+    }
+    return std::string();
+}
+
+}  // namespace qjxpack

@@ -1,0 +1,186 @@
+#include "tools/installer_scan.h"
+
+#include <stdio.h>
+
+#include <set>
+
+#include "payload/trailer_locator.h"
+#include "tools/entry_names.h"
+#include "tools/file_system.h"
+
+namespace qjxpack {
+
+namespace {
+
+// Sequential reads of the payload with a large buffer; bytes past the limit count as missing.
+class PayloadReader {
+  public:
+    PayloadReader(FILE* file, uint64_t start, uint64_t limit)
+        : file_(file), position_(start), limit_(limit) {}
+
+    uint64_t position() const { return position_; }
+
+    bool ReadByte(uint8_t* byte) {
+        if (next_ == filled_ && !Fill()) return false;
+        *byte = buffer_[next_++];
+        ++position_;
+        return true;
+    }
+
+    // Moves count bytes ahead; false when the limit comes first.
+    bool Skip(uint64_t count) {
+        uint64_t buffered = filled_ - next_;
+        if (count <= buffered) {
+            next_ += static_cast<size_t>(count);
+            position_ += count;
+            return true;
+        }
+        if (count > limit_ - position_) return false;
+        position_ += count;
+        next_ = filled_ = 0;
+        return true;
+    }
+
+  private:
+    bool Fill() {
+        if (position_ >= limit_) return false;
+        uint64_t want = limit_ - position_;
+        size_t length = want < sizeof buffer_ ? static_cast<size_t>(want) : sizeof buffer_;
+        if (!ReadFileAt(file_, position_, buffer_, length)) return false;
+        next_ = 0;
+        filled_ = length;
+        return true;
+    }
+
+    FILE* file_;
+    uint64_t position_;
+    uint64_t limit_;
+    uint8_t buffer_[65536];
+    size_t next_ = 0;
+    size_t filled_ = 0;
+};
+
+std::string Hex(uint64_t value) {
+    char text[32];
+    snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(value));
+    return text;
+}
+
+std::string ParentOf(const std::string& name) {
+    size_t slash = name.find_last_of("\\/");
+    return slash == std::string::npos ? std::string() : name.substr(0, slash);
+}
+
+void ScanEntries(FILE* file, InstallerScan* scan) {
+    const PayloadTrailer& trailer = scan->trailer;
+    const uint64_t end = trailer.payload_offset + trailer.payload_size;
+    PayloadReader reader(file, trailer.payload_offset, end);
+    std::set<std::string> directories;  // folded names of created folders
+    std::set<std::string> names;        // folded names of every entry
+    while (reader.position() < end) {
+        ScannedEntry entry;
+        entry.offset = reader.position();
+        uint8_t bytes[ENTRY_SIZE_FIELD];
+        std::string name;
+        bool complete = true;
+        for (size_t i = 0; i < ENTRY_SIZE_FIELD && complete; ++i) {
+            complete = reader.ReadByte(&bytes[i]);
+        }
+        uint8_t byte = 1;
+        while (complete && name.size() < ENTRY_NAME_CAPACITY) {
+            complete = reader.ReadByte(&byte);
+            if (!complete || byte == 0) break;
+            name.push_back(static_cast<char>(byte));
+        }
+        const std::string where = "entry at " + Hex(entry.offset);
+        if (!complete) {
+            scan->errors.push_back(where + ": the payload ends inside the entry's header");
+            return;
+        }
+        if (byte != 0) {
+            scan->errors.push_back(where + ": the name is longer than " +
+                                   std::to_string(ENTRY_NAME_CAPACITY - 1) + " bytes");
+            return;
+        }
+        uint64_t size = 0;
+        for (size_t i = 0; i < ENTRY_SIZE_FIELD; ++i)
+            size |= static_cast<uint64_t>(bytes[i]) << (8 * i);
+        entry.name = name;
+        entry.is_directory = size == ENTRY_SIZE_DIRECTORY;
+        entry.size = entry.is_directory ? 0 : size;
+        const std::string label = "entry \"" + name + "\"";
+        std::string problem = EntryNameProblem(name);
+        if (!problem.empty()) scan->errors.push_back(label + ": the name " + problem);
+        const std::string folded = FoldCase(name);
+        if (!names.insert(folded).second) {
+            scan->errors.push_back(label + ": the name appears twice");
+        }
+        const std::string parent = ParentOf(folded);
+        if (!parent.empty() && directories.count(parent) == 0) {
+            scan->errors.push_back(label + ": no earlier directory entry creates its folder");
+        }
+        if (entry.is_directory) directories.insert(folded);
+        if (!entry.is_directory && !reader.Skip(entry.size)) {
+            scan->errors.push_back(label + ": its data runs past the end of the payload");
+            scan->entries.push_back(entry);
+            return;
+        }
+        scan->entries.push_back(entry);
+    }
+}
+
+}  // namespace
+
+bool ScanInstaller(const std::string& path, InstallerScan* scan, std::string* error) {
+    *scan = InstallerScan();
+    FILE* file = OpenPath(path, "rb");
+    if (file == nullptr) {
+        *error = "cannot open " + path;
+        return false;
+    }
+    if (!GetFileLength(file, &scan->file_size)) {
+        fclose(file);
+        *error = "cannot read the length of " + path;
+        return false;
+    }
+    scan->signed_file = FindCertificateTable(file, &scan->table_offset, &scan->table_size);
+    scan->has_trailer = ReadTrailer(file, &scan->trailer, &scan->trailer_offset);
+    if (!scan->has_trailer) {
+        scan->errors.push_back(scan->signed_file
+                                   ? "no trailer before the certificate table: not an installer, "
+                                     "or one signed after data was appended"
+                                   : "no trailer at the end of the file: not an installer");
+        fclose(file);
+        return true;
+    }
+    const PayloadTrailer& trailer = scan->trailer;
+    const bool sound = IsTrailerSound(trailer, scan->trailer_offset);
+    if (scan->signed_file) {
+        scan->payload_in_signed_region =
+            sound && scan->trailer_offset + TRAILER_SIZE <= scan->table_offset;
+        if (scan->table_offset + scan->table_size != scan->file_size) {
+            scan->warnings.push_back(
+                "the certificate table does not end at the end of the file: data was appended "
+                "after signing, and the signature no longer covers it");
+        }
+    }
+    if (!sound) {
+        scan->errors.push_back("the payload (offset " + Hex(trailer.payload_offset) + ", " +
+                               std::to_string(trailer.payload_size) +
+                               " bytes) does not lie inside the file before the trailer");
+    } else if (scan->file_size > MAX_INSTALLER_BYTES) {
+        scan->errors.push_back("the file is " + std::to_string(scan->file_size) +
+                               " bytes; the stub handles files below 2 GiB");
+    } else {
+        ScanEntries(file, scan);
+        if (scan->errors.empty() && trailer.entry_count != scan->entries.size()) {
+            scan->warnings.push_back("the trailer counts " + std::to_string(trailer.entry_count) +
+                                     " entries, the payload holds " +
+                                     std::to_string(scan->entries.size()));
+        }
+    }
+    fclose(file);
+    return true;
+}
+
+}  // namespace qjxpack

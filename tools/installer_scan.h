@@ -1,0 +1,45 @@
+// Reads an installer's trailer, signature placement and entries without extracting anything, and
+// judges whether the stub would extract it completely.
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "payload/payload_format.h"
+
+namespace qjxpack {
+
+// The stub seeks with 32-bit signed offsets and counts payload bytes in 32 bits, so whole
+// installers stay below 2 GiB.
+constexpr uint64_t MAX_INSTALLER_BYTES = 0x7FFFFFFFull;
+
+struct ScannedEntry {
+    std::string name;
+    bool is_directory = false;
+    uint64_t size = 0;    // data bytes; 0 for directories
+    uint64_t offset = 0;  // file offset of the entry's size field
+};
+
+struct InstallerScan {
+    uint64_t file_size = 0;
+    bool has_trailer = false;
+    PayloadTrailer trailer = {};
+    uint64_t trailer_offset = 0;
+    // A certificate table from the PE security directory.
+    bool signed_file = false;
+    uint64_t table_offset = 0;
+    uint64_t table_size = 0;
+    bool payload_in_signed_region = false;
+    std::vector<ScannedEntry> entries;
+    // Problems that keep the stub from extracting everything, and things worth knowing.
+    std::vector<std::string> errors;
+    std::vector<std::string> warnings;
+};
+
+// Returns false (with *error set) only when the file cannot be read at all; everything the
+// file's content gets wrong goes to scan->errors.
+bool ScanInstaller(const std::string& path, InstallerScan* scan, std::string* error);
+
+}  // namespace qjxpack

@@ -1,0 +1,287 @@
+#include "tools/packer.h"
+
+#include <stdio.h>
+
+#include <map>
+
+#include "payload/payload_writer.h"
+#include "payload/trailer_locator.h"
+#include "tools/entry_names.h"
+#include "tools/installer_scan.h"
+
+namespace qjxpack {
+
+namespace {
+
+// The last part of a path, without trailing separators.
+std::string BaseName(std::string path) {
+    while (path.size() > 1 && IsPathSeparator(path.back())) path.pop_back();
+    size_t slash = path.size();
+    while (slash > 0 && !IsPathSeparator(path[slash - 1])) --slash;
+    return path.substr(slash);
+}
+
+// "folder/." (or ".") asks for the folder's contents at the top of the payload.
+bool WantsContentsOnly(const std::string& path) {
+    return path == "." ||
+           (path.size() >= 2 && path.back() == '.' && IsPathSeparator(path[path.size() - 2]));
+}
+
+class Collector {
+  public:
+    Collector(std::vector<PackEntry>* entries, std::string* error)
+        : entries_(entries), error_(error) {}
+
+    bool AddInput(const std::string& path) {
+        FileInfo info = GetFileInfo(path);
+        if (info.kind == FileKind::kMissing) return Fail("cannot read input " + path);
+        if (WantsContentsOnly(path)) {
+            if (info.kind != FileKind::kDirectory) return Fail(path + " is not a folder");
+            return AddContents(path, std::string(), info);
+        }
+        std::string base = BaseName(path);
+        if (base == "." || base == ".." || base.empty() || IsPathSeparator(base[0])) {
+            return Fail("input " + path +
+                        " has no name of its own; give \"folder/.\" to pack a "
+                        "folder's contents");
+        }
+        if (base.find('\\') != std::string::npos) {
+            return Fail("input " + path +
+                        " holds a backslash, which the stub reads as a folder "
+                        "separator");
+        }
+        return AddPath(path, "\\" + base, info);
+    }
+
+  private:
+    bool Fail(const std::string& message) {
+        *error_ = message;
+        return false;
+    }
+
+    bool AddPath(const std::string& path, const std::string& name, const FileInfo& info) {
+        std::string problem = EntryNameProblem(name);
+        if (!problem.empty())
+            return Fail("entry \"" + name + "\" (from " + path + "): the name " + problem);
+        auto seen = names_.emplace(FoldCase(name), path);
+        if (!seen.second) {
+            return Fail("entry \"" + name + "\" comes from both " + seen.first->second + " and " +
+                        path + " (Windows names ignore case)");
+        }
+        PackEntry entry;
+        entry.name = name;
+        entry.info = info;
+        if (info.kind == FileKind::kRegular) {
+            entry.source = path;
+            entry.size = info.size;
+            entries_->push_back(entry);
+            return true;
+        }
+        if (info.kind != FileKind::kDirectory) {
+            return Fail(path + " is neither a file nor a folder");
+        }
+        entry.is_directory = true;
+        entries_->push_back(entry);
+        return AddContents(path, name, info);
+    }
+
+    bool AddContents(const std::string& path, const std::string& name, const FileInfo& info) {
+        for (const FileInfo& open : open_folders_) {
+            if (SameFile(open, info)) return Fail(path + " contains itself (a link loop)");
+        }
+        std::vector<std::string> children;
+        if (!ListDirectory(path, &children)) return Fail("cannot list folder " + path);
+        open_folders_.push_back(info);
+        for (const std::string& child : children) {
+            // A backslash inside a POSIX name would split it into folders on Windows.
+            if (child.find('\\') != std::string::npos) {
+                return Fail("entry name from " + JoinPath(path, child) +
+                            " holds a backslash, which the stub reads as a folder separator");
+            }
+            std::string child_path = JoinPath(path, child);
+            FileInfo child_info = GetFileInfo(child_path);
+            if (child_info.kind == FileKind::kMissing) return Fail("cannot read " + child_path);
+            if (!AddPath(child_path, name + "\\" + child, child_info)) return false;
+        }
+        open_folders_.pop_back();
+        return true;
+    }
+
+    std::vector<PackEntry>* entries_;
+    std::string* error_;
+    std::map<std::string, std::string> names_;  // folded entry name -> the path it came from
+    std::vector<FileInfo> open_folders_;
+};
+
+// Checks the stub: a PE image that carries neither a payload nor a signature yet.
+bool CheckStub(const std::string& path, const FileInfo& info, std::string* error) {
+    if (info.kind != FileKind::kRegular) {
+        *error = "no stub at " + path + " (build the win32 tree, or give --stub)";
+        return false;
+    }
+    FILE* file = OpenPath(path, "rb");
+    if (file == nullptr) {
+        *error = "cannot open stub " + path;
+        return false;
+    }
+    uint8_t magic[2] = {0, 0};
+    bool is_pe = ReadFileAt(file, 0, magic, 2) && magic[0] == 'M' && magic[1] == 'Z';
+    uint64_t table_offset = 0;
+    uint64_t table_size = 0;
+    bool is_signed = FindCertificateTable(file, &table_offset, &table_size);
+    PayloadTrailer trailer;
+    uint64_t trailer_offset = 0;
+    bool has_trailer = ReadTrailer(file, &trailer, &trailer_offset);
+    fclose(file);
+    if (!is_pe) {
+        *error = "stub " + path + " is not a Windows program";
+    } else if (has_trailer) {
+        *error = "stub " + path + " already carries a payload (is it an installer?)";
+    } else if (is_signed) {
+        *error = "stub " + path + " is signed; sign the installer instead, after create";
+    }
+    return error->empty();
+}
+
+// Copies the stub and the payload into out; returns the trailer written.
+bool WritePayload(FILE* out, const CreateRequest& request, uint64_t stub_size,
+                  const std::vector<PackEntry>& entries, PayloadTrailer* trailer,
+                  std::string* error) {
+    FILE* stub = OpenPath(request.stub, "rb");
+    if (stub == nullptr) {
+        *error = "cannot open stub " + request.stub;
+        return false;
+    }
+    static char buffer[65536];
+    uint64_t copied = 0;
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, stub)) > 0) {
+        copied += got;
+        if (fwrite(buffer, 1, got, out) != got) break;
+    }
+    fclose(stub);
+    if (copied != stub_size) {
+        *error = "cannot copy stub " + request.stub;
+        return false;
+    }
+    PayloadWriter writer;
+    ResultCode result = BeginPayload(&writer, out);
+    for (const PackEntry& entry : entries) {
+        if (result != RESULT_OK) break;
+        if (entry.is_directory) {
+            result = AddDirectoryEntry(&writer, entry.name.c_str());
+            continue;
+        }
+        FILE* source = OpenPath(entry.source, "rb");
+        if (source == nullptr) {
+            *error = "cannot open " + entry.source;
+            return false;
+        }
+        result = AddFileEntry(&writer, entry.name.c_str(), source, entry.size);
+        // A byte left over means the file grew after it was measured.
+        bool changed = result != RESULT_OK || fgetc(source) != EOF;
+        fclose(source);
+        if (changed) {
+            *error = "copying " + entry.source + " failed (did it change while it was packed?)";
+            return false;
+        }
+    }
+    if (result == RESULT_OK) {
+        result = FinishPayload(&writer, request.quiet ? TRAILER_FLAG_QUIET : 0, TRAILER_ALIGNMENT,
+                               trailer);
+    }
+    if (result != RESULT_OK) {
+        *error = "writing the payload failed (result " + std::to_string(result) + ")";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool CollectEntries(const std::vector<std::string>& inputs, std::vector<PackEntry>* entries,
+                    std::string* error) {
+    entries->clear();
+    Collector collector(entries, error);
+    for (const std::string& input : inputs) {
+        if (!collector.AddInput(input)) return false;
+    }
+    return true;
+}
+
+bool CreateInstaller(const CreateRequest& request, CreateResult* result, std::string* error) {
+    error->clear();
+    const FileInfo stub_info = GetFileInfo(request.stub);
+    if (!CheckStub(request.stub, stub_info, error)) return false;
+    std::vector<PackEntry> entries;
+    if (!CollectEntries(request.inputs, &entries, error)) return false;
+
+    const FileInfo output_info = GetFileInfo(request.output);
+    if (output_info.kind == FileKind::kDirectory) {
+        *error = "output " + request.output + " is a folder";
+        return false;
+    }
+    if (SameFile(output_info, stub_info)) {
+        *error = "output " + request.output + " would overwrite the stub";
+        return false;
+    }
+    for (const PackEntry& entry : entries) {
+        if (SameFile(output_info, entry.info)) {
+            *error = "output " + request.output + " would overwrite input " + entry.source;
+            return false;
+        }
+    }
+
+    // The layout is known before anything is written: refuse what the stub cannot handle.
+    uint64_t payload_size = 0;
+    for (const PackEntry& entry : entries) {
+        payload_size += ENTRY_SIZE_FIELD + entry.name.size() + 1 + entry.size;
+    }
+    const uint64_t payload_end = stub_info.size + payload_size;
+    const uint64_t file_size =
+        (payload_end + TRAILER_ALIGNMENT - 1) / TRAILER_ALIGNMENT * TRAILER_ALIGNMENT +
+        TRAILER_SIZE;
+    if (payload_size > MAX_INSTALLER_BYTES || file_size > MAX_INSTALLER_BYTES - SIGNATURE_RESERVE) {
+        *error = "the installer would be " + std::to_string(file_size) +
+                 " bytes; the stub handles installers below 2 GiB (less " +
+                 std::to_string(SIGNATURE_RESERVE) + " bytes kept for a signature)";
+        return false;
+    }
+
+    std::string temp_path;
+    FILE* out = CreateTempFileNextTo(request.output, &temp_path);
+    if (out == nullptr) {
+        *error = "cannot create a file next to " + request.output;
+        return false;
+    }
+    PayloadTrailer trailer;
+    bool written = WritePayload(out, request, stub_info.size, entries, &trailer, error);
+    if (fclose(out) != 0 && written) {
+        *error = "writing " + temp_path + " failed";
+        written = false;
+    }
+    if (written) {
+        uint64_t size = GetFileInfo(temp_path).size;
+        if (size != file_size || trailer.payload_offset != stub_info.size ||
+            trailer.payload_size != payload_size) {
+            *error = "the written installer is " + std::to_string(size) + " bytes, expected " +
+                     std::to_string(file_size) + " (did an input change while it was packed?)";
+            written = false;
+        }
+    }
+    if (written && !MoveIntoPlace(temp_path, request.output)) {
+        *error = "cannot move the installer into place at " + request.output;
+        written = false;
+    }
+    if (!written) {
+        RemoveFile(temp_path);
+        return false;
+    }
+    result->payload_offset = trailer.payload_offset;
+    result->payload_size = trailer.payload_size;
+    result->entry_count = trailer.entry_count;
+    result->file_size = file_size;
+    return true;
+}
+
+}  // namespace qjxpack

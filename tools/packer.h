@@ -1,0 +1,54 @@
+// Making an installer: the stub, then the payload of the given files and folders, then the
+// trailer, written to a temporary file that replaces the output only when complete.
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "payload/payload_format.h"
+#include "tools/file_system.h"
+
+namespace qjxpack {
+
+struct PackEntry {
+    std::string name;    // "\folder\file", UTF-8
+    std::string source;  // the file to copy; empty for a directory
+    bool is_directory = false;
+    uint64_t size = 0;
+    FileInfo info;
+};
+
+// Turns inputs into entries: a file becomes "\its name"; a folder becomes "\its name" followed
+// by its contents, each directory entry before what it holds, names sorted byte by byte; a folder
+// given as "folder/." contributes only its contents. Refuses names the stub cannot create, two
+// entries with one name, folders that contain themselves and anything that is neither file nor
+// folder. Returns false with *error set.
+bool CollectEntries(const std::vector<std::string>& inputs, std::vector<PackEntry>* entries,
+                    std::string* error);
+
+struct CreateRequest {
+    std::string output;
+    std::string stub;
+    bool quiet = false;
+    std::vector<std::string> inputs;
+};
+
+struct CreateResult {
+    uint64_t payload_offset = 0;
+    uint64_t payload_size = 0;
+    uint64_t entry_count = 0;
+    uint64_t file_size = 0;
+};
+
+// Bytes left below MAX_INSTALLER_BYTES for the certificate table a signature adds.
+constexpr uint64_t SIGNATURE_RESERVE = 64 * 1024;
+constexpr uint32_t TRAILER_ALIGNMENT = 4096;
+// A certificate table is 8-byte aligned: with the trailer starting on a 4096-byte boundary, the
+// table can start right after it, so the signed region ends exactly where the trailer ends.
+static_assert((TRAILER_ALIGNMENT + TRAILER_SIZE) % 8 == 0, "the table follows the trailer");
+
+bool CreateInstaller(const CreateRequest& request, CreateResult* result, std::string* error);
+
+}  // namespace qjxpack

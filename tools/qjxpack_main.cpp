@@ -1,0 +1,90 @@
+// qjxpack: make, inspect, verify and extract installers.
+#include <CLI/CLI.hpp>
+
+#include "tools/commands.h"
+#include "tools/entry_names.h"
+#include "tools/file_system.h"
+
+namespace {
+
+constexpr const char* STUB_NAME = "qjxsea.exe";
+
+// The stub built alongside: next to this program, else where the build put it.
+std::string DefaultStub() {
+    std::string beside = qjxpack::ProgramFolder() + STUB_NAME;
+    if (qjxpack::GetFileInfo(beside).kind == qjxpack::FileKind::kRegular) return beside;
+#ifdef QJX_DEFAULT_STUB
+    return QJX_DEFAULT_STUB;
+#else
+    return beside;
+#endif
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> arguments = qjxpack::Utf8Arguments(argc, argv);
+    std::vector<const char*> pointers;
+    for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
+
+    CLI::App app(
+        "qjxpack: make, inspect, verify and extract self-extracting installers.\n"
+        "Exit codes: 0 success, 1 bad installer or failed work, 2 bad command line.",
+        "qjxpack");
+    app.require_subcommand(1);
+
+    qjxpack::CreateRequest create;
+    create.stub = DefaultStub();
+    CLI::App* create_command =
+        app.add_subcommand("create", "Make an installer: the stub, then INPUT files and folders.");
+    create_command->footer(
+        "A file becomes \\NAME; a folder becomes \\NAME followed by everything in it; FOLDER/. "
+        "adds only what FOLDER holds. Entry names may have " +
+        std::to_string(qjxpack::MAX_ENTRY_NAME_BYTES) +
+        " bytes at most, so that they fit below a %TEMP% of up to " +
+        std::to_string(qjxpack::TEMP_FOLDER_BUDGET - qjxpack::STUB_FOLDER_SUFFIX) +
+        " bytes, such as C:\\users\\<name>\\Temp\\. The output is written in full before it "
+        "replaces an existing file.");
+    create_command->add_option("-o,--output", create.output, "installer to write")->required();
+    create_command->add_option("--stub", create.stub, "stub program to use")->capture_default_str();
+    create_command->add_flag("--quiet", create.quiet,
+                             "extract without any window and start nothing");
+    create_command->add_option("INPUT", create.inputs, "files and folders to pack")->required();
+
+    std::string installer;
+    bool json = false;
+    CLI::App* list_command =
+        app.add_subcommand("list", "Show the trailer and every entry (name, size, offset).");
+    list_command->add_option("INSTALLER", installer, "installer to read")->required();
+    list_command->add_flag("--json", json, "print one JSON object for scripts");
+
+    CLI::App* verify_command = app.add_subcommand(
+        "verify", "Check the structure: exit 0 only when the stub would extract everything.");
+    verify_command->footer(
+        "For a signed installer it also says whether the payload lies inside the signed region; "
+        "the signature itself is checked by osslsigncode verify.");
+    verify_command->add_option("INSTALLER", installer, "installer to check")->required();
+
+    std::string folder;
+    CLI::App* extract_command = app.add_subcommand(
+        "extract", "Extract the payload with the stub's own extractor, after verify's checks.");
+    extract_command->add_option("INSTALLER", installer, "installer to read")->required();
+    extract_command->add_option("DIR", folder, "folder to extract into (created if missing)")
+        ->required();
+
+    try {
+        app.parse(static_cast<int>(pointers.size()), pointers.data());
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        fprintf(stderr, "qjxpack: error: %s (see qjxpack --help)\n", e.what());
+        return qjxpack::EXIT_USAGE;
+    }
+
+    if (*create_command) return qjxpack::RunCreate(create, stdout, stderr);
+    if (*list_command) return qjxpack::RunList(installer, json, stdout, stderr);
+    if (*verify_command) return qjxpack::RunVerify(installer, stdout, stderr);
+    return qjxpack::RunExtract(installer, folder, qjxpack::IsTerminal(stderr), stdout, stderr);
+}
