@@ -1,3 +1,285 @@
 #include "payload/extractor.h"
-// placeholder
-ResultCode ExtractPayload(const PayloadTrailer*, const char*, const char*, ExtractEventHandler, void*) { return RESULT_BAD_PAYLOAD; }
+
+#include <string.h>
+
+#include "text/file_access.h"
+
+namespace {
+
+constexpr uint32_t BLOCK_SIZE = 512;
+// A progress event goes out before every tenth block.
+constexpr uint64_t PROGRESS_INTERVAL_BLOCKS = 10;
+// The program file is read this many blocks at a time, a whole number of progress intervals,
+// so that one read serves many blocks and data runs only stop where an event is due.
+constexpr uint32_t CHUNK_BLOCKS = 12 * PROGRESS_INTERVAL_BLOCKS;
+constexpr uint32_t CHUNK_BYTES = CHUNK_BLOCKS * BLOCK_SIZE;
+// Output files are buffered in large pieces so that the runtime writes them in few calls.
+constexpr size_t OUTPUT_BUFFER_BYTES = 64 * 1024;
+
+// One extraction. Positions are 64-bit throughout, so payloads of 4 GiB and more, and offsets
+// beyond 2 GiB, are read and ended correctly.
+struct ExtractorState {
+    FILE* source;
+    FILE* output;
+    const PayloadTrailer* trailer;
+    uint64_t blocks_read;  // 512-byte blocks started so far
+    uint32_t block_pos;    // next byte in the current block, 0 to 512
+    uint64_t payload_size;
+    ResultCode error;  // once set, nothing more is read or written
+    uint64_t entry_count;
+    bool in_header;  // collecting an entry's size and name; clear while writing its data
+    char name[ENTRY_NAME_CAPACITY];
+    uint64_t entry_size;
+    uint64_t written;
+    uint64_t header_pos;
+    const char* dest_folder;
+    ExtractEventHandler handler;
+    void* user;
+    const char* program_path;
+    char path[MAX_PATH_BYTES];    // dest_folder joined with the current entry's name
+    char target[MAX_PATH_BYTES];  // the file being written, as the handler resolved it
+    // The program file's bytes for blocks chunk_first onwards; chunk_valid of them were there.
+    uint64_t chunk_first;
+    uint32_t chunk_valid;
+    uint8_t chunk[CHUNK_BYTES];
+    char output_buffer[OUTPUT_BUFFER_BYTES];
+};
+
+ResultCode Send(ExtractorState* state, ExtractEvent* event) {
+    return state->handler(0, event, state->user);
+}
+
+ResultCode SendProgress(ExtractorState* state, uint64_t bytes_done) {
+    ExtractEvent event = {};
+    event.kind = EVENT_PROGRESS;
+    event.bytes_done = bytes_done;
+    event.bytes_total = state->payload_size;
+    return Send(state, &event);
+}
+
+void Fail(ExtractorState* state, ResultCode code, const char* path) {
+    state->error = code;
+    ExtractEvent event = {};
+    event.kind = EVENT_ERROR;
+    event.path = path;
+    event.code = code;
+    Send(state, &event);
+}
+
+bool SeekTo(FILE* file, uint64_t offset) {
+#if defined(_WIN32)
+    return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
+#else
+    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+}
+
+// Reads the blocks from blocks_read onwards, as many as the payload still needs.
+void FillChunk(ExtractorState* state) {
+    state->chunk_first = state->blocks_read;
+    const uint64_t left = state->payload_size - state->chunk_first * BLOCK_SIZE;
+    const size_t want = left < CHUNK_BYTES ? static_cast<size_t>(left) : CHUNK_BYTES;
+    state->chunk_valid = static_cast<uint32_t>(fread(state->chunk, 1, want, state->source));
+}
+
+// The reader: hands out the next payload bytes, at most `limit` of them, and moves past them.
+// A run never reaches into a block that needs a progress event first, so the events come
+// exactly as if the payload were read one byte at a time. Returns 0 at the end of the payload
+// and after any failure.
+uint32_t ReadPayloadRun(ExtractorState* state, uint64_t limit, const uint8_t** data) {
+    if (state->error != RESULT_OK) return 0;
+    if (state->block_pos == BLOCK_SIZE || state->blocks_read == 0) {
+        if (state->blocks_read % PROGRESS_INTERVAL_BLOCKS == 0) {
+            const ResultCode stop = SendProgress(state, state->blocks_read * BLOCK_SIZE);
+            if (stop != RESULT_OK) {
+                state->error = stop;
+                return 0;
+            }
+        }
+        if (state->blocks_read == 0 || state->blocks_read - state->chunk_first == CHUNK_BLOCKS) {
+            FillChunk(state);
+        }
+        state->blocks_read += 1;
+        state->block_pos = 0;
+    }
+    const uint64_t block = state->blocks_read - 1;
+    const uint64_t consumed = block * BLOCK_SIZE + state->block_pos;
+    // Only here does the end show: a payload ending on a block boundary costs one more block.
+    if (consumed == state->payload_size) return 0;
+    const uint32_t offset =
+        static_cast<uint32_t>(block - state->chunk_first) * BLOCK_SIZE + state->block_pos;
+    if (offset >= state->chunk_valid) {
+        // The program file ends (or fails) before the payload does: nothing is invented.
+        Fail(state, RESULT_BAD_PAYLOAD, state->program_path);
+        return 0;
+    }
+    const uint64_t next_event_block =
+        (block / PROGRESS_INTERVAL_BLOCKS + 1) * PROGRESS_INTERVAL_BLOCKS;
+    uint64_t run = state->chunk_valid - offset;
+    if (run > next_event_block * BLOCK_SIZE - consumed)
+        run = next_event_block * BLOCK_SIZE - consumed;
+    if (run > state->payload_size - consumed) run = state->payload_size - consumed;
+    if (run > limit) run = limit;
+
+    const uint64_t end = consumed + run;
+    if (end % BLOCK_SIZE == 0) {
+        state->blocks_read = end / BLOCK_SIZE;  // the last block taken is used up
+        state->block_pos = BLOCK_SIZE;
+    } else {
+        state->blocks_read = end / BLOCK_SIZE + 1;
+        state->block_pos = static_cast<uint32_t>(end % BLOCK_SIZE);
+    }
+    *data = state->chunk + offset;
+    return static_cast<uint32_t>(run);
+}
+
+// The next payload byte, or -1 at the end.
+int ReadPayloadByte(ExtractorState* state) {
+    const uint8_t* data;
+    return ReadPayloadRun(state, 1, &data) == 0 ? -1 : data[0];
+}
+
+// Data phase: the run goes to the output file; the entry ends when entry_size bytes are in.
+void WriteEntryData(ExtractorState* state, const uint8_t* data, uint32_t length) {
+    if (fwrite(data, 1, length, state->output) != length) {
+        Fail(state, RESULT_WRITE_FAILED, state->target);
+        return;
+    }
+    state->written += length;
+    if (state->written == state->entry_size) {
+        FILE* output = state->output;
+        state->output = nullptr;
+        state->in_header = true;
+        // A full disk may only show when the last buffered bytes go out.
+        if (fclose(output) != 0) Fail(state, RESULT_WRITE_FAILED, state->target);
+    }
+}
+
+// A complete name: check it, announce the entry and create it.
+void BeginEntry(ExtractorState* state) {
+    const size_t folder_length = strlen(state->dest_folder);
+    const size_t name_length = strlen(state->name);
+    if (folder_length + name_length >= MAX_PATH_BYTES) {
+        Fail(state, RESULT_BUFFER_TOO_SMALL, state->name);
+        return;
+    }
+    if (!IsSafeEntryName(state->name)) {
+        Fail(state, RESULT_UNSAFE_NAME, state->name);
+        return;
+    }
+    // Plain concatenation: the name's leading separator follows the folder's own, and the
+    // file system takes the doubled separator.
+    memcpy(state->path, state->dest_folder, folder_length);
+    memcpy(state->path + folder_length, state->name, name_length + 1);
+
+    ExtractEvent event = {};
+    event.kind = EVENT_ENTRY_BEGIN;
+    event.path = state->path;
+    ResultCode stop = Send(state, &event);
+    if (stop != RESULT_OK) {
+        state->error = stop;
+        return;
+    }
+    if (state->entry_size == ENTRY_SIZE_DIRECTORY) {
+        CreateDirectoryUtf8(state->path);  // a failure shows when a file inside cannot be made
+        state->header_pos = 0;
+        return;
+    }
+
+    event = {};
+    event.kind = EVENT_RESOLVE_TARGET;
+    event.path = state->path;
+    event.target = state->target;
+    stop = Send(state, &event);
+    if (stop != RESULT_OK) {
+        state->error = stop;
+        return;
+    }
+    state->target[MAX_PATH_BYTES - 1] = 0;  // whatever the handler wrote, it ends here
+    FILE* output = OpenFileUtf8(state->target, 1);
+    if (output == nullptr) {
+        Fail(state, RESULT_CANT_CREATE_FILE, state->target);
+        return;
+    }
+    state->header_pos = 0;
+    if (state->entry_size == 0) {
+        if (fclose(output) != 0) Fail(state, RESULT_WRITE_FAILED, state->target);
+        return;
+    }
+    setvbuf(output, state->output_buffer, _IOFBF, sizeof state->output_buffer);
+    state->output = output;
+    state->written = 0;
+    state->in_header = false;
+}
+
+// Header phase: the size field's eight bytes, least significant first, then the name up to and
+// including its NUL.
+void ConsumePayloadByte(uint8_t byte, ExtractorState* state) {
+    if (state->error != RESULT_OK) return;
+    if (state->header_pos < ENTRY_SIZE_FIELD) {
+        if (state->header_pos == 0) state->entry_size = 0;
+        state->entry_size |= static_cast<uint64_t>(byte) << (8 * state->header_pos);
+        state->header_pos += 1;
+        return;
+    }
+    const size_t index = static_cast<size_t>(state->header_pos - ENTRY_SIZE_FIELD);
+    if (index == ENTRY_NAME_CAPACITY - 1 && byte != 0) {
+        state->name[index] = 0;  // the event names the entry as far as it fits
+        Fail(state, RESULT_BUFFER_TOO_SMALL, state->name);
+        return;
+    }
+    state->name[index] = static_cast<char>(byte);
+    state->header_pos += 1;
+    if (byte == 0) BeginEntry(state);
+}
+
+}  // namespace
+
+ResultCode ExtractPayload(const PayloadTrailer* trailer, const char* program_path,
+                          const char* dest_folder, ExtractEventHandler handler, void* user) {
+    ExtractorState state;
+    memset(&state, 0, sizeof state);
+    state.trailer = trailer;
+    state.program_path = program_path;
+    state.in_header = true;
+    state.payload_size = trailer->payload_size;
+    state.entry_count = trailer->entry_count;
+    state.dest_folder = dest_folder;
+    state.handler = handler;
+    state.user = user;
+
+    state.source = OpenFileUtf8(program_path, 0);
+    if (state.source == nullptr) {
+        Fail(&state, RESULT_CANT_OPEN_FILE, program_path);
+    } else if (!SeekTo(state.source, trailer->payload_offset)) {
+        Fail(&state, RESULT_BAD_PAYLOAD, program_path);
+    }
+
+    while (state.error == RESULT_OK) {
+        if (state.in_header) {
+            const int byte = ReadPayloadByte(&state);
+            if (byte < 0) break;
+            ConsumePayloadByte(static_cast<uint8_t>(byte), &state);
+        } else {
+            const uint8_t* data;
+            const uint32_t length = ReadPayloadRun(&state, state.entry_size - state.written, &data);
+            if (length == 0) break;
+            WriteEntryData(&state, data, length);
+        }
+    }
+
+    // A file cut short stays, closed with what it holds, but the payload ended inside an entry.
+    if (state.output != nullptr) {
+        const bool closed = fclose(state.output) == 0;
+        state.output = nullptr;
+        if (state.error == RESULT_OK) {
+            Fail(&state, closed ? RESULT_BAD_PAYLOAD : RESULT_WRITE_FAILED, state.target);
+        }
+    } else if (state.error == RESULT_OK && state.header_pos != 0) {
+        Fail(&state, RESULT_BAD_PAYLOAD, program_path);
+    }
+
+    SendProgress(&state, state.payload_size);
+    if (state.source != nullptr) fclose(state.source);
+    return state.error;
+}

@@ -1,18 +1,22 @@
 #include "scratch.h"
 
-#include <gtest/gtest.h>
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <random>
 
 ScratchFolder::ScratchFolder() {
-    const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+    // Short names: some tests need a destination folder of an exact, small length.
     std::random_device random;
-    std::string name = "qjx_unit_";
-    if (test) name += std::string(test->test_suite_name()) + "_" + test->name() + "_";
-    name += std::to_string(random());
+    char name[32];
+    snprintf(name, sizeof name, "qjx%08x", static_cast<unsigned>(random()));
     path_ = fs::temp_directory_path() / name;
     fs::create_directories(path_);
 }
@@ -53,4 +57,19 @@ std::vector<std::string> ListTree(const fs::path& root) {
     }
     std::sort(entries.begin(), entries.end());
     return entries;
+}
+
+void ExtendSparse(const fs::path& path, uint64_t size) {
+#if defined(_WIN32)
+    // The runtime's size change writes every new byte; moving the end of file does not.
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(size);
+    if (file == INVALID_HANDLE_VALUE) return;
+    SetFilePointerEx(file, end, nullptr, FILE_BEGIN);
+    SetEndOfFile(file);
+    CloseHandle(file);
+#else
+    if (truncate(path.c_str(), static_cast<off_t>(size)) != 0) perror("truncate");
+#endif
 }
