@@ -58,7 +58,21 @@ struct ExtractProgress {
     bool draw;
     int last_percent;
     std::string failed_path;
+    const InstallerScan* scan;
+    size_t next_entry;  // index in scan->entries of the entry the next EVENT_ENTRY_BEGIN starts
 };
+
+// Entry names separate folders with '\\'. The host's file access hands paths to the system as
+// they are, so on POSIX the handler makes folders and resolves file targets with '/' itself.
+std::string NativePath(const char* path) {
+    std::string native = path;
+    if (PathSeparator() != '\\') {
+        for (char& c : native) {
+            if (c == '\\') c = PathSeparator();
+        }
+    }
+    return native;
+}
 
 void DrawBar(ExtractProgress* progress, uint64_t done, uint64_t total) {
     int percent = total == 0 ? 100 : static_cast<int>(done * 100 / total);
@@ -80,10 +94,18 @@ ResultCode OnEvent(int32_t, ExtractEvent* event, void* user) {
         case EVENT_PROGRESS:
             if (progress->draw) DrawBar(progress, event->bytes_done, event->bytes_total);
             break;
+        case EVENT_ENTRY_BEGIN: {
+            const std::vector<ScannedEntry>& entries = progress->scan->entries;
+            size_t index = progress->next_entry++;
+            if (index < entries.size() && entries[index].is_directory) {
+                MakeDirectories(NativePath(event->path));
+            }
+            break;
+        }
         case EVENT_RESOLVE_TARGET: {
-            size_t length = strlen(event->path);
-            if (length >= MAX_PATH_BYTES) return RESULT_BUFFER_TOO_SMALL;
-            memcpy(event->target, event->path, length + 1);
+            std::string target = NativePath(event->path);
+            if (target.size() >= MAX_PATH_BYTES) return RESULT_BUFFER_TOO_SMALL;
+            memcpy(event->target, target.c_str(), target.size() + 1);
             break;
         }
         case EVENT_ERROR:
@@ -249,9 +271,17 @@ int RunExtract(const std::string& installer, const std::string& folder, bool pro
     if (!MakeDirectories(folder)) return Error(err, "cannot create folder " + folder);
     std::string destination = folder;
     if (!IsPathSeparator(destination.back())) destination += PathSeparator();
-    ExtractProgress state = {err, progress && scan.trailer.payload_size >= (1u << 20), -1, ""};
+    ExtractProgress state = {
+        err, progress && scan.trailer.payload_size >= (1u << 20), -1, "", &scan, 0};
     ResultCode result =
         ExtractPayload(&scan.trailer, installer.c_str(), destination.c_str(), OnEvent, &state);
+    if (PathSeparator() != '\\') {
+        // The extractor made each folder once more under its literal name ("\\sub"); those
+        // stay empty, as every file went to its translated target.
+        for (size_t i = scan.entries.size(); i-- > 0;) {
+            if (scan.entries[i].is_directory) RemoveEmptyFolder(destination + scan.entries[i].name);
+        }
+    }
     if (state.draw) fprintf(err, "\n");
     if (result != RESULT_OK) {
         std::string where = state.failed_path.empty() ? "" : " (" + state.failed_path + ")";

@@ -88,6 +88,10 @@ bool RemoveFile(const std::string& path) {
     return DeleteFileW(Widen(path).c_str()) != 0;
 }
 
+bool RemoveEmptyFolder(const std::string& path) {
+    return RemoveDirectoryW(Widen(path).c_str()) != 0;
+}
+
 static bool MakeOneDirectory(const std::string& path) {
     return CreateDirectoryW(Widen(path).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
@@ -192,6 +196,10 @@ FILE* OpenPath(const std::string& path, const char* mode) {
 
 bool RemoveFile(const std::string& path) {
     return unlink(path.c_str()) == 0;
+}
+
+bool RemoveEmptyFolder(const std::string& path) {
+    return rmdir(path.c_str()) == 0;
 }
 
 static bool MakeOneDirectory(const std::string& path) {

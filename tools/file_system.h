@@ -30,6 +30,8 @@ bool ListDirectory(const std::string& path, std::vector<std::string>* names);
 
 FILE* OpenPath(const std::string& path, const char* mode);
 bool RemoveFile(const std::string& path);
+// Removes a folder if it is empty.
+bool RemoveEmptyFolder(const std::string& path);
 // Creates the folder and any missing parents.
 bool MakeDirectories(const std::string& path);
 

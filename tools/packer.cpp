@@ -33,12 +33,14 @@ class Collector {
         : entries_(entries), error_(error) {}
 
     bool AddInput(const std::string& path) {
+        if (WantsContentsOnly(path)) {
+            std::string folder = path.size() > 2 ? path.substr(0, path.size() - 2) : ".";
+            FileInfo info = GetFileInfo(folder);
+            if (info.kind != FileKind::kDirectory) return Fail(folder + " is not a folder");
+            return AddContents(folder, std::string(), info);
+        }
         FileInfo info = GetFileInfo(path);
         if (info.kind == FileKind::kMissing) return Fail("cannot read input " + path);
-        if (WantsContentsOnly(path)) {
-            if (info.kind != FileKind::kDirectory) return Fail(path + " is not a folder");
-            return AddContents(path, std::string(), info);
-        }
         std::string base = BaseName(path);
         if (base == "." || base == ".." || base.empty() || IsPathSeparator(base[0])) {
             return Fail("input " + path +
