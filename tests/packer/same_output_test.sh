@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# The Windows packer under Wine and the Linux packer make byte-identical installers from the same
+# inputs, and list them alike.
+#
+# Usage: same_output_test.sh WORK_DIR STUB HOST_QJXPACK WINE_RUN WINDOWS_QJXPACK
+set -euo pipefail
+work=$1
+stub=$2
+host_qjxpack=$3
+wine_run=$4
+windows_qjxpack=$5
+
+for needed in "$stub" "$host_qjxpack"; do
+  if [ ! -f "$needed" ]; then
+    echo "missing $needed: build the host and win32 trees side by side"
+    exit 77
+  fi
+done
+rm -rf "$work"
+mkdir -p "$work"
+cd "$work"
+
+# Nested folders, an empty folder and file, names beyond ASCII, a name with spaces, and
+# names whose byte order differs from case-folded order.
+mkdir -p $'in/Gr\xc3\xb6\xc3\x9fe' $'in/\xe6\x97\xa5\xe6\x9c\xac/empty' in/docs
+head -c 70000 /dev/zero | tr '\0' x >in/Velmora.msi
+: >in/docs/empty.txt
+echo upper >in/docs/README.txt
+echo lower >in/docs/a.txt
+echo spaced >"in/docs/with space.txt"
+echo accent >$'in/\xe6\x97\xa5\xe6\x9c\xac/caf\xc3\xa9.txt'
+echo top >extra_top.txt
+cp "$stub" stub.exe
+
+"$host_qjxpack" create -o host.exe --stub stub.exe in/. extra_top.txt
+"$wine_run" "$windows_qjxpack" create -o windows.exe --stub stub.exe in/. extra_top.txt </dev/null
+cmp host.exe windows.exe
+
+"$host_qjxpack" list --json host.exe | sed 's/host\.exe/X/' >host.json
+"$wine_run" "$windows_qjxpack" list --json windows.exe </dev/null | tr -d '\r' |
+  sed 's/windows\.exe/X/' >windows.json
+diff host.json windows.json
+echo "same output: ok"
