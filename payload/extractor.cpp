@@ -9,12 +9,10 @@ namespace {
 constexpr uint32_t BLOCK_SIZE = 512;
 // A progress event goes out before every tenth block.
 constexpr uint64_t PROGRESS_INTERVAL_BLOCKS = 10;
-// The program file is read this many blocks at a time, a whole number of progress intervals,
-// so that one read serves many blocks and data runs only stop where an event is due.
-constexpr uint32_t CHUNK_BLOCKS = 12 * PROGRESS_INTERVAL_BLOCKS;
+// The program file is read 128 KiB at a time: one read serves many blocks, and data runs go
+// to the output in pieces large enough for the runtime to pass them straight to the system.
+constexpr uint32_t CHUNK_BLOCKS = 256;
 constexpr uint32_t CHUNK_BYTES = CHUNK_BLOCKS * BLOCK_SIZE;
-// Output files are buffered in large pieces so that the runtime writes them in few calls.
-constexpr size_t OUTPUT_BUFFER_BYTES = 64 * 1024;
 
 // One extraction. Positions are 64-bit throughout, so payloads of 4 GiB and more, and offsets
 // beyond 2 GiB, are read and ended correctly.
@@ -42,7 +40,6 @@ struct ExtractorState {
     uint64_t chunk_first;
     uint32_t chunk_valid;
     uint8_t chunk[CHUNK_BYTES];
-    char output_buffer[OUTPUT_BUFFER_BYTES];
 };
 
 ResultCode Send(ExtractorState* state, ExtractEvent* event) {
@@ -113,13 +110,21 @@ uint32_t ReadPayloadRun(ExtractorState* state, uint64_t limit, const uint8_t** d
         Fail(state, RESULT_BAD_PAYLOAD, state->program_path);
         return 0;
     }
-    const uint64_t next_event_block =
-        (block / PROGRESS_INTERVAL_BLOCKS + 1) * PROGRESS_INTERVAL_BLOCKS;
     uint64_t run = state->chunk_valid - offset;
-    if (run > next_event_block * BLOCK_SIZE - consumed)
-        run = next_event_block * BLOCK_SIZE - consumed;
     if (run > state->payload_size - consumed) run = state->payload_size - consumed;
     if (run > limit) run = limit;
+    // Blocks inside the run that are due a progress event get it now, in order, before any of
+    // their bytes are handed out, and a stop ends the run where that block begins: the events
+    // and what reaches the files are those of byte-by-byte reading.
+    for (uint64_t event_block = (block / PROGRESS_INTERVAL_BLOCKS + 1) * PROGRESS_INTERVAL_BLOCKS;
+         event_block * BLOCK_SIZE < consumed + run; event_block += PROGRESS_INTERVAL_BLOCKS) {
+        const ResultCode stop = SendProgress(state, event_block * BLOCK_SIZE);
+        if (stop != RESULT_OK) {
+            state->error = stop;
+            run = event_block * BLOCK_SIZE - consumed;
+            break;
+        }
+    }
 
     const uint64_t end = consumed + run;
     if (end % BLOCK_SIZE == 0) {
@@ -142,7 +147,8 @@ int ReadPayloadByte(ExtractorState* state) {
 // Data phase: the run goes to the output file; the entry ends when entry_size bytes are in.
 void WriteEntryData(ExtractorState* state, const uint8_t* data, uint32_t length) {
     if (fwrite(data, 1, length, state->output) != length) {
-        Fail(state, RESULT_WRITE_FAILED, state->target);
+        // After a stop inside this run the stop stays the result.
+        if (state->error == RESULT_OK) Fail(state, RESULT_WRITE_FAILED, state->target);
         return;
     }
     state->written += length;
@@ -151,7 +157,9 @@ void WriteEntryData(ExtractorState* state, const uint8_t* data, uint32_t length)
         state->output = nullptr;
         state->in_header = true;
         // A full disk may only show when the last buffered bytes go out.
-        if (fclose(output) != 0) Fail(state, RESULT_WRITE_FAILED, state->target);
+        if (fclose(output) != 0 && state->error == RESULT_OK) {
+            Fail(state, RESULT_WRITE_FAILED, state->target);
+        }
     }
 }
 
@@ -206,7 +214,6 @@ void BeginEntry(ExtractorState* state) {
         if (fclose(output) != 0) Fail(state, RESULT_WRITE_FAILED, state->target);
         return;
     }
-    setvbuf(output, state->output_buffer, _IOFBF, sizeof state->output_buffer);
     state->output = output;
     state->written = 0;
     state->in_header = false;
