@@ -11,8 +11,9 @@
 
 namespace qjxpack {
 
-// The stub seeks with 32-bit signed offsets and counts payload bytes in 32 bits, so whole
-// installers stay below 2 GiB.
+// Installers stay below 2 GiB: the trailer's payload offset and the certificate table's offset
+// have 32 bits, older runtimes seek with signed 32-bit offsets, and Windows does not reliably
+// start program files beyond that.
 constexpr uint64_t MAX_INSTALLER_BYTES = 0x7FFFFFFFull;
 
 struct ScannedEntry {
