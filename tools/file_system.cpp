@@ -1,5 +1,7 @@
 #include "tools/file_system.h"
 
+#include <errno.h>
+
 #include <algorithm>
 
 #if defined(_WIN32)
@@ -9,7 +11,6 @@
 #include <shellapi.h>
 #else
 #include <dirent.h>
-#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -103,7 +104,12 @@ FILE* CreateTempFileNextTo(const std::string& path, std::string* temp_path) {
         HANDLE handle = CreateFileW(Widen(candidate).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
-            if (GetLastError() == ERROR_FILE_EXISTS) continue;
+            const DWORD code = GetLastError();
+            if (code == ERROR_FILE_EXISTS) continue;
+            // Callers report errno, as after a failed open.
+            errno = code == ERROR_PATH_NOT_FOUND  ? ENOENT
+                    : code == ERROR_ACCESS_DENIED ? EACCES
+                                                  : EIO;
             return nullptr;
         }
         int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), 0);

@@ -1,6 +1,8 @@
 #include "tools/installer_scan.h"
 
+#include <errno.h>
 #include <stdio.h>
+#include <string.h>
 
 #include <set>
 
@@ -133,9 +135,14 @@ void ScanEntries(FILE* file, InstallerScan* scan) {
 
 bool ScanInstaller(const std::string& path, InstallerScan* scan, std::string* error) {
     *scan = InstallerScan();
+    const FileKind kind = GetFileInfo(path).kind;
+    if (kind != FileKind::kRegular) {
+        *error = kind == FileKind::kMissing ? "no file at " + path : path + " is not a file";
+        return false;
+    }
     FILE* file = OpenPath(path, "rb");
     if (file == nullptr) {
-        *error = "cannot open " + path;
+        *error = "cannot open " + path + ": " + strerror(errno);
         return false;
     }
     if (!GetFileLength(file, &scan->file_size)) {

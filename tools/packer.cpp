@@ -1,6 +1,8 @@
 #include "tools/packer.h"
 
+#include <errno.h>
 #include <stdio.h>
+#include <string.h>
 
 #include <map>
 
@@ -40,19 +42,13 @@ class Collector {
             return AddContents(folder, std::string(), info);
         }
         FileInfo info = GetFileInfo(path);
-        if (info.kind == FileKind::kMissing) return Fail("cannot read input " + path);
+        if (info.kind == FileKind::kMissing) return Fail("no file or folder at " + path);
         std::string base = BaseName(path);
         if (base == "." || base == ".." || base.empty() || IsPathSeparator(base[0])) {
             return Fail("input " + path +
-                        " has no name of its own; give \"folder/.\" to pack a "
-                        "folder's contents");
+                        " has no name of its own; give \"folder/.\" to pack a folder's contents");
         }
-        if (base.find('\\') != std::string::npos) {
-            return Fail("input " + path +
-                        " holds a backslash, which the stub reads as a folder "
-                        "separator");
-        }
-        return AddPath(path, "\\" + base, info);
+        return AddPath(path, std::string(), base, info);
     }
 
   private:
@@ -61,10 +57,20 @@ class Collector {
         return false;
     }
 
-    bool AddPath(const std::string& path, const std::string& name, const FileInfo& info) {
+    // Adds path as the entry parent + "\\" + component.
+    bool AddPath(const std::string& path, const std::string& parent, const std::string& component,
+                 const FileInfo& info) {
+        // A backslash inside a POSIX name would split it into folders on Windows.
+        if (component.find('\\') != std::string::npos) {
+            return Fail(path +
+                        ": the name holds a backslash, which the stub reads as a folder "
+                        "separator");
+        }
+        const std::string name = parent + "\\" + component;
         std::string problem = EntryNameProblem(name);
-        if (!problem.empty())
+        if (!problem.empty()) {
             return Fail("entry \"" + name + "\" (from " + path + "): the name " + problem);
+        }
         auto seen = names_.emplace(FoldCase(name), path);
         if (!seen.second) {
             return Fail("entry \"" + name + "\" comes from both " + seen.first->second + " and " +
@@ -95,15 +101,10 @@ class Collector {
         if (!ListDirectory(path, &children)) return Fail("cannot list folder " + path);
         open_folders_.push_back(info);
         for (const std::string& child : children) {
-            // A backslash inside a POSIX name would split it into folders on Windows.
-            if (child.find('\\') != std::string::npos) {
-                return Fail("entry name from " + JoinPath(path, child) +
-                            " holds a backslash, which the stub reads as a folder separator");
-            }
             std::string child_path = JoinPath(path, child);
             FileInfo child_info = GetFileInfo(child_path);
             if (child_info.kind == FileKind::kMissing) return Fail("cannot read " + child_path);
-            if (!AddPath(child_path, name + "\\" + child, child_info)) return false;
+            if (!AddPath(child_path, name, child, child_info)) return false;
         }
         open_folders_.pop_back();
         return true;
@@ -123,7 +124,7 @@ bool CheckStub(const std::string& path, const FileInfo& info, std::string* error
     }
     FILE* file = OpenPath(path, "rb");
     if (file == nullptr) {
-        *error = "cannot open stub " + path;
+        *error = "cannot open stub " + path + ": " + strerror(errno);
         return false;
     }
     uint8_t magic[2] = {0, 0};
@@ -151,7 +152,7 @@ bool WritePayload(FILE* out, const CreateRequest& request, uint64_t stub_size,
                   std::string* error) {
     FILE* stub = OpenPath(request.stub, "rb");
     if (stub == nullptr) {
-        *error = "cannot open stub " + request.stub;
+        *error = "cannot open stub " + request.stub + ": " + strerror(errno);
         return false;
     }
     static char buffer[65536];
@@ -176,7 +177,7 @@ bool WritePayload(FILE* out, const CreateRequest& request, uint64_t stub_size,
         }
         FILE* source = OpenPath(entry.source, "rb");
         if (source == nullptr) {
-            *error = "cannot open " + entry.source;
+            *error = "cannot open " + entry.source + ": " + strerror(errno);
             return false;
         }
         result = AddFileEntry(&writer, entry.name.c_str(), source, entry.size);
@@ -253,7 +254,7 @@ bool CreateInstaller(const CreateRequest& request, CreateResult* result, std::st
     std::string temp_path;
     FILE* out = CreateTempFileNextTo(request.output, &temp_path);
     if (out == nullptr) {
-        *error = "cannot create a file next to " + request.output;
+        *error = "cannot create a file next to " + request.output + ": " + strerror(errno);
         return false;
     }
     PayloadTrailer trailer;

@@ -147,7 +147,7 @@ TEST_F(CommandsTest, ListOfADamagedInstallerFails) {
         return qjxpack::RunList(scratch_.At("nope.exe"), false, out, err);
     });
     EXPECT_EQ(missing.status, qjxpack::EXIT_FAILED);
-    EXPECT_NE(missing.err.find("qjxpack: error: cannot open"), std::string::npos);
+    EXPECT_NE(missing.err.find("qjxpack: error: no file at"), std::string::npos);
 }
 
 TEST(JsonString, EscapesQuotesControlsAndStrayBytes) {

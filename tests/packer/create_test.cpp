@@ -169,7 +169,7 @@ TEST_F(CreateTest, RefusesNamesThatCollideWithoutRegardToCase) {
 
 TEST_F(CreateTest, RefusesBadInputsAndStubs) {
     request_.inputs = {scratch_.At("missing.txt")};
-    ExpectRefused("cannot read input");
+    ExpectRefused("no file or folder at");
     request_.inputs = {scratch_.path() + "/.."};
     ExpectRefused("has no name of its own");
     request_.inputs = {scratch_.Write("file.txt", "x") + "/."};
