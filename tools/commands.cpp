@@ -97,7 +97,7 @@ ResultCode OnEvent(int32_t, ExtractEvent* event, void* user) {
         case EVENT_ENTRY_BEGIN: {
             const std::vector<ScannedEntry>& entries = progress->scan->entries;
             size_t index = progress->next_entry++;
-            if (index < entries.size() && entries[index].is_directory) {
+            if (PathSeparator() != '\\' && index < entries.size() && entries[index].is_directory) {
                 MakeDirectories(NativePath(event->path));
             }
             break;
@@ -249,9 +249,10 @@ int RunVerify(const std::string& installer, FILE* out, FILE* err) {
     InstallerScan scan;
     if (!Scan(installer, &scan, err)) return EXIT_FAILED;
     if (scan.signed_file) {
-        fprintf(out, "%s: signed; the payload lies %s the signed region%s\n", installer.c_str(),
-                scan.payload_in_signed_region ? "inside" : "OUTSIDE",
-                " (the signature itself is not checked here: use osslsigncode verify)");
+        fprintf(out,
+                "%s: signed; the payload lies %s the signed region (the signature itself is not "
+                "checked here: use osslsigncode verify)\n",
+                installer.c_str(), scan.payload_in_signed_region ? "inside" : "OUTSIDE");
     }
     int status = ReportProblems(installer, scan, err);
     if (status == EXIT_OK) {
