@@ -11,7 +11,12 @@ constexpr uint32_t BLOCK_SIZE = 512;
 constexpr uint64_t PROGRESS_INTERVAL_BLOCKS = 10;
 // The program file is read 128 KiB at a time: one read serves many blocks, and data runs go
 // to the output in pieces large enough for the runtime to pass them straight to the system.
+// (The fuzz build makes it small, so that small inputs cross many chunk ends.)
+#if defined(QJX_EXTRACT_CHUNK_BLOCKS)
+constexpr uint32_t CHUNK_BLOCKS = QJX_EXTRACT_CHUNK_BLOCKS;
+#else
 constexpr uint32_t CHUNK_BLOCKS = 256;
+#endif
 constexpr uint32_t CHUNK_BYTES = CHUNK_BLOCKS * BLOCK_SIZE;
 
 // One extraction. Positions are 64-bit throughout, so payloads of 4 GiB and more, and offsets

@@ -1,0 +1,104 @@
+// Writes a small seed corpus for one fuzz target: make_fuzz_seeds decode|encode|extract FOLDER
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "payload/payload_writer.h"
+
+namespace {
+
+void WriteSeed(const std::string& folder, int number, const std::string& bytes) {
+    const std::string path = folder + "/seed" + std::to_string(number);
+    FILE* out = fopen(path.c_str(), "wb");
+    if (!out) return;
+    fwrite(bytes.data(), 1, bytes.size(), out);
+    fclose(out);
+}
+
+struct Entry {
+    const char* name;
+    std::string data;
+    bool directory;
+};
+
+// The extract target's input: flags, stop, delta, image length, payload.
+std::string ExtractSeed(uint8_t flags, uint8_t stop, uint8_t delta,
+                        const std::vector<Entry>& entries) {
+    FILE* file = tmpfile();
+    PayloadWriter writer;
+    BeginPayload(&writer, file);
+    for (const Entry& entry : entries) {
+        if (entry.directory) {
+            AddDirectoryEntry(&writer, entry.name);
+        } else {
+            AddMemoryEntry(&writer, entry.name, entry.data.data(), entry.data.size());
+        }
+    }
+    fflush(file);
+    std::string bytes = {static_cast<char>(flags), static_cast<char>(stop),
+                         static_cast<char>(delta), 3};
+    rewind(file);
+    char piece[4096];
+    size_t n;
+    while ((n = fread(piece, 1, sizeof piece, file)) > 0) bytes.append(piece, n);
+    fclose(file);
+    return bytes;
+}
+
+std::string Data(size_t size) {
+    std::string data(size, '\0');
+    for (size_t i = 0; i < size; ++i) data[i] = static_cast<char>(i * 7 + i / 300);
+    return data;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        fprintf(stderr, "usage: make_fuzz_seeds decode|encode|extract FOLDER\n");
+        return 2;
+    }
+    const std::string kind = argv[1], folder = argv[2];
+    if (kind == "decode") {
+        const char* texts[] = {
+            "\x20"
+            "caf\xC3\xA9",
+            "\x04"
+            "\xF0\x9F\x98\x80\xE2\x82\xAC",
+            "\x10"
+            "ab\x80"
+            "c",
+            "\x02"
+            "\xED\xA0\x80\xF4\x8F\xBF\xBF"};
+        for (size_t i = 0; i < sizeof texts / sizeof *texts; ++i)
+            WriteSeed(folder, static_cast<int>(i), texts[i]);
+    } else if (kind == "encode") {
+        const std::string units[] = {std::string("\x20\x00"
+                                                 "a\0\xE9\0\xAC\x20\x3D\xD8\x00\xDE",
+                                                 12),
+                                     std::string("\x03\x00"
+                                                 "a\0\x00\xD8"
+                                                 "b\0",
+                                                 8)};
+        for (size_t i = 0; i < 2; ++i) WriteSeed(folder, static_cast<int>(i), units[i]);
+    } else if (kind == "extract") {
+        const std::vector<Entry> tree = {{"/sub", "", true},
+                                         {"/sub/a.txt", "hello", false},
+                                         {"/empty", "", false},
+                                         {"/big", Data(6000), false}};
+        WriteSeed(folder, 0, ExtractSeed(1, 0, 0, tree));
+        WriteSeed(folder, 1, ExtractSeed(0, 0, 0, tree));
+        WriteSeed(folder, 2, ExtractSeed(1, 2, 0, {{"/big", Data(12000), false}}));
+        WriteSeed(folder, 3, ExtractSeed(1 | 2, 0, 5, tree));
+        WriteSeed(folder, 4, ExtractSeed(1 | 4, 0, 40, tree));
+        WriteSeed(folder, 5, ExtractSeed(1, 0, 0, {{"/ok", "1", false}, {"/../up", "x", false}}));
+        const std::string long_name = "/" + std::string(300, 'n');
+        WriteSeed(folder, 6,
+                  ExtractSeed(1, 0, 0, {{"/x", "1", false}, {long_name.c_str(), "x", false}}));
+    } else {
+        return 2;
+    }
+    return 0;
+}
