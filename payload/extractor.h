@@ -29,5 +29,16 @@ typedef ResultCode (*ExtractEventHandler)(int32_t reserved, ExtractEvent* event,
 
 // program_path and dest_folder are UTF-8; dest_folder ends in a path separator.
 // Returns 0 when every entry was extracted, otherwise the first failure or the handler's code.
+// Each failure but a handler's stop comes with one EVENT_ERROR, naming:
+//   RESULT_CANT_OPEN_FILE    the program file (it could not be opened)
+//   RESULT_BAD_PAYLOAD       the program file (it ends before the payload, or the payload ends
+//                            inside an entry's header), or the file left short by a payload
+//                            ending inside its data
+//   RESULT_BUFFER_TOO_SMALL  the entry name (cut to 262 bytes when longer than its field)
+//   RESULT_UNSAFE_NAME       the entry name; nothing of that entry is created
+//   RESULT_CANT_CREATE_FILE  the target path
+//   RESULT_WRITE_FAILED      the target path (a write or the close failed, e.g. disk full)
+// Files written before a failure stay; a file cut short is closed with what it holds. The final
+// EVENT_PROGRESS (bytes_done == bytes_total == payload_size) is always sent last.
 ResultCode ExtractPayload(const PayloadTrailer* trailer, const char* program_path,
                           const char* dest_folder, ExtractEventHandler handler, void* user);
