@@ -10,6 +10,7 @@ PACKAGES=(
   wine wine32:i386 xvfb x11-utils imagemagick
   /usr/bin/python3 python3-pil fonts-ipafont-gothic fonts-dejavu-core
   msitools wixl osslsigncode
+  locales
 )
 
 missing=()
