@@ -85,9 +85,8 @@ void FillChunk(ExtractorState* state) {
 }
 
 // The reader: hands out the next payload bytes, at most `limit` of them, and moves past them.
-// A run never reaches into a block that needs a progress event first, so the events come
-// exactly as if the payload were read one byte at a time. Returns 0 at the end of the payload
-// and after any failure.
+// Returns 0 at the end of the payload and after any failure. A handler's stop at a block inside
+// the run still hands out the bytes before that block; the error then ends the caller's loop.
 uint32_t ReadPayloadRun(ExtractorState* state, uint64_t limit, const uint8_t** data) {
     if (state->error != RESULT_OK) return 0;
     if (state->block_pos == BLOCK_SIZE || state->blocks_read == 0) {
