@@ -16,6 +16,11 @@ struct PayloadWriter {
     ResultCode error;         // first failure; later calls do nothing
 };
 
+// Every call returns the writer's first failure, and after one does nothing more:
+// RESULT_WRITE_FAILED for a failed seek, write or flush; RESULT_BAD_PAYLOAD for a source that
+// ends before `size` bytes, or a payload starting beyond the trailer's 32-bit offset. Names are
+// written as given (tests build hostile payloads); callers check them with IsSafeEntryName.
+
 // Starts a payload at the stream's current end.
 ResultCode BeginPayload(PayloadWriter* writer, FILE* out);
 ResultCode AddDirectoryEntry(PayloadWriter* writer, const char* name);
