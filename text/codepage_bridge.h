@@ -22,3 +22,6 @@ ResultCode Utf8ToCodePage(uint32_t flags, uint32_t code_page, const char* source
 // runtime's byte-string fopen / _mkdir.
 FILE* OpenFileCodePage(const char* utf8_path, int for_writing);
 void CreateDirectoryCodePage(const char* utf8_path);
+
+// Forgets the chosen library, so that a test can make the choice again under another set-up.
+void ResetConversionLibraryForTests();
