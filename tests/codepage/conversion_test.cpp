@@ -1,7 +1,6 @@
 // Code-page text to and from UTF-8 through the system's conversion functions, in pieces.
 // The expected texts come from the system converting the whole text at once.
 #include <gtest/gtest.h>
-#include <string.h>
 
 #include "tests/codepage/test_support.h"
 #include "text/codepage_bridge.h"
@@ -43,19 +42,12 @@ Converted ToCodePage(uint32_t code_page, const std::string& source, uint32_t cap
     return Run(Utf8ToCodePage, code_page, source, capacity, source_length);
 }
 
-uint32_t CountToUtf8(uint32_t code_page, const std::string& source) {
+// Count-only mode: the bytes that the converted text needs, without the terminator.
+template <typename Convert>
+uint32_t Count(Convert convert, uint32_t code_page, const std::string& source) {
     uint32_t length = 0xDEADBEEF;
-    EXPECT_EQ(
-        CodePageToUtf8(0, code_page, source.c_str(), UTF8_NUL_TERMINATED, nullptr, 0, &length),
-        RESULT_OK);
-    return length;
-}
-
-uint32_t CountToCodePage(uint32_t code_page, const std::string& source) {
-    uint32_t length = 0xDEADBEEF;
-    EXPECT_EQ(
-        Utf8ToCodePage(0, code_page, source.c_str(), UTF8_NUL_TERMINATED, nullptr, 0, &length),
-        RESULT_OK);
+    EXPECT_EQ(convert(0, code_page, source.c_str(), UTF8_NUL_TERMINATED, nullptr, 0, &length),
+              RESULT_OK);
     return length;
 }
 
@@ -73,10 +65,6 @@ std::wstring Repeat(const std::wstring& text, int times) {
     return result;
 }
 
-bool IsPrefix(const std::string& prefix, const std::string& of) {
-    return of.compare(0, prefix.size(), prefix) == 0;
-}
-
 }  // namespace
 
 TEST(CodePageToUtf8, ConvertsAccentedText) {
@@ -92,7 +80,7 @@ TEST(CodePageToUtf8, JoinsPiecesOf256And44Bytes) {
     EXPECT_EQ(converted.result, RESULT_OK);
     EXPECT_EQ(converted.text, WideToUtf8(std::wstring(300, L'\u00E9')));
     EXPECT_EQ(converted.length, 600u);
-    EXPECT_EQ(CountToUtf8(1252, source), 600u);
+    EXPECT_EQ(Count(CodePageToUtf8, 1252, source), 600u);
 }
 
 TEST(CodePageToUtf8, CutsDoubleBytePiecesBetweenCharacters) {
@@ -110,7 +98,7 @@ TEST(CodePageToUtf8, CutsDoubleBytePiecesBetweenCharacters) {
         EXPECT_EQ(converted.result, RESULT_OK) << length;
         EXPECT_EQ(converted.text, WideToUtf8(path)) << length;
         EXPECT_EQ(converted.length, WideToUtf8(path).size()) << length;
-        EXPECT_EQ(CountToUtf8(932, source), WideToUtf8(path).size()) << length;
+        EXPECT_EQ(Count(CodePageToUtf8, 932, source), WideToUtf8(path).size()) << length;
     }
 }
 
@@ -131,11 +119,9 @@ TEST(CodePageToUtf8, StopsAtTheFirstPieceThatDoesNotFit) {
     // 256 half-width katakana (one byte each in 932, three in UTF-8) overflow the room; the short
     // second piece must not be glued on behind the characters that were dropped.
     std::wstring text = Repeat(L"ｱ", 256) + L"xy";
-    std::string full = WideToUtf8(text);
     Converted converted = ToUtf8(932, InCodePage(932, text), 101);
     EXPECT_EQ(converted.text, WideToUtf8(Repeat(L"ｱ", 33)));
     EXPECT_EQ(converted.length, 99u);
-    EXPECT_TRUE(IsPrefix(converted.text, full));
 }
 
 TEST(CodePageToUtf8, CapacityOfOneGivesAnEmptyText) {
@@ -146,8 +132,8 @@ TEST(CodePageToUtf8, CapacityOfOneGivesAnEmptyText) {
 }
 
 TEST(CodePageToUtf8, CountsWithoutADestination) {
-    EXPECT_EQ(CountToUtf8(932, InCodePage(932, L"日本語")), 9u);
-    EXPECT_EQ(CountToUtf8(1252, "abc"), 3u);
+    EXPECT_EQ(Count(CodePageToUtf8, 932, InCodePage(932, L"日本語")), 9u);
+    EXPECT_EQ(Count(CodePageToUtf8, 1252, "abc"), 3u);
 }
 
 TEST(CodePageToUtf8, FailsOnACutDoubleByteCharacter) {
@@ -190,7 +176,7 @@ TEST(Utf8ToCodePage, JoinsPieces) {
     Converted converted = ToCodePage(1252, source);
     EXPECT_EQ(converted.result, RESULT_OK);
     EXPECT_EQ(converted.text, std::string(300, '\xE9'));
-    EXPECT_EQ(CountToCodePage(1252, source), 300u);
+    EXPECT_EQ(Count(Utf8ToCodePage, 1252, source), 300u);
 }
 
 TEST(Utf8ToCodePage, UnrepresentableCharactersBecomeTheDefaultCharacter) {
@@ -246,8 +232,8 @@ TEST(Utf8ToCodePage, CapacityOfOneAndCounting) {
     EXPECT_EQ(converted.text, "");
     EXPECT_TRUE(converted.terminated);
     EXPECT_EQ(converted.length, 0u);
-    EXPECT_EQ(CountToCodePage(932, WideToUtf8(L"日本語")), 6u);
-    EXPECT_EQ(CountToCodePage(1252, "ab\x80"), 3u);
+    EXPECT_EQ(Count(Utf8ToCodePage, 932, WideToUtf8(L"日本語")), 6u);
+    EXPECT_EQ(Count(Utf8ToCodePage, 1252, "ab\x80"), 3u);
     Converted empty = ToCodePage(1252, "");
     EXPECT_EQ(empty.result, RESULT_OK);
     EXPECT_EQ(empty.length, 0u);

@@ -49,13 +49,6 @@ std::string WideToUtf8(const std::wstring& text) {
     return std::string(buffer, n > 0 ? n : 0);
 }
 
-std::wstring Utf8ToWide(const std::string& text) {
-    wchar_t buffer[2048];
-    int n =
-        MultiByteToWideChar(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), buffer, 2048);
-    return std::wstring(buffer, n > 0 ? n : 0);
-}
-
 std::string WideToAnsi(const std::wstring& text) {
     char buffer[2048];
     int n = WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), buffer,

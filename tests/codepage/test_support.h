@@ -18,7 +18,6 @@
 DWORD PlatformId();
 
 std::string WideToUtf8(const std::wstring& text);
-std::wstring Utf8ToWide(const std::string& text);
 std::string WideToAnsi(const std::wstring& text);
 
 // A fresh folder under the temporary folder, removed with everything in it at the end.
