@@ -11,6 +11,9 @@ void LoadConversionLibrary();
 
 // flags: 0. source_length: bytes, or UTF8_NUL_TERMINATED. A null destination or a capacity of
 // 0 counts only. length_out (optional): bytes in the destination, without the terminator.
+// Text goes through the system in pieces of 256 bytes or units, cut between characters. Output
+// that does not fit ends on a character boundary, at the first piece that does not fit.
+// Utf8ToCodePage passes text that is not valid UTF-8 through unchanged, as code-page text.
 ResultCode CodePageToUtf8(uint32_t flags, uint32_t code_page, const char* source,
                           uint32_t source_length, char* destination, uint32_t capacity,
                           uint32_t* length_out);
