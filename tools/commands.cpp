@@ -25,12 +25,15 @@ bool Scan(const std::string& installer, InstallerScan* scan, FILE* err) {
     return true;
 }
 
-// Prints the scan's errors and warnings; returns the exit code they call for.
-int ReportProblems(const std::string& installer, const InstallerScan& scan, FILE* err) {
+// Prints the scan's errors and warnings, one line each; returns the exit code they call for.
+int ReportProblems(const std::string& installer, const InstallerScan& scan, FILE* err,
+                   const std::string& error_prefix = std::string()) {
     for (const std::string& warning : scan.warnings) {
         fprintf(err, "qjxpack: warning: %s: %s\n", installer.c_str(), warning.c_str());
     }
-    for (const std::string& error : scan.errors) Error(err, installer + ": " + error);
+    for (const std::string& error : scan.errors) {
+        Error(err, error_prefix + installer + ": " + error);
+    }
     return scan.errors.empty() ? EXIT_OK : EXIT_FAILED;
 }
 
@@ -266,9 +269,7 @@ int RunExtract(const std::string& installer, const std::string& folder, bool pro
                FILE* err) {
     InstallerScan scan;
     if (!Scan(installer, &scan, err)) return EXIT_FAILED;
-    if (ReportProblems(installer, scan, err) != EXIT_OK) {
-        return Error(err, "nothing extracted: " + installer + " fails verification");
-    }
+    if (ReportProblems(installer, scan, err, "nothing extracted: ") != EXIT_OK) return EXIT_FAILED;
     if (!MakeDirectories(folder)) return Error(err, "cannot create folder " + folder);
     std::string destination = folder;
     if (!IsPathSeparator(destination.back())) destination += PathSeparator();

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# The command line: --help everywhere, exit code 2 and one line on stderr for a bad command line,
+# exit code 1 and one line for a bad input file.
+# Usage: cli_test.sh WORK_DIR QJXPACK [ARG...]
+set -uo pipefail
+work=$1
+shift
+qjxpack=("$@")
+rm -rf "$work"
+mkdir -p "$work"
+cd "$work" || exit 1
+failures=0
+
+# expect STATUS ARGS...: runs the packer and checks its exit code; for failures, that stderr is
+# one line starting with "qjxpack: error: ".
+expect() {
+  local want=$1
+  shift
+  local status=0
+  "${qjxpack[@]}" "$@" >out.txt 2>err.txt </dev/null || status=$?
+  tr -d '\r' <err.txt >err_lf.txt
+  if [ "$status" -ne "$want" ]; then
+    echo "FAIL: qjxpack $* exited $status, expected $want: $(cat err_lf.txt)"
+    failures=$((failures + 1))
+  elif [ "$want" -ne 0 ] && { [ "$(wc -l <err_lf.txt)" -ne 1 ] || ! grep -q '^qjxpack: error: ' err_lf.txt; }; then
+    echo "FAIL: qjxpack $*: not one error line: $(cat err_lf.txt)"
+    failures=$((failures + 1))
+  fi
+}
+
+for command in "" create list verify extract; do
+  # shellcheck disable=SC2086
+  expect 0 $command --help
+  grep -q "Usage:" out.txt || { echo "FAIL: no usage for '$command --help'"; failures=$((failures + 1)); }
+done
+expect 2
+expect 2 frobnicate
+expect 2 create in.txt
+expect 2 create -o out.exe
+expect 2 list
+expect 2 list a.exe b.exe
+expect 2 verify --bogus a.exe
+expect 2 extract a.exe
+
+echo "not an installer" >text.exe
+expect 1 list text.exe
+expect 1 list --json missing.exe
+expect 1 verify text.exe
+expect 1 extract text.exe out
+expect 1 create -o Setup.exe --stub text.exe text.exe
+[ ! -e out ] || { echo "FAIL: extract created its folder for a bad installer"; failures=$((failures + 1)); }
+[ ! -e Setup.exe ] || { echo "FAIL: a failed create left Setup.exe"; failures=$((failures + 1)); }
+
+[ "$failures" -eq 0 ] && echo "command line: ok"
+exit $((failures != 0))
