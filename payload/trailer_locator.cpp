@@ -2,6 +2,7 @@
 
 #if defined(_WIN32)
 #include <io.h>
+#include <windows.h>
 #else
 #include <sys/types.h>
 #endif
@@ -34,11 +35,14 @@ constexpr size_t PE_HEADER_READ =
 
 bool GetFileLength(FILE* file, uint64_t* length) {
 #if defined(_WIN32)
-    // msvcrt's fseek/ftell stop at 2 GiB; the descriptor's 64-bit length does not.
+    // msvcrt's fseek/ftell stop at 2 GiB; the system's size of the handle does not, and
+    // GetFileSize is there on every Windows the stub runs on.
     fflush(file);
-    __int64 size = _filelengthi64(_fileno(file));
-    if (size < 0) return false;
-    *length = static_cast<uint64_t>(size);
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    DWORD high = 0;
+    DWORD low = GetFileSize(handle, &high);
+    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return false;
+    *length = (static_cast<uint64_t>(high) << 32) | low;
 #else
     if (fseeko(file, 0, SEEK_END) != 0) return false;
     off_t size = ftello(file);
