@@ -5,6 +5,7 @@
 
 #include "payload/extractor.h"
 #include "text/utf8.h"
+#include "tools/entry_names.h"
 #include "tools/installer_scan.h"
 
 namespace qjxpack {
@@ -242,7 +243,8 @@ int RunList(const std::string& installer, bool json, FILE* out, FILE* err) {
             } else {
                 snprintf(size, sizeof size, "%" PRIu64, entry.size);
             }
-            fprintf(out, "0x%-10" PRIx64 " %12s  %s\n", entry.offset, size, entry.name.c_str());
+            fprintf(out, "0x%-10" PRIx64 " %12s  %s\n", entry.offset, size,
+                    PrintableName(entry.name).c_str());
         }
     }
     return ReportProblems(installer, scan, err);

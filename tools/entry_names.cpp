@@ -27,6 +27,14 @@ std::string FoldCase(const std::string& name) {
     return folded;
 }
 
+std::string PrintableName(const std::string& name) {
+    std::string printable = name;
+    for (char& c : printable) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    }
+    return printable;
+}
+
 std::string EntryNameProblem(const std::string& name) {
     if (name.size() > MAX_ENTRY_NAME_BYTES) {
         return "is " + std::to_string(name.size()) + " bytes long; the stub allows " +

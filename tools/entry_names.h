@@ -26,6 +26,9 @@ static_assert(MAX_ENTRY_NAME_BYTES + 1 <= ENTRY_NAME_CAPACITY, "names fit the st
 // names, trailing dots and spaces, invalid UTF-8) and names over the budget.
 std::string EntryNameProblem(const std::string& name);
 
+// The name with control characters shown as '?', safe to print on a terminal.
+std::string PrintableName(const std::string& name);
+
 // Windows compares names without regard to case: "\A" and "\a" are one file there.
 std::string FoldCase(const std::string& name);
 

@@ -68,6 +68,9 @@ std::string Hex(uint64_t value) {
     return text;
 }
 
+// Stops a damaged payload from burying the report in repeats.
+constexpr size_t MAX_REPORTED_ERRORS = 20;
+
 std::string ParentOf(const std::string& name) {
     size_t slash = name.find_last_of("\\/");
     return slash == std::string::npos ? std::string() : name.substr(0, slash);
@@ -80,6 +83,10 @@ void ScanEntries(FILE* file, InstallerScan* scan) {
     std::set<std::string> directories;  // folded names of created folders
     std::set<std::string> names;        // folded names of every entry
     while (reader.position() < end) {
+        if (scan->errors.size() >= MAX_REPORTED_ERRORS) {
+            scan->errors.push_back("more problems follow; the scan stopped here");
+            return;
+        }
         ScannedEntry entry;
         entry.offset = reader.position();
         uint8_t bytes[ENTRY_SIZE_FIELD];
@@ -110,7 +117,7 @@ void ScanEntries(FILE* file, InstallerScan* scan) {
         entry.name = name;
         entry.is_directory = size == ENTRY_SIZE_DIRECTORY;
         entry.size = entry.is_directory ? 0 : size;
-        const std::string label = "entry \"" + name + "\"";
+        const std::string label = "entry \"" + PrintableName(name) + "\"";
         std::string problem = EntryNameProblem(name);
         if (!problem.empty()) scan->errors.push_back(label + ": the name " + problem);
         const std::string folded = FoldCase(name);

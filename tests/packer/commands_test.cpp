@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "packer_test_support.h"
 #include "tools/file_system.h"
 
@@ -89,6 +91,17 @@ TEST_F(CommandsTest, VerifyFailsWhatTheStubCannotExtractCompletely) {
                       "the stub allows 159");
     ExpectVerifyFails(Installer(std::string(8, '\0') + std::string(300, 'n'), 1),
                       "longer than 262 bytes");
+    // A terminal control sequence in a name is reported, not sent to the terminal.
+    Captured escape = Verify(Installer(EntryBytes("\\\x1b]0;owned\a", "x"), 1));
+    EXPECT_EQ(escape.status, qjxpack::EXIT_FAILED);
+    EXPECT_NE(escape.err.find("entry \"\\?]0;owned?\""), std::string::npos) << escape.err;
+    // Endless damage is reported up to a limit.
+    std::string many;
+    for (int i = 0; i < 100; ++i) many += EntryBytes("\\a", "");
+    Captured flood = Verify(Installer(many, 100));
+    EXPECT_EQ(flood.status, qjxpack::EXIT_FAILED);
+    EXPECT_LT(std::count(flood.err.begin(), flood.err.end(), '\n'), 30) << flood.err;
+    EXPECT_NE(flood.err.find("the scan stopped here"), std::string::npos);
 }
 
 TEST_F(CommandsTest, VerifyReportsWhetherThePayloadIsInsideTheSignedRegion) {
