@@ -7,6 +7,7 @@
 
 #include "packer_test_support.h"
 #include "tools/file_system.h"
+#include "tools/installer_scan.h"
 
 using packer_test::Captured;
 using packer_test::DirectoryBytes;
@@ -102,6 +103,17 @@ TEST_F(CommandsTest, VerifyFailsWhatTheStubCannotExtractCompletely) {
     EXPECT_EQ(flood.status, qjxpack::EXIT_FAILED);
     EXPECT_LT(std::count(flood.err.begin(), flood.err.end(), '\n'), 30) << flood.err;
     EXPECT_NE(flood.err.find("the scan stopped here"), std::string::npos);
+}
+
+TEST_F(CommandsTest, VerifyFailsAnInstallerOf2GiBOrMore) {
+    const std::string path = scratch_.At("huge.exe");
+    packer_test::WriteSparseFile(path, FakeStub(STUB_SIZE) + kGoodPayload,
+                                 qjxpack::MAX_INSTALLER_BYTES + 1,
+                                 TrailerBytes(STUB_SIZE, kGoodPayload.size(), 4));
+    Captured result = packer_test::Capture(
+        scratch_, [&](FILE* out, FILE* err) { return qjxpack::RunVerify(path, out, err); });
+    EXPECT_EQ(result.status, qjxpack::EXIT_FAILED);
+    EXPECT_NE(result.err.find("below 2 GiB"), std::string::npos) << result.err;
 }
 
 TEST_F(CommandsTest, VerifyReportsWhetherThePayloadIsInsideTheSignedRegion) {

@@ -162,6 +162,15 @@ TEST_F(CreateTest, RefusesNamesTheStubCannotCreate) {
 #endif
 }
 
+TEST_F(CreateTest, RefusesAnInstallerOf2GiBOrMore) {
+    // The stub alone is below the limit; the payload's alignment and trailer push it over.
+    const uint64_t size = qjxpack::MAX_INSTALLER_BYTES - qjxpack::SIGNATURE_RESERVE - 100;
+    packer_test::WriteSparseFile(stub_, FakeStub(1024), size, std::string(1, '\0'));
+    ASSERT_EQ(qjxpack::GetFileInfo(stub_).size, size);
+    request_.inputs = {scratch_.Write("a.txt", "a")};
+    ExpectRefused("below 2 GiB");
+}
+
 TEST_F(CreateTest, RefusesNamesThatCollideWithoutRegardToCase) {
     request_.inputs = {scratch_.Write("x/Readme.txt", "1"), scratch_.Write("y/README.TXT", "2")};
     ExpectRefused("comes from both");

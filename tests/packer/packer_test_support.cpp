@@ -8,6 +8,7 @@
 #include "tools/file_system.h"
 
 #if defined(_WIN32)
+#include <io.h>
 #include <process.h>
 #include <windows.h>
 #else
@@ -100,6 +101,23 @@ void WriteWholeFile(const std::string& path, const std::string& content) {
     FILE* file = qjxpack::OpenPath(path, "wb");
     ASSERT_NE(file, nullptr) << path;
     ASSERT_EQ(fwrite(content.data(), 1, content.size(), file), content.size());
+    ASSERT_EQ(fclose(file), 0);
+}
+
+void WriteSparseFile(const std::string& path, const std::string& head, uint64_t total,
+                     const std::string& tail) {
+    FILE* file = qjxpack::OpenPath(path, "wb");
+    ASSERT_NE(file, nullptr) << path;
+    ASSERT_EQ(fwrite(head.data(), 1, head.size(), file), head.size());
+    const uint64_t tail_at = total - tail.size();
+#if defined(_WIN32)
+    ASSERT_EQ(fflush(file), 0);
+    ASSERT_EQ(_lseeki64(_fileno(file), static_cast<__int64>(tail_at), SEEK_SET),
+              static_cast<__int64>(tail_at));
+#else
+    ASSERT_EQ(fseeko(file, static_cast<off_t>(tail_at), SEEK_SET), 0);
+#endif
+    ASSERT_EQ(fwrite(tail.data(), 1, tail.size(), file), tail.size());
     ASSERT_EQ(fclose(file), 0);
 }
 

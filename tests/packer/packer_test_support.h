@@ -25,6 +25,10 @@ class ScratchFolder {
 };
 
 std::string ReadWholeFile(const std::string& path);
+// A file of total bytes that holds head at its start and tail (one byte or more) at its end, with
+// a hole between (sparse, so it takes no disk space).
+void WriteSparseFile(const std::string& path, const std::string& head, uint64_t total,
+                     const std::string& tail);
 void WriteWholeFile(const std::string& path, const std::string& content);
 
 // A minimal PE32 header (no sections) of the given size; table_offset/table_size fill the

@@ -6,10 +6,6 @@
 #include "packer_test_support.h"
 #include "tools/file_system.h"
 
-#if defined(_WIN32)
-#include <io.h>
-#endif
-
 using packer_test::AppendFakeSignature;
 using packer_test::FakeStub;
 using packer_test::ScratchFolder;
@@ -132,18 +128,8 @@ TEST(TrailerLocator, ReadsTheTrailerOfAFileLargerThan4GiB) {
     ScratchFolder scratch;
     const std::string path = scratch.At("large.bin");
     const uint64_t trailer_at = (5ull << 30) + 7;
-    FILE* file = qjxpack::OpenPath(path, "wb");
-    ASSERT_NE(file, nullptr);
-#if defined(_WIN32)
-    ASSERT_EQ(fflush(file), 0);
-    ASSERT_EQ(_lseeki64(_fileno(file), static_cast<__int64>(trailer_at), SEEK_SET),
-              static_cast<__int64>(trailer_at));
-#else
-    ASSERT_EQ(fseeko(file, static_cast<off_t>(trailer_at), SEEK_SET), 0);
-#endif
-    std::string trailer = TrailerBytes(0x1000, 1ull << 32, 9);
-    ASSERT_EQ(fwrite(trailer.data(), 1, trailer.size(), file), trailer.size());
-    ASSERT_EQ(fclose(file), 0);
+    packer_test::WriteSparseFile(path, "", trailer_at + TRAILER_SIZE,
+                                 TrailerBytes(0x1000, 1ull << 32, 9));
 
     Found found = Locate(path);
     ASSERT_TRUE(found.found);
