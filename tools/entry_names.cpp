@@ -41,7 +41,7 @@ std::string EntryNameProblem(const std::string& name) {
                std::to_string(MAX_ENTRY_NAME_BYTES) + " (its folder %TEMP%\\QJXxxxxx\\ may take " +
                std::to_string(TEMP_FOLDER_BUDGET) + " of the 259 bytes of a path)";
     }
-    if (memchr(name.data(), 0, name.size()) != nullptr) return "holds a NUL byte";
+    if (name.find('\0') != std::string::npos) return "holds a NUL byte";
     if (!IsSafeEntryName(name.c_str())) return "is not a safe relative path";
     uint32_t units = 0;
     if (Utf8ToUtf16(name.c_str(), UTF8_NUL_TERMINATED, nullptr, 0, &units, nullptr) != RESULT_OK) {
