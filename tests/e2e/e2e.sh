@@ -1,0 +1,410 @@
+#!/usr/bin/env bash
+# End-to-end scenarios of the stub under Wine in Xvfb. Each builds a real installer from real
+# files, runs the real stub with its own %TEMP% and checks what a user sees: windows, message
+# boxes, extracted files, the recorded installer command line, the exit code.
+#
+# Usage: e2e.sh CASE   (environment from tests/e2e/CMakeLists.txt: QJX_BIN, QJX_E2E_BIN,
+#                       QJX_WORK, QJX_SOURCE, WINEPREFIX; DISPLAY from the test run)
+set -euo pipefail
+case_name=${1:?usage: e2e.sh CASE}
+export WINEARCH=win32 WINEDEBUG=-all WINEPREFIX=${WINEPREFIX:?}
+: "${DISPLAY:?the scenarios need an X display (scripts/xvfb.sh)}"
+
+stub=$QJX_BIN/startup/qjxsea.exe
+tools=$QJX_E2E_BIN
+support=$QJX_BIN/tests/support
+recorder_script=$QJX_SOURCE/tests/support/msiexec_recorder.sh
+work=$QJX_WORK/$case_name
+rm -rf "$work"
+mkdir -p "$work/temp"
+cd "$work"
+
+fail() {
+    echo "FAIL [$case_name]: $*" >&2
+    exit 1
+}
+
+# Cleanup runs on every exit: a failed scenario must not leave its stub's window behind for the
+# next one to find, nor the prefix changed.
+cleanups=()
+on_exit() {
+    local step
+    if [ -n "${stub_pid:-}" ] && kill -0 "$stub_pid" 2>/dev/null; then
+        for _ in 1 2 3 4 5; do
+            drive message-box 0 >/dev/null 2>&1 || true
+            drive close Velmora >/dev/null 2>&1 || true
+            kill -0 "$stub_pid" 2>/dev/null || break
+            sleep 0.5
+        done
+    fi
+    for step in "${cleanups[@]}"; do eval "$step" || true; done
+}
+trap on_exit EXIT
+expect_eq() { [ "$1" == "$2" ] || fail "$3: expected [$2], got [$1]"; }
+
+# Windows path of a Unix path (the prefix maps / to Z:).
+winpath() { echo "Z:$(realpath -m "$1" | tr / '\\')"; }
+drive() { wine "$support/qjxdrive.exe" "$@" </dev/null | tr -d '\r'; }
+wine_tool() { wine "$tools/$1.exe" "${@:2}" </dev/null; }
+
+# mkinstaller OUT [--quiet] ENTRY...: the stub followed by a payload of the given entries.
+mkinstaller() { wine_tool mkinstaller "$1" "$(winpath "$stub")" "${@:2}" >/dev/null; }
+
+# start_stub SETUP [ARGUMENTS]: runs the installer in the background with %TEMP% = ./temp; the
+# stub's command line is the quoted program path, then ARGUMENTS exactly as given.
+start_stub() {
+    # The driver finds windows by title: another stub's window must not be taken for this one.
+    drive wait-gone Velmora 10000 >/dev/null || fail "a Velmora window is open already"
+    local line="\"$(winpath "$1")\""
+    [ -n "${2:-}" ] && line+=" $2"
+    wine "$tools/with_temp.exe" "$(winpath temp)\\" "$line" </dev/null >/dev/null 2>&1 &
+    stub_pid=$!
+}
+# wait_stub: waits for the stub and checks the exit code, which is always 1.
+wait_stub() {
+    local code=0
+    wait "$stub_pid" || code=$?
+    expect_eq "$code" 1 "exit code"
+}
+
+# expect_message_box CAPTION TEXT: a message box shows exactly this; the driver presses OK.
+expect_message_box() {
+    local seen
+    seen=$(drive message-box 20000) || fail "no message box (wanted \"$2\")"
+    expect_eq "$seen" "$1|$2" "message box"
+}
+
+# The folders the stub created under ./temp.
+created_folders() { find temp -mindepth 1 -maxdepth 1 -type d -printf '%f\n' | sort; }
+# The one folder the stub created; its name is "QJX" and at most five lowercase hex digits.
+created_folder() {
+    local folders
+    folders=$(created_folders)
+    [ "$(wc -l <<<"$folders")" -eq 1 ] && [ -n "$folders" ] || fail "expected one folder, got [$folders]"
+    [[ "$folders" =~ ^QJX[0-9a-f]{1,5}$ ]] || fail "folder name $folders"
+    echo "temp/$folders"
+}
+expect_no_folder() { expect_eq "$(created_folders)" "" "folders created"; }
+
+# Files with content that shows misplaced or dropped bytes.
+make_file() { head -c "$2" /dev/urandom >"$1"; }
+
+use_recorder() {
+    bash "$recorder_script" install "$support/msiexec_recorder.exe"
+    cleanups+=('bash "$recorder_script" restore')
+    record=$(bash "$recorder_script" record)
+}
+# The parameters the recorder received: its command line without its own program name.
+recorded_parameters() {
+    # The stub does not wait for the installer, so the record may come a little later.
+    for _ in $(seq 1 100); do [ -s "$record" ] && break; sleep 0.1; done
+    [ -f "$record" ] || fail "the installer was not started"
+    [ "$(wc -l <"$record")" -eq 1 ] || fail "the installer was started $(wc -l <"$record") times"
+    sed -E 's/^("[^"]*"|[^ ]*) //' "$record" | tr -d '\n'
+}
+
+# A typical payload: the package, both transforms, a folder with a file, an empty file.
+make_sample_payload() {
+    mkdir -p files
+    make_file files/package 70001
+    make_file files/german 5120
+    make_file files/japanese 5121
+    make_file files/nested 1
+    : >files/empty
+    sample_entries=('\Velmora.msi=files/package' '\Velmora_German.mst=files/german'
+        '\Velmora_Japanese.mst=files/japanese' '\Docs/' '\Docs\Liesmich.txt=files/nested'
+        '\leer.dat=files/empty')
+}
+expect_sample_files() {
+    local folder=$1
+    cmp files/package "$folder/Velmora.msi" || fail "Velmora.msi differs"
+    cmp files/german "$folder/Velmora_German.mst" || fail "Velmora_German.mst differs"
+    cmp files/japanese "$folder/Velmora_Japanese.mst" || fail "Velmora_Japanese.mst differs"
+    cmp files/nested "$folder/Docs/Liesmich.txt" || fail "Docs\\Liesmich.txt differs"
+    cmp files/empty "$folder/leer.dat" || fail "leer.dat differs"
+}
+
+case_quiet_flag() {
+    use_recorder
+    make_sample_payload
+    mkinstaller Setup.exe --quiet "${sample_entries[@]}"
+    start_stub Setup.exe "/qb"
+    # Only error boxes may show in quiet mode; a clean run shows nothing at all.
+    while kill -0 "$stub_pid" 2>/dev/null; do
+        if drive wait-window Velmora 0 >/dev/null; then fail "the progress window opened"; fi
+        if drive message-box 0 >/dev/null; then fail "a message box appeared"; fi
+    done
+    wait_stub
+    expect_sample_files "$(created_folder)"
+    [ ! -f "$record" ] || fail "quiet mode started the installer: $(cat "$record")"
+}
+
+case_no_trailer() {
+    cp "$stub" Setup.exe
+    start_stub Setup.exe
+    expect_message_box "QJX Error" "This is not a valid QJX SEA file!"
+    wait_stub
+    expect_no_folder
+}
+
+# Trailers with the magic whose payload lies outside the file or over the trailer.
+case_damaged_trailer() {
+    make_file data 10000
+    mkinstaller Good.exe '\data.bin=data'
+    local size trailer
+    size=$(stat -c %s Good.exe)
+    trailer=$((size - 32))
+    for damage in beyond-end over-trailer offset-beyond-end; do
+        cp Good.exe Setup.exe
+        case $damage in
+            beyond-end) printf '\xff\xff\xff\x7f' | dd of=Setup.exe bs=1 seek=$((trailer + 16)) conv=notrunc status=none ;;
+            over-trailer) # payload_size reaching one byte into the trailer
+                local offset
+                offset=$(od -An -tu4 -j $((trailer + 8)) -N4 Good.exe | tr -d ' ')
+                python3 -c "import struct,sys; sys.stdout.buffer.write(struct.pack('<Q', $trailer - $offset + 1))" |
+                    dd of=Setup.exe bs=1 seek=$((trailer + 16)) conv=notrunc status=none ;;
+            offset-beyond-end) printf '\xf0\xff\xff\x7f' | dd of=Setup.exe bs=1 seek=$((trailer + 8)) conv=notrunc status=none ;;
+        esac
+        start_stub Setup.exe
+        expect_message_box "QJX Error" "This is not a valid QJX SEA file!"
+        wait_stub
+        expect_no_folder
+    done
+}
+
+# A program file the stub cannot open for reading: another program holds it without sharing.
+case_unreadable_program() {
+    make_sample_payload
+    mkinstaller Setup.exe "${sample_entries[@]}"
+    wine "$tools/with_temp.exe" "$(winpath temp)\\" "\"$(winpath Setup.exe)\"" "$(winpath Setup.exe)" \
+        </dev/null >/dev/null 2>&1 &
+    stub_pid=$!
+    expect_message_box "$(winpath Setup.exe)" "Error: Could not open the file for reading."
+    wait_stub
+    expect_no_folder
+}
+
+case_entry_path_too_long() {
+    make_sample_payload
+    # Folder and name together reach 260 bytes: the name is refused, earlier entries stay.
+    local folder_length name
+    folder_length=$(($(winpath temp | wc -c) - 1 + 1 + 9))
+    name='\'$(printf 'n%.0s' $(seq 1 $((260 - folder_length - 1))))
+    mkinstaller Setup.exe '\Velmora.msi=files/package' "$name=files/nested"
+    start_stub Setup.exe
+    drive wait-window Velmora >/dev/null || fail "no progress window"
+    expect_message_box "$name" $'Filename exceeds maximum length.\nTry decrypting to the root of a volume.'
+    drive wait-gone Velmora 5000 >/dev/null || fail "the window stayed after the message"
+    wait_stub
+    cmp files/package "$(created_folder)/Velmora.msi" || fail "earlier entry lost"
+}
+
+case_output_file_not_created() {
+    make_sample_payload
+    # A file in a folder that has no entry of its own cannot be created.
+    mkinstaller Setup.exe '\Velmora.msi=files/package' '\missing\file.txt=files/nested'
+    start_stub Setup.exe
+    drive wait-window Velmora >/dev/null || fail "no progress window"
+    local seen folder
+    seen=$(drive message-box 20000) || fail "no message box"
+    folder=$(created_folder)
+    expect_eq "$seen" "$(winpath "$folder")\\\\missing\\file.txt|Error decoding file" "message box"
+    drive wait-gone Velmora 5000 >/dev/null || fail "the window stayed after the message"
+    wait_stub
+    cmp files/package "$folder/Velmora.msi" || fail "earlier entry lost"
+}
+
+# Two stubs started in the same second draw the same name. Every name the next seconds' seeds
+# draw first exists already: the stub must draw again and still extract, without a message.
+case_same_second_collision() {
+    make_sample_payload
+    mkinstaller Setup.exe --quiet "${sample_entries[@]}"
+    wine_tool first_names 30 | tr -d '\r' | while read -r name; do mkdir -p "temp/$name"; done
+    local taken
+    taken=$(created_folders)
+    [ "$(wc -l <<<"$taken")" -ge 20 ] || fail "too few names pre-created"
+    start_stub Setup.exe
+    while kill -0 "$stub_pid" 2>/dev/null; do
+        if drive message-box 0 >/dev/null; then fail "a message box appeared"; fi
+    done
+    wait_stub
+    local fresh
+    fresh=$(comm -13 <(echo "$taken") <(created_folders))
+    [[ "$fresh" =~ ^QJX[0-9a-f]{1,5}$ ]] || fail "no fresh folder: [$fresh]"
+    expect_sample_files "temp/$fresh"
+}
+
+# A %TEMP% so long that "QJX", five digits and "\" would not fit the folder buffer: 255
+# characters with its final backslash, still short enough for the system to report it.
+case_long_temp() {
+    make_sample_payload
+    mkinstaller Setup.exe --quiet "${sample_entries[@]}"
+    local deep=temp length
+    length() { local path; path=$(winpath "$1"); echo ${#path}; }
+    while [ $(($(length "$deep") + 60)) -lt 254 ]; do deep+=/dddddddddddddddddddddddddddddd; done
+    deep+=/$(head -c $((254 - $(length "$deep") - 1)) /dev/zero | tr '\0' e)
+    mkdir -p "$deep"
+    expect_eq "$(length "$deep")" 254 "temp path length"
+    wine "$tools/with_temp.exe" "$(winpath "$deep")\\" "\"$(winpath Setup.exe)\"" </dev/null >/dev/null 2>&1 &
+    stub_pid=$!
+    expect_message_box "QJX Error" "Error: Could not create the temporary folder."
+    wait_stub
+    [ -z "$(find temp -name 'QJX*')" ] || fail "a folder was created: $(find temp -name 'QJX*')"
+}
+
+# The window, the progress, the three buttons, and each language starting the installer with
+# the parameters built from the created folder and the stub's own arguments.
+case_windowed_languages() {
+    use_recorder
+    make_sample_payload
+    mkdir -p "Down loads"
+    mkinstaller "Down loads/Setup.exe" "${sample_entries[@]}"
+    local screen_w screen_h
+    read -r screen_w screen_h < <(xdpyinfo | awk '/dimensions:/ {split($2, d, "x"); print d[1], d[2]}')
+    local button transform arguments
+    for button in 1003 1004 1005; do
+        case $button in
+            1003) transform="" arguments="" ;;
+            1004) transform=Velmora_German.mst arguments='/qb "TARGETDIR=C:\My Apps"' ;;
+            1005) transform=Velmora_Japanese.mst arguments='  /l*v log.txt' ;;
+        esac
+        rm -rf temp && mkdir temp && rm -f "$record"
+        start_stub "Down loads/Setup.exe" "$arguments"
+        drive wait-window Velmora >/dev/null || fail "no progress window"
+        # Centred by its client area, which the background picture sizes.
+        local left top width height
+        read -r left top _ _ < <(drive window-rect Velmora)
+        read -r width height < <(drive client-size Velmora)
+        expect_eq "$left $top" "$(((screen_w - width) / 2)) $(((screen_h - height) / 2))" "window position"
+        drive wait-progress Velmora 1010 100 20000 >/dev/null || fail "the progress bar did not reach 100"
+        local controls
+        for _ in $(seq 1 100); do
+            controls=$(drive controls Velmora)
+            grep -qE "^1005 Button .* 1 1( |$)" <<<"$controls" && break
+        done
+        for id in 1003 1004 1005; do
+            grep -qE "^$id Button .* 1 1( |$)" <<<"$controls" || fail "button $id not shown: $controls"
+        done
+        grep -qE "^2 Button .* 0 0( |$)" <<<"$controls" || fail "Cancel still shown: $controls"
+        local folder
+        folder=$(created_folder)
+        expect_sample_files "$folder"
+        drive click Velmora $button >/dev/null || fail "click $button"
+        wait_stub
+        local win_folder expected
+        win_folder=$(winpath "$folder")\\
+        expected="/I ${win_folder}Velmora.msi"
+        [ -n "$transform" ] && expected+=" transforms=\"$win_folder$transform\""
+        expected+=" "
+        [ -n "$arguments" ] && expected+=" $arguments"
+        expect_eq "$(recorded_parameters)" "$expected" "installer parameters for $button"
+    done
+}
+
+# Cancel while a large payload extracts: the window hides at once, the job stops, nothing is
+# started, and what was extracted so far stays. Many files make the extraction last seconds.
+case_cancel() {
+    use_recorder
+    make_sample_payload
+    make_file files/part 4096
+    mkinstaller Setup.exe '\Velmora.msi=files/package' --copies 2000 '\part=files/part' \
+        '\Velmora_German.mst=files/german'
+    start_stub Setup.exe
+    drive wait-window Velmora >/dev/null || fail "no progress window"
+    local position=0 controls
+    while [ "$position" -eq 0 ]; do
+        controls=$(drive controls Velmora)
+        position=$(awk '$1 == 1010 {print $9}' <<<"$controls")
+        [ -n "$position" ] || fail "no progress bar"
+    done
+    [ "$position" -lt 100 ] || fail "the payload was extracted before Cancel could be pressed"
+    grep -qE '^1004 Button .* 0 0( |$)' <<<"$controls" || fail "language buttons shown: $controls"
+    drive click Velmora 2 >/dev/null || fail "click Cancel"
+    drive wait-gone Velmora 0 >/dev/null || fail "the window did not hide at once"
+    wait_stub
+    local folder parts
+    folder=$(created_folder)
+    cmp files/package "$folder/Velmora.msi" || fail "Velmora.msi differs"
+    parts=$(find "$folder" -name 'part*' | wc -l)
+    [ "$parts" -gt 0 ] && [ "$parts" -lt 2000 ] || fail "$parts of 2000 parts extracted"
+    [ ! -e "$folder/Velmora_German.mst" ] || fail "extraction went on after Cancel"
+    [ ! -f "$record" ] || fail "the installer was started: $(cat "$record")"
+}
+
+# A RichEd20.dll planted next to the stub must not be loaded. The prefix first has to let a
+# native RichEd20.dll win over Wine's own, and a program that asks by bare name must load it.
+case_dll_planting() {
+    wine reg add 'HKCU\Software\Wine\DllOverrides' /v riched20 /d native,builtin /f >/dev/null 2>&1
+    cleanups+=("wine reg delete 'HKCU\Software\Wine\DllOverrides' /v riched20 /f >/dev/null 2>&1")
+    mkdir downloads
+    cp "$tools/RichEd20.dll" downloads/RichEd20.dll
+    cp "$tools/load_riched20.exe" downloads/
+    wine downloads/load_riched20.exe </dev/null || fail "the planted DLL could not be loaded at all"
+    [ -f downloads/RichEd20.dll.loaded ] || fail "the prefix does not let a planted DLL win"
+    rm downloads/RichEd20.dll.loaded
+    make_sample_payload
+    mkinstaller downloads/Setup.exe --quiet "${sample_entries[@]}"
+    start_stub downloads/Setup.exe
+    wait_stub
+    expect_sample_files "$(created_folder)"
+    [ ! -f downloads/RichEd20.dll.loaded ] || fail "the stub loaded the planted RichEd20.dll"
+}
+
+# A real install: the sample package from wixl and two real transforms packed into a stub, German
+# clicked, Wine's own msiexec installs, and the German transform's value lands in the registry.
+# With QJX_DEMO=1 (scripts/demo.sh) the product stays installed and a screenshot is kept.
+velmora_key='HKLM\Software\Dravik\Velmora'
+velmora_value() {
+    wine reg query "$velmora_key" /v "$1" </dev/null 2>/dev/null | tr -d '\r' |
+        sed -nE "s/^ *$1 +REG_SZ +//p" || true
+}
+uninstall_velmora() {
+    local msi=$1
+    for _ in $(seq 1 60); do
+        wine msiexec /x "$msi" /qn </dev/null >/dev/null 2>&1 || true
+        [ -z "$(velmora_value Language)" ] && return 0
+        sleep 0.5
+    done
+    fail "the product could not be uninstalled"
+}
+case_real_install() {
+    local msi=$QJX_E2E_BIN/Velmora.msi
+    [ -f "$msi" ] || fail "no sample package (wixl missing?)"
+    cp "$msi" Velmora.msi
+    uninstall_velmora "$(winpath Velmora.msi)"
+    wine_tool make_transform Velmora_German.mst LANGUAGE_NAME Deutsch || fail "German transform"
+    wine_tool make_transform Velmora_Japanese.mst LANGUAGE_NAME 日本語 || fail "Japanese transform"
+    mkinstaller Setup.exe '\Velmora.msi=Velmora.msi' '\Velmora_German.mst=Velmora_German.mst' \
+        '\Velmora_Japanese.mst=Velmora_Japanese.mst'
+    [ "${QJX_DEMO:-0}" = 1 ] || cleanups+=('uninstall_velmora "$(winpath Velmora.msi)"')
+
+    start_stub Setup.exe "/qn"
+    drive wait-window Velmora >/dev/null || fail "no progress window"
+    for _ in $(seq 1 100); do
+        drive controls Velmora | grep -qE "^1004 Button .* 1 1( |$)" && break
+    done
+    # A repaint requested by the worker can be lost under Wine: repaint before the picture.
+    drive repaint Velmora >/dev/null
+    sleep 0.3
+    import -window root language_phase.png || fail "screenshot"
+    drive click Velmora 1004 >/dev/null || fail "click German"
+    wait_stub
+
+    local language
+    for _ in $(seq 1 120); do
+        language=$(velmora_value Language)
+        [ -n "$language" ] && break
+        sleep 0.5
+    done
+    expect_eq "$language" "Deutsch" "installed language"
+    local install_dir unix_dir
+    install_dir=$(velmora_value InstallDir)
+    unix_dir=$(winepath -u "$install_dir" 2>/dev/null)
+    for _ in $(seq 1 60); do [ -f "$unix_dir/readme.txt" ] && break; sleep 0.5; done
+    cmp "$QJX_SOURCE/samples/velmora/readme.txt" "$unix_dir/readme.txt" || fail "readme.txt not installed"
+    echo "installed: $install_dir ($unix_dir), language $language"
+    echo "screenshot: $work/language_phase.png"
+}
+
+"case_$case_name"
+echo "PASS [$case_name]"
