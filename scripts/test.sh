@@ -9,20 +9,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 mkdir -p "$build"
 build=$(cd "$build" && pwd)
-jobs=$(nproc)
-
-"$root/scripts/setup.sh"
-
-cmake -S "$root" -B "$build/host" -DCMAKE_BUILD_TYPE=Debug >/dev/null
-cmake --build "$build/host" -j"$jobs"
-cmake -S "$root" -B "$build/win32" -DCMAKE_BUILD_TYPE=MinSizeRel \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DQJX_WINEPREFIX="$build/wineprefix" >/dev/null
-cmake --build "$build/win32" -j"$jobs"
-if [ "${QJX_SKIP_FUZZ:-0}" != 1 ]; then
-  cmake -S "$root" -B "$build/fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQJX_FUZZ=ON \
-    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-  cmake --build "$build/fuzz" -j"$jobs"
-fi
+BUILD_DIR="$build" "$root/scripts/build.sh"
 
 # One display, one prefix and one live wineserver for the whole run.
 read -r display xvfb_pid < <("$root/scripts/xvfb.sh")
