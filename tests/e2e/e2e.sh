@@ -384,9 +384,13 @@ case_real_install() {
         drive controls Velmora | grep -qE "^1004 Button .* 1 1( |$)" && break
     done
     # A repaint requested by the worker can be lost under Wine: repaint before the picture.
+    sleep 1
     drive repaint Velmora >/dev/null
-    sleep 0.3
-    import -window root language_phase.png || fail "screenshot"
+    sleep 0.5
+    local left top width height
+    read -r left top width height < <(drive window-rect Velmora)
+    import -window root -crop "${width}x${height}+$left+$top" +repage language_phase.png ||
+        fail "screenshot"
     drive click Velmora 1004 >/dev/null || fail "click German"
     wait_stub
 
