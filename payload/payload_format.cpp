@@ -1,5 +1,7 @@
 #include "payload/payload_format.h"
 
+#include <string.h>
+
 namespace {
 
 uint64_t ReadLe(const uint8_t* bytes, int count) {
@@ -23,6 +25,31 @@ bool IsOnlyDotsAndSpaces(const char* begin, const char* end) {
         if (*p != '.' && *p != ' ') return false;
     }
     return true;
+}
+
+char Upper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name devices in every folder, with any extension:
+// writing one would reach the device (or, on the 9x family, hang the system), not a file.
+bool IsDeviceName(const char* begin, const char* end) {
+    const char* stem_end = begin;
+    while (stem_end != end && *stem_end != '.') ++stem_end;
+    while (stem_end != begin && stem_end[-1] == ' ') --stem_end;
+    const size_t length = static_cast<size_t>(stem_end - begin);
+    if (length != 3 && length != 4) return false;
+    char stem[4];
+    for (size_t i = 0; i < length; ++i) stem[i] = Upper(begin[i]);
+    if (length == 3) {
+        static const char* const devices[] = {"CON", "PRN", "AUX", "NUL"};
+        for (const char* device : devices) {
+            if (memcmp(stem, device, 3) == 0) return true;
+        }
+        return false;
+    }
+    return (memcmp(stem, "COM", 3) == 0 || memcmp(stem, "LPT", 3) == 0) && stem[3] >= '1' &&
+           stem[3] <= '9';
 }
 
 }  // namespace
@@ -60,6 +87,7 @@ bool IsSafeEntryName(const char* name) {
             ++p;
         }
         if (IsOnlyDotsAndSpaces(begin, p)) return false;  // empty, ".", ".." and their disguises
+        if (IsDeviceName(begin, p)) return false;
     }
     return true;
 }

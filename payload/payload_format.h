@@ -33,6 +33,7 @@ void SerializeTrailer(const PayloadTrailer& trailer, uint8_t bytes[TRAILER_SIZE]
 
 // True when an entry name may be created below a destination folder: it begins with a separator,
 // and has no empty, "." or ".." component (nor one of only dots and spaces, which Windows trims
-// to those), no drive letter and no colon. '/' counts as '\'. A trailing separator leaves an
+// to those), no device name (CON, NUL, COM1, ... with any extension), no drive letter and no
+// colon. '/' counts as '\'. A trailing separator leaves an
 // empty component, so directory entries are named without one ("\sub", not "\sub\").
 bool IsSafeEntryName(const char* name);

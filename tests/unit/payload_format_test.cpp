@@ -50,17 +50,22 @@ TEST(Trailer, OnlyTheFirstSixBytesAreMagic) {
 }
 
 TEST(EntryName, SafeNames) {
-    const char* safe[] = {"\\Velmora.msi", "/a/b", "\\sub\\file.txt", "\\.hidden", "\\a..b",
-                          "\\...x",        "\\x.", "\\caf\xC3\xA9",   "\\a b"};
+    const char* safe[] = {
+        "\\Velmora.msi", "/a/b", "\\sub\\file.txt", "\\.hidden", "\\a..b", "\\...x", "\\x.",
+        "\\caf\xC3\xA9", "\\a b",
+        // Names that only begin like devices.
+        "\\CONSOLE", "\\com0", "\\LPT10", "\\nul_", "\\auxiliary.txt",  //
+    };
     for (const char* name : safe) EXPECT_TRUE(IsSafeEntryName(name)) << name;
 }
 
 TEST(EntryName, UnsafeNames) {
     const char* unsafe[] = {
-        "",          "a",        "Velmora.msi", "\\",      "\\a\\",      "\\\\a",
-        "\\a\\\\b",  "\\.",      "\\..",        "\\..\\x", "/../x",      "\\a/../../x",
-        "\\a\\.\\b", "\\C:\\x",  "\\C:x",       "\\f:ads", "\\a:b\\c",   "\\.. ",
-        "\\ ..",     "\\. .\\x", "\\ ",         "\\...",   "\\a\\..\\b",
+        "", "a", "Velmora.msi", "\\", "\\a\\", "\\\\a", "\\a\\\\b", "\\.", "\\..", "\\..\\x",
+        "/../x", "\\a/../../x", "\\a\\.\\b", "\\C:\\x", "\\C:x", "\\f:ads", "\\a:b\\c", "\\.. ",
+        "\\ ..", "\\. .\\x", "\\ ", "\\...", "\\a\\..\\b",
+        // Device names, in any case, with any extension, in any folder.
+        "\\CON", "\\sub\\con.txt", "\\nul", "\\Aux .log", "\\com1", "\\LPT9\\x", "\\prn.tar.gz",  //
     };
     for (const char* name : unsafe) EXPECT_FALSE(IsSafeEntryName(name)) << name;
     EXPECT_FALSE(IsSafeEntryName(nullptr));
