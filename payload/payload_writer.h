@@ -13,7 +13,7 @@ struct PayloadWriter {
     uint64_t payload_offset;  // where the first entry starts
     uint64_t payload_size;    // bytes written since
     uint64_t entry_count;
-    ResultCode error;         // first failure; later calls do nothing
+    ResultCode error;  // first failure; later calls do nothing
 };
 
 // Every call returns the writer's first failure, and after one does nothing more:
@@ -26,8 +26,7 @@ ResultCode BeginPayload(PayloadWriter* writer, FILE* out);
 ResultCode AddDirectoryEntry(PayloadWriter* writer, const char* name);
 // Copies size bytes from source (may be null when size is 0).
 ResultCode AddFileEntry(PayloadWriter* writer, const char* name, FILE* source, uint64_t size);
-ResultCode AddMemoryEntry(PayloadWriter* writer, const char* name, const void* data,
-                          uint64_t size);
+ResultCode AddMemoryEntry(PayloadWriter* writer, const char* name, const void* data, uint64_t size);
 // Pads with zeros so that the trailer starts at a multiple of trailer_alignment (1 for none),
 // writes the trailer and flushes. Fills *trailer when given.
 ResultCode FinishPayload(PayloadWriter* writer, uint32_t flags, uint32_t trailer_alignment,
