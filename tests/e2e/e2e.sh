@@ -234,17 +234,17 @@ case_same_second_collision() {
     expect_sample_files "temp/$fresh"
 }
 
-# A %TEMP% so long that "QJX", five digits and "\" would not fit the folder buffer: 255
-# characters with its final backslash, still short enough for the system to report it.
+# A %TEMP% so long that "QJX", five digits and "\" would not fit the 260-byte folder buffer:
+# 251 characters with its final backslash. The system itself would still create that folder.
 case_long_temp() {
     make_sample_payload
     mkinstaller Setup.exe --quiet "${sample_entries[@]}"
     local deep=temp length
     length() { local path; path=$(winpath "$1"); echo ${#path}; }
-    while [ $(($(length "$deep") + 60)) -lt 254 ]; do deep+=/dddddddddddddddddddddddddddddd; done
-    deep+=/$(head -c $((254 - $(length "$deep") - 1)) /dev/zero | tr '\0' e)
+    while [ $(($(length "$deep") + 60)) -lt 250 ]; do deep+=/dddddddddddddddddddddddddddddd; done
+    deep+=/$(head -c $((250 - $(length "$deep") - 1)) /dev/zero | tr '\0' e)
     mkdir -p "$deep"
-    expect_eq "$(length "$deep")" 254 "temp path length"
+    expect_eq "$(length "$deep")" 250 "temp path length"
     wine "$tools/with_temp.exe" "$(winpath "$deep")\\" "\"$(winpath Setup.exe)\"" </dev/null >/dev/null 2>&1 &
     stub_pid=$!
     expect_message_box "QJX Error" "Error: Could not create the temporary folder."

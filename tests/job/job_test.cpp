@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <string.h>
+#include <time.h>
+#include <windows.h>
+
+#include <string>
+
+#include "common/globals.h"
+#include "payload/extraction_job.h"
+
+namespace {
+
+std::string Appended(const char* folder, uint32_t product, size_t capacity = 260) {
+    char path[600];
+    strcpy(path, folder);
+    if (!AppendTempFolderName(path, capacity, product)) return "refused";
+    return path;
+}
+
+TEST(AppendTempFolderName, KeepsAtMostFiveLeadingHexDigits) {
+    EXPECT_EQ(Appended("C:\\TEMP\\", 0x1a2b3), "C:\\TEMP\\QJX1a2b3\\");
+    EXPECT_EQ(Appended("C:\\TEMP\\", 0x3FFF0001), "C:\\TEMP\\QJX3fff0\\");
+    EXPECT_EQ(Appended("C:\\TEMP\\", 0xabc), "C:\\TEMP\\QJXabc\\");
+    EXPECT_EQ(Appended("C:\\TEMP\\", 0), "C:\\TEMP\\QJX0\\");
+}
+
+TEST(AppendTempFolderName, RefusesWhatTheWorstCaseNameWouldOverflow) {
+    // "QJX", five digits, "\" and the NUL: a folder may take capacity - 10 bytes.
+    std::string folder(250, 'a');
+    EXPECT_EQ(Appended(folder.c_str(), 0, 260), folder + "QJX0\\");
+    folder += 'a';
+    EXPECT_EQ(Appended(folder.c_str(), 0, 260), "refused");
+}
+
+// TMP and TEMP of this process, restored afterwards.
+class TempFolderTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        GetEnvironmentVariableA("TMP", saved_tmp_, sizeof saved_tmp_);
+        GetEnvironmentVariableA("TEMP", saved_temp_, sizeof saved_temp_);
+        char base[MAX_PATH];
+        GetTempPathA(MAX_PATH, base);
+        root_ = std::string(base) + "qjx_job_test_" + std::to_string(GetCurrentProcessId());
+        CreateDirectoryA(root_.c_str(), NULL);
+        memset(g_tempFolder, 0, sizeof g_tempFolder);
+    }
+    void TearDown() override {
+        SetEnvironmentVariableA("TMP", saved_tmp_);
+        SetEnvironmentVariableA("TEMP", saved_temp_);
+        for (auto folder = created_.rbegin(); folder != created_.rend(); ++folder) {
+            RemoveDirectoryA(folder->c_str());
+        }
+        RemoveDirectoryA(root_.c_str());
+    }
+    void UseTemp(const std::string& path) {
+        SetEnvironmentVariableA("TMP", path.c_str());
+        SetEnvironmentVariableA("TEMP", path.c_str());
+    }
+    void Track(const std::string& folder) { created_.push_back(folder); }
+
+    std::string root_;
+
+  private:
+    char saved_tmp_[MAX_PATH] = {0};
+    char saved_temp_[MAX_PATH] = {0};
+    std::vector<std::string> created_;
+};
+
+TEST_F(TempFolderTest, CreatesTheFolderAndRecordsIt) {
+    UseTemp(root_);
+    char buffer[TEMP_FOLDER_BUFFER];
+    ASSERT_EQ(CreateTempFolder(buffer), RESULT_OK);
+    Track(buffer);
+    EXPECT_STREQ(g_tempFolder, buffer);
+    std::string prefix = root_ + "\\QJX";
+    ASSERT_EQ(std::string(buffer).compare(0, prefix.size(), prefix), 0) << buffer;
+    EXPECT_EQ(buffer[strlen(buffer) - 1], '\\');
+    EXPECT_NE(GetFileAttributesA(buffer), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(TempFolderTest, DrawsAgainWhenTheSameSecondsNameExists) {
+    UseTemp(root_);
+    // The first names of this second and the next few are taken, as by stubs started alike.
+    unsigned now = static_cast<unsigned>(time(NULL));
+    for (unsigned second = now; second < now + 5; ++second) {
+        srand(second);
+        int first = rand();
+        int next = rand();
+        std::string taken = root_ + "\\";
+        char path[600];
+        strcpy(path, taken.c_str());
+        ASSERT_TRUE(AppendTempFolderName(path, sizeof path, static_cast<uint32_t>(first * next)));
+        CreateDirectoryA(path, NULL);
+        Track(path);
+    }
+    char buffer[TEMP_FOLDER_BUFFER];
+    ASSERT_EQ(CreateTempFolder(buffer), RESULT_OK);
+    Track(buffer);
+    EXPECT_STREQ(g_tempFolder, buffer);
+}
+
+TEST_F(TempFolderTest, RefusesATempPathWithNoRoomForTheName) {
+    // An existing folder of 251 characters with the final backslash: the name no longer fits.
+    std::string long_temp = root_ + "\\" + std::string(249 - root_.size(), 'x');
+    ASSERT_TRUE(CreateDirectoryA(long_temp.c_str(), NULL));
+    Track(long_temp);
+    long_temp += "\\";
+    ASSERT_EQ(long_temp.size(), 251u);
+    UseTemp(long_temp);
+    char buffer[TEMP_FOLDER_BUFFER];
+    EXPECT_EQ(CreateTempFolder(buffer), RESULT_TEMP_FOLDER);
+    EXPECT_STREQ(g_tempFolder, "");
+}
+
+TEST_F(TempFolderTest, RefusesATempPathLongerThanItsBuffer) {
+    UseTemp("C:\\" + std::string(300, 'y'));
+    char buffer[TEMP_FOLDER_BUFFER];
+    EXPECT_EQ(CreateTempFolder(buffer), RESULT_TEMP_FOLDER);
+    EXPECT_STREQ(g_tempFolder, "");
+}
+
+TEST_F(TempFolderTest, FailsWithoutDrawingAgainWhenTheTempFolderIsMissing) {
+    UseTemp(root_ + "\\missing");
+    char buffer[TEMP_FOLDER_BUFFER];
+    EXPECT_EQ(CreateTempFolder(buffer), RESULT_TEMP_FOLDER);
+    EXPECT_STREQ(g_tempFolder, "");
+}
+
+TEST(ProbeQuietFlag, AProgramWithoutTrailerIsNotQuiet) {
+    EXPECT_FALSE(ProbeQuietFlag());
+}
+
+// In quiet mode the owner is the hidden window, which has no progress record.
+TEST(OnExtractEvent, AnswersEventsForAWindowWithoutProgressRecord) {
+    WorkerContext context = {GetDesktopWindow()};
+    ExtractEvent progress = {};
+    progress.kind = EVENT_PROGRESS;
+    EXPECT_EQ(OnExtractEvent(0, &progress, &context), RESULT_OK);
+    progress.bytes_done = 5120;
+    progress.bytes_total = 10240;
+    EXPECT_EQ(OnExtractEvent(0, &progress, &context), RESULT_OK);
+
+    char target[260];
+    memset(target, 'x', sizeof target);
+    ExtractEvent resolve = {};
+    resolve.kind = EVENT_RESOLVE_TARGET;
+    resolve.path = "C:\\TEMP\\QJX1\\\\Velmora.msi";
+    resolve.target = target;
+    EXPECT_EQ(OnExtractEvent(0, &resolve, &context), RESULT_OK);
+    EXPECT_STREQ(target, resolve.path);
+
+    ExtractEvent begin = {};
+    begin.kind = EVENT_ENTRY_BEGIN;
+    begin.path = resolve.path;
+    EXPECT_EQ(OnExtractEvent(0, &begin, &context), RESULT_OK);
+}
+
+}  // namespace
