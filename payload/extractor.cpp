@@ -218,6 +218,9 @@ void BeginEntry(ExtractorState* state) {
         if (fclose(output) != 0) Fail(state, RESULT_WRITE_FAILED, state->target);
         return;
     }
+    // Data arrives in runs of up to a chunk: handed to the system as they come, each is one
+    // write, where a buffer part-filled by the run before would split it in two.
+    setvbuf(output, nullptr, _IONBF, 0);
     state->output = output;
     state->written = 0;
     state->in_header = false;

@@ -429,7 +429,7 @@ TEST_F(ExtractorTest, PayloadBeyond2GiBIsFoundBy64BitSeek) {
 #if !defined(_WIN32)
 TEST_F(ExtractorTest, FullDiskIsAWriteFailureNotSuccess) {
     recorder.redirect = "/dev/full";
-    // A file larger than the output buffer fails while writing; a small one when it is closed.
+    // Large (several runs) and small (one run).
     for (size_t size : {size_t{300000}, size_t{10}}) {
         recorder.events.clear();
         Build({File("f", Pattern(size)), File("g", "never")});
