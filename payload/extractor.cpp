@@ -160,7 +160,7 @@ void WriteEntryData(ExtractorState* state, const uint8_t* data, uint32_t length)
         FILE* output = state->output;
         state->output = nullptr;
         state->in_header = true;
-        // A full disk may only show when the last buffered bytes go out.
+        // Closing can fail as well (a network drive, for instance): that too is a failure.
         if (fclose(output) != 0 && state->error == RESULT_OK) {
             Fail(state, RESULT_WRITE_FAILED, state->target);
         }
