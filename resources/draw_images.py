@@ -68,12 +68,21 @@ def write_bmp(name, image, palette):
 
 
 def to_palette(image, palette):
-    """Maps an RGB picture onto a fixed palette without dithering."""
-    flat = [c for rgb in palette for c in rgb]
-    flat += flat[:3] * (256 - len(palette))
-    holder = Image.new("P", (1, 1))
-    holder.putpalette(flat)
-    return image.convert("RGB").quantize(palette=holder, dither=Image.Dither.NONE)
+    """Maps an RGB picture onto a fixed palette, each pixel to its nearest entry (no dithering;
+    exact colours stay exact)."""
+    rgb = image.convert("RGB")
+    out = Image.new("P", rgb.size)
+    nearest = {}
+    source, target = rgb.load(), out.load()
+    for y in range(rgb.size[1]):
+        for x in range(rgb.size[0]):
+            colour = source[x, y]
+            if colour not in nearest:
+                nearest[colour] = min(
+                    range(len(palette)),
+                    key=lambda i: sum((a - b) ** 2 for a, b in zip(palette[i], colour)))
+            target[x, y] = nearest[colour]
+    return out
 
 
 def adaptive(image, count, keep=()):

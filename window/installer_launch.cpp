@@ -90,6 +90,9 @@ int32_t StartInstaller(HWND window, const char* package_path, const char* transf
             result = 1;
         } else {
             DWORD error = GetLastError();
+            // The shell's own error box (no mask flags) may reset the last error, as Wine's does;
+            // its result code then tells the cause (SE_ERR_FNF is ERROR_FILE_NOT_FOUND, ...).
+            if (error == 0) error = (DWORD)(UINT_PTR)info.hInstApp;
             if (error != ERROR_CANCELLED) ShowStartFailure(window, error, parameters);
         }
     }

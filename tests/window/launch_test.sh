@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# The installer launch for real: the prefix's msiexec.exe is swapped for a recorder that writes
+# its command line to a file, window_app is started with an exact command line, a language is
+# clicked, and the recorded line is compared byte for byte.
+# Usage: launch_test.sh CASE. Holds the CTest resource lock "msiexec"; always restores.
+set -euo pipefail
+source "$(dirname "$0")/window_lib.sh"
+: "${QJX_RECORDER:?}" "${QJX_RECORDER_SCRIPT:?}" "${WINEPREFIX:?}"
+
+case_name=${1:?case}
+recorder() { "$QJX_RECORDER_SCRIPT" "$@"; }
+trap 'recorder restore; cleanup_app' EXIT
+recorder install "$QJX_RECORDER"
+record=$(recorder record)
+program=$(recorder program)
+
+drive_c=$WINEPREFIX/drive_c
+mkdir -p "$drive_c/qjxw" "$drive_c/qjx dir"
+cp "$QJX_WINDOW_APP" "$drive_c/qjxw/window_app.exe"
+cp "$QJX_WINDOW_APP" "$drive_c/qjx dir/window app.exe"
+export QJX_TEST_WORKER=success
+folder='C:\qjx tmp\QJX1A2B\'
+system_msiexec='C:\windows\system32\msiexec.exe'
+msiexec="\"$system_msiexec\" "
+
+# run_app COMMAND_LINE: window_app with exactly that command line, up to the language choice.
+run_app() {
+  # Not through drive's pipe: the program would hold it open.
+  "$QJX_WINE_RUN" "$QJX_DRIVE" run "$1" >/dev/null 2>&1 </dev/null || fail "cannot start $1"
+  drive wait-window Velmora >/dev/null || fail "no window"
+  wait_for_languages
+}
+
+# launch COMMAND_LINE BUTTON: runs window_app, clicks BUTTON.
+launch() {
+  run_app "$1"
+  drive click Velmora "$2"
+  drive wait-gone Velmora || fail "the window did not close"
+}
+
+# expect_record PROGRAM LINE: the recorder ran once, as PROGRAM, with exactly LINE.
+expect_record() {
+  local i
+  for i in $(seq 1 100); do
+    [ -s "$record" ] && break
+    sleep 0.1
+  done
+  [ -s "$record" ] || fail "msiexec was not started"
+  sleep 0.3  # a second, unexpected start would have written by now
+  expect_eq "$1" "$(tr -d '\r' <"$program")" "started program"
+  expect_eq "$2" "$(cat "$record")" "recorded command line"
+  [ "$(wc -l <"$record")" -eq 1 ] || fail "more than one start recorded"
+}
+
+case "$case_name" in
+  english-plain)
+    # Nothing after the program name: the parameters end in the single blank.
+    launch 'C:\qjxw\window_app.exe' 1003
+    expect_record "$system_msiexec" "$msiexec/I ${folder}Velmora.msi "
+    ;;
+
+  german-args)
+    launch 'C:\qjxw\window_app.exe /qb' 1004
+    expect_record "$system_msiexec" "$msiexec/I ${folder}Velmora.msi transforms=\"${folder}Velmora_German.mst\"  /qb"
+    ;;
+
+  japanese-quoted-name)
+    # A quoted program name with blanks is skipped whole; the arguments pass on untouched.
+    launch '"C:\qjx dir\window app.exe" /l*v "C:\my log.txt" TARGETDIR="C:\x y"' 1005
+    expect_record "$system_msiexec" "$msiexec/I ${folder}Velmora.msi transforms=\"${folder}Velmora_Japanese.mst\"  /l*v \"C:\\my log.txt\" TARGETDIR=\"C:\\x y\""
+    ;;
+
+  planted)
+    # An MSIExec.exe beside the program and in the current folder. First prove that a start by
+    # bare name would take it, then that the window starts the system's msiexec.exe.
+    cp "$QJX_RECORDER" "$drive_c/qjxw/MSIExec.exe"
+    cd "$drive_c/qjxw"
+    drive shell-open MSIExec probe
+    expect_record 'C:\qjxw\MSIExec.exe' '"MSIExec" probe'
+    rm -f "$record" "$program"
+    launch 'C:\qjxw\window_app.exe' 1003
+    expect_record "$system_msiexec" "$msiexec/I ${folder}Velmora.msi "
+    ;;
+
+  refused)
+    # No msiexec.exe at all: the refusal is reported with the parameters as the caption.
+    recorder remove
+    run_app 'C:\qjxw\window_app.exe'
+    drive click Velmora 1003
+    # The shell shows its own error first (no mask flags ask it not to), then ours follows.
+    box=$(drive message-box)
+    [[ $box != "Error|"* ]] || box=$(drive message-box)
+    expect_eq "/I ${folder}Velmora.msi |Could not start MSIExec. Error #2." "$box" "message box"
+    drive wait-gone Velmora
+    ;;
+
+  too-long)
+    # A folder too long for the transform path: a message instead of an overflow, no start.
+    long="C:\\$(printf 'x%.0s' $(seq 1 245))\\"
+    export QJX_TEST_FOLDER=$long
+    run_app 'C:\qjxw\window_app.exe'
+    drive click Velmora 1005
+    expect_eq "$long|Could not start MSIExec. Error #206." "$(drive message-box)" "message box"
+    drive wait-gone Velmora
+    sleep 0.5
+    [ ! -e "$record" ] || fail "msiexec was started: $(cat "$record")"
+    ;;
+
+  *) fail "unknown case $case_name" ;;
+esac
+echo "ok: $case_name"

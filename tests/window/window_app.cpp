@@ -1,0 +1,104 @@
+// Runs the progress window with a test worker, for the GUI scripts. The worker is chosen by the
+// environment (QJX_TEST_WORKER), so the command line stays free for the installer launch tests:
+//   success      returns 0 at once (g_tempFolder from QJX_TEST_FOLDER)
+//   fail         returns QJX_TEST_CODE (default -11991)
+//   progress     reports 20 then 37 between two ticks, then waits for Cancel
+//   close-race   reports until told to stop, then still sends to the owner window and reports
+//                again a little later (the window is gone by then)
+//   close-early  like success, but the dialog is asked to close before its first tick
+// Prints "result R", "worker-runs N", "worker-done D" and "owner-messages M".
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <windows.h>
+// commctrl.h needs the types of windows.h.
+#include <commctrl.h>
+
+#include <atomic>
+
+#include "common/globals.h"
+#include "resources/resource_ids.h"
+#include "window/progress_window.h"
+
+namespace {
+
+std::atomic<int> g_worker_runs;
+std::atomic<int> g_worker_done;
+int g_owner_messages;
+char g_mode[32];
+HHOOK g_hook;
+
+const UINT OWNER_PING = WM_APP + 1;
+
+ResultCode WaitForCancel(HWND window) {
+    while (SetProgress(window, 37, 0) == RESULT_OK) Sleep(10);
+    return IsCancelRequested(window) ? RESULT_USER_CANCEL : RESULT_OK;
+}
+
+ResultCode TestWorker(HWND window, void* argument) {
+    HWND owner = (HWND)argument;
+    ++g_worker_runs;
+    ResultCode result = RESULT_OK;
+    if (strcmp(g_mode, "fail") == 0) {
+        char code[16] = "-11991";
+        GetEnvironmentVariableA("QJX_TEST_CODE", code, sizeof code);
+        result = atoi(code);
+    } else if (strcmp(g_mode, "progress") == 0) {
+        SetProgress(window, 20, 0);
+        result = WaitForCancel(window);
+    } else if (strcmp(g_mode, "close-race") == 0) {
+        result = WaitForCancel(window);
+        // The UI thread must still serve this thread's sent messages while it waits for us.
+        SendMessageA(owner, OWNER_PING, 0, 0);
+        Sleep(200);
+        result = SetProgress(window, 90, 0);
+    }
+    ++g_worker_done;
+    return result;
+}
+
+LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == OWNER_PING) {
+        ++g_owner_messages;
+        return 0;
+    }
+    return DefWindowProcA(window, message, wparam, lparam);
+}
+
+// Asks the progress dialog to close as soon as it is initialised, ahead of any timer tick.
+LRESULT CALLBACK WatchInit(int code, WPARAM wparam, LPARAM lparam) {
+    const CWPRETSTRUCT* message = (const CWPRETSTRUCT*)lparam;
+    if (code == HC_ACTION && message->message == WM_INITDIALOG) {
+        PostMessageA(message->hwnd, WM_CLOSE, 0, 0);
+    }
+    return CallNextHookEx(g_hook, code, wparam, lparam);
+}
+
+}  // namespace
+
+int main() {
+    g_hinstance = GetModuleHandleA(NULL);
+    InitCommonControls();
+    GetEnvironmentVariableA("QJX_TEST_WORKER", g_mode, sizeof g_mode);
+    if (GetEnvironmentVariableA("QJX_TEST_FOLDER", g_tempFolder, TEMP_FOLDER_CAPACITY) == 0) {
+        strcpy(g_tempFolder, "C:\\qjx tmp\\QJX1A2B\\");
+    }
+
+    WNDCLASSA owner_class = {};
+    owner_class.lpfnWndProc = OwnerProc;
+    owner_class.hInstance = g_hinstance;
+    owner_class.lpszClassName = "QJXTestOwner";
+    RegisterClassA(&owner_class);
+    HWND owner =
+        CreateWindowA("QJXTestOwner", "QJXTestOwner", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, NULL, NULL, g_hinstance, NULL);
+    if (strcmp(g_mode, "close-early") == 0) {
+        g_hook = SetWindowsHookExA(WH_CALLWNDPROCRET, WatchInit, NULL, GetCurrentThreadId());
+    }
+
+    ResultCode result = RunProgressWindow(owner, TestWorker, owner);
+    printf("result %d\nworker-runs %d\nworker-done %d\nowner-messages %d\n", (int)result,
+           g_worker_runs.load(), g_worker_done.load(), g_owner_messages);
+    fflush(stdout);
+    return 0;
+}
