@@ -113,9 +113,11 @@ ResultCode CreateTempFolder(char* buffer) {
 }
 
 bool ProbeQuietFlag() {
-    char path[MODULE_PATH_CAPACITY] = {0};
-    GetModuleFileNameA(NULL, path, MODULE_PATH_CAPACITY);
-    FILE* file = fopen(path, "rb");
+    // The same path the job opens: an ANSI module path cannot name a program whose folder has
+    // characters outside the ANSI code page, and a quiet installer there would turn windowed.
+    char path[UTF8_PATH_CAPACITY];
+    GetProgramPathUtf8(path);
+    FILE* file = OpenFileUtf8(path, 0);
     if (file == NULL) return false;
     PayloadTrailer trailer;
     uint64_t trailer_offset = 0;

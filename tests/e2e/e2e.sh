@@ -67,6 +67,15 @@ wait_stub() {
     expect_eq "$code" 1 "exit code"
 }
 
+# wait_quiet_stub: only error boxes may show in quiet mode; a clean run shows nothing at all.
+wait_quiet_stub() {
+    while kill -0 "$stub_pid" 2>/dev/null; do
+        if drive wait-window Velmora 0 >/dev/null; then fail "the progress window opened"; fi
+        if drive message-box 0 >/dev/null; then fail "a message box appeared"; fi
+    done
+    wait_stub
+}
+
 # expect_message_box CAPTION TEXT: a message box shows exactly this; the driver presses OK.
 expect_message_box() {
     local seen
@@ -129,12 +138,7 @@ case_quiet_flag() {
     make_sample_payload
     mkinstaller Setup.exe --quiet "${sample_entries[@]}"
     start_stub Setup.exe "/qb"
-    # Only error boxes may show in quiet mode; a clean run shows nothing at all.
-    while kill -0 "$stub_pid" 2>/dev/null; do
-        if drive wait-window Velmora 0 >/dev/null; then fail "the progress window opened"; fi
-        if drive message-box 0 >/dev/null; then fail "a message box appeared"; fi
-    done
-    wait_stub
+    wait_quiet_stub
     expect_sample_files "$(created_folder)"
     [ ! -f "$record" ] || fail "quiet mode started the installer: $(cat "$record")"
 }
@@ -329,6 +333,29 @@ case_cancel() {
     [ "$parts" -gt 0 ] && [ "$parts" -lt 2000 ] || fail "$parts of 2000 parts extracted"
     [ ! -e "$folder/Velmora_German.mst" ] || fail "extraction went on after Cancel"
     [ ! -f "$record" ] || fail "the installer was started: $(cat "$record")"
+}
+
+# The program's own path and the entry names beyond ASCII: on the NT family through UTF-16, on
+# the 9x family (Wine's per-program win98 version) through the ANSI code page.
+case_non_ascii_paths() {
+    make_sample_payload
+    local family folder
+    for family in nt win9x; do
+        case $family in
+            nt) folder="ダウンロード Ü" ;;
+            win9x) folder="Übertragung"
+                wine reg add 'HKCU\Software\Wine\AppDefaults\Setup.exe' /v Version /d win98 /f >/dev/null 2>&1
+                cleanups+=("wine reg delete 'HKCU\Software\Wine\AppDefaults\Setup.exe' /f >/dev/null 2>&1") ;;
+        esac
+        rm -rf temp && mkdir temp && mkdir -p "$folder"
+        mkinstaller "$folder/Setup.exe" --quiet '\Velmora.msi=files/package' '\Größe.txt=files/nested'
+        start_stub "$folder/Setup.exe"
+        wait_quiet_stub
+        local created
+        created=$(created_folder)
+        cmp files/package "$created/Velmora.msi" || fail "$family: Velmora.msi differs"
+        cmp files/nested "$created/Größe.txt" || fail "$family: Größe.txt differs"
+    done
 }
 
 # A RichEd20.dll planted next to the stub must not be loaded. The prefix first has to let a
