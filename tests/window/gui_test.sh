@@ -127,6 +127,18 @@ case "$case_name" in
     expect_app_line "worker-runs 0"
     ;;
 
+  depth)
+    # The background for the screen's depth, on this display and on an 8-bit one: bitmap 105,
+    # the only one with a 256-entry table. (Wine's X11 driver falls back to 32 bits on 4- and
+    # 1-bit Xvfb screens, so 103 and 104 are checked through BackgroundIdForDepth only.)
+    background() { QJX_TEST_WORKER=background "$QJX_WINE_RUN" "$QJX_WINDOW_APP" | tr -d '\r'; }
+    expect_line "$(background)" "depth [1-9]* background 256x256 palette 256"
+    read -r display8 xvfb8 < <("$(dirname "$0")/../../scripts/xvfb.sh" 640x480x8)
+    trap 'kill "$xvfb8" 2>/dev/null || true; cleanup_app' EXIT
+    expect_eq "depth 8 background 256x256 palette 256" "$(DISPLAY=$display8 background)" \
+      "8-bit screen"
+    ;;
+
   *) fail "unknown case $case_name" ;;
 esac
 echo "ok: $case_name"

@@ -6,6 +6,8 @@
 //   close-race   reports until told to stop, then still sends to the owner window and reports
 //                again a little later (the window is gone by then)
 //   close-early  like success, but the dialog is asked to close before its first tick
+// QJX_TEST_WORKER=background opens no window: it prints the screen depth and the loaded
+// background's size and palette ("depth 24 background 256x256 palette 256").
 // Prints "result R", "worker-runs N", "worker-done D" and "owner-messages M".
 #include <stdio.h>
 #include <stdlib.h>
@@ -19,6 +21,7 @@
 #include "common/globals.h"
 #include "resources/resource_ids.h"
 #include "window/progress_window.h"
+#include "window/window_images.h"
 
 namespace {
 
@@ -82,6 +85,20 @@ int main() {
     GetEnvironmentVariableA("QJX_TEST_WORKER", g_mode, sizeof g_mode);
     if (GetEnvironmentVariableA("QJX_TEST_FOLDER", g_tempFolder, TEMP_FOLDER_CAPACITY) == 0) {
         strcpy(g_tempFolder, "C:\\qjx tmp\\QJX1A2B\\");
+    }
+
+    if (strcmp(g_mode, "background") == 0) {
+        HDC screen = GetDC(NULL);
+        int depth = GetDeviceCaps(screen, PLANES) * GetDeviceCaps(screen, BITSPIXEL);
+        ReleaseDC(NULL, screen);
+        HPALETTE palette = NULL;
+        int32_t width = 0, height = 0;
+        HBITMAP bitmap = LoadBackgroundImage(&palette, &width, &height);
+        printf("depth %d background %dx%d palette %u\n", depth, (int)width, (int)height,
+               palette != NULL ? GetPaletteEntries(palette, 0, 0, NULL) : 0u);
+        DeleteObject(bitmap);
+        if (palette != NULL) DeleteObject(palette);
+        return 0;
     }
 
     WNDCLASSA owner_class = {};
