@@ -56,9 +56,10 @@ uint32_t CurrentTimeSeconds() {
     return static_cast<uint32_t>((ticks - 116444736000000000ull) / 10000000ull);
 }
 
-void ShowInvalidFileMessage(HWND window, const char* caption) {
+// An ANSI message from the string table.
+void ShowStringMessage(HWND window, UINT text_id, const char* caption) {
     char text[CAPTION_CAPACITY] = {0};
-    LoadStringA(g_hinstance, IDS_NOT_VALID_SEA, text, CAPTION_CAPACITY);
+    LoadStringA(g_hinstance, text_id, text, CAPTION_CAPACITY);
     MessageBoxA(window, text, caption, ERROR_BOX);
 }
 
@@ -153,15 +154,14 @@ ResultCode RunExtractionJob(HWND window, void* argument) {
     fclose(program);
     // A trailer whose payload lies outside the file or over the trailer is as bad as none.
     if (!found || !IsTrailerSound(trailer, trailer_offset)) {
-        ShowInvalidFileMessage(window, caption);
+        ShowStringMessage(window, IDS_NOT_VALID_SEA, caption);
         return RESULT_USER_CANCEL;
     }
 
     char folder[TEMP_FOLDER_BUFFER];
     if (CreateTempFolder(folder) != RESULT_OK) {
-        char text[CAPTION_CAPACITY] = {0};
-        LoadStringA(g_hinstance, IDS_CANT_CREATE_TEMP, text, CAPTION_CAPACITY);
-        MessageBoxA(window, text, caption, ERROR_BOX);
+        // Failing without a word would leave the user with nothing at all.
+        ShowStringMessage(window, IDS_CANT_CREATE_TEMP, caption);
         return RESULT_TEMP_FOLDER;
     }
     char folder_utf8[UTF8_PATH_CAPACITY];

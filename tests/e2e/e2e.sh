@@ -144,9 +144,11 @@ case_quiet_flag() {
     [ ! -f "$record" ] || fail "quiet mode started the installer: $(cat "$record")"
 }
 
+# Without a trailer the probe answers no: the progress window opens, then the job's message.
 case_no_trailer() {
     cp "$stub" Setup.exe
     start_stub Setup.exe
+    drive wait-window Velmora >/dev/null || fail "no progress window"
     expect_message_box "QJX Error" "This is not a valid QJX SEA file!"
     wait_stub
     expect_no_folder
