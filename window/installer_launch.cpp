@@ -7,6 +7,8 @@
 
 namespace {
 
+static_assert(sizeof(SHELLEXECUTEINFOA) == 60, "the 32-bit shell execution record");
+
 const char PACKAGE_NAME[] = "Velmora.msi";
 const char MSIEXEC_NAME[] = "\\msiexec.exe";
 

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <atomic>
+#include <new>
 
 #include "common/globals.h"
 #include "resources/resource_ids.h"
@@ -42,6 +43,8 @@ struct ProgressWindowState {
     HFONT caption_font;
     HANDLE worker_thread;  // waited for before the record is freed
 };
+
+static_assert(std::atomic<int32_t>::is_always_lock_free, "the shared fields need no lock");
 
 INT_PTR CALLBACK ProgressDialogProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 DWORD WINAPI WorkerThreadMain(LPVOID record);
@@ -259,8 +262,9 @@ DWORD WINAPI WorkerThreadMain(LPVOID record) {
 }
 
 ResultCode RunProgressWindow(HWND owner, WorkerFunction worker, void* worker_argument) {
-    ProgressWindowState* state = (ProgressWindowState*)calloc(1, sizeof(ProgressWindowState));
-    if (state == NULL) return RESULT_OUT_OF_MEMORY;
+    void* memory = calloc(1, sizeof(ProgressWindowState));
+    if (memory == NULL) return RESULT_OUT_OF_MEMORY;
+    ProgressWindowState* state = new (memory) ProgressWindowState();
     state->owner = owner;
     state->worker = worker;
     state->worker_argument = worker_argument;
