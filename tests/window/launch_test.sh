@@ -53,21 +53,24 @@ expect_record() {
 }
 
 case "$case_name" in
-  english-plain)
-    # Nothing after the program name: the parameters end in the single blank.
-    launch 'C:\qjxw\window_app.exe' 1003
-    expect_record "$system_msiexec" "$msiexec/I ${folder}Velmora.msi "
-    ;;
-
-  german-args)
-    launch 'C:\qjxw\window_app.exe /qb' 1004
-    expect_record "$system_msiexec" "$msiexec/I ${folder}Velmora.msi transforms=\"${folder}Velmora_German.mst\"  /qb"
-    ;;
-
-  japanese-quoted-name)
-    # A quoted program name with blanks is skipped whole; the arguments pass on untouched.
-    launch '"C:\qjx dir\window app.exe" /l*v "C:\my log.txt" TARGETDIR="C:\x y"' 1005
-    expect_record "$system_msiexec" "$msiexec/I ${folder}Velmora.msi transforms=\"${folder}Velmora_Japanese.mst\"  /l*v \"C:\\my log.txt\" TARGETDIR=\"C:\\x y\""
+  english | german | japanese)
+    # Each language with and without forwarded arguments, by a plain and by a quoted program
+    # name with blanks (skipped whole). Nothing after the name: the parameters end in the
+    # single blank; arguments follow that blank with their own, so two blanks stand before them.
+    case "$case_name" in
+      english) button=1003 transform= ;;
+      german) button=1004 transform=" transforms=\"${folder}Velmora_German.mst\"" ;;
+      japanese) button=1005 transform=" transforms=\"${folder}Velmora_Japanese.mst\"" ;;
+    esac
+    expected="$msiexec/I ${folder}Velmora.msi$transform "
+    args=' /l*v "C:\my log.txt" TARGETDIR="C:\x y"'
+    for name in 'C:\qjxw\window_app.exe' '"C:\qjx dir\window app.exe"'; do
+      for tail in '' ' /qb' "$args"; do
+        rm -f "$record" "$program"
+        launch "$name$tail" "$button"
+        expect_record "$system_msiexec" "$expected$tail"
+      done
+    done
     ;;
 
   planted)
