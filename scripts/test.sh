@@ -21,7 +21,7 @@ cleanup() {
 }
 trap cleanup EXIT
 "$root/scripts/wine_prefix.sh" "$WINEPREFIX"
-wineserver -p
+wineserver -p 2>/dev/null || true  # may already be running for this prefix
 # Start Wine's services and desktop now, with no pipe of ours inherited: a service started by a
 # test program would hold the test's output pipe open and make CTest wait for it.
 wine cmd /c ver >/dev/null 2>&1 </dev/null
