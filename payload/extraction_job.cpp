@@ -24,18 +24,10 @@ const wchar_t NAME_TOO_LONG_TEXT[] =
     L"Filename exceeds maximum length.\nTry decrypting to the root of a volume.";
 const wchar_t DECODE_ERROR_TEXT[] = L"Error decoding file";
 
-bool IsWin9x() {
-    OSVERSIONINFOA version;
-    memset(&version, 0, sizeof(version));
-    version.dwOSVersionInfoSize = sizeof(version);
-    GetVersionExA(&version);
-    return version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
-}
-
 // The module path as UTF-8: the 9x family reports it in the ANSI code page, NT in UTF-16.
 void GetProgramPathUtf8(char* path) {
     path[0] = 0;
-    if (IsWin9x()) {
+    if (IsWindows9x()) {
         char ansi[MODULE_PATH_CAPACITY] = {0};
         GetModuleFileNameA(NULL, ansi, MODULE_PATH_CAPACITY);
         CodePageToUtf8(0, GetACP(), ansi, UTF8_NUL_TERMINATED, path, UTF8_PATH_CAPACITY, NULL);

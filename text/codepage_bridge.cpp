@@ -4,6 +4,7 @@
 #include <string.h>
 #include <windows.h>
 
+#include "text/file_access.h"
 #include "text/utf8.h"
 
 namespace {
@@ -29,14 +30,6 @@ constexpr DWORD INSTALL_PATH_BUFFER = 271;      // the data plus "unicows.dll"
 constexpr REGSAM INSTALL_KEY_ACCESS = 0x20219;  // KEY_READ | KEY_WOW64_32KEY
 constexpr uint32_t FILE_PATH_CAPACITY = 520;
 constexpr char UNICODE_LAYER_NAME[] = "unicows.dll";
-
-bool IsNineXFamily() {
-    OSVERSIONINFOA version;
-    memset(&version, 0, sizeof(version));
-    version.dwOSVersionInfoSize = sizeof(version);
-    GetVersionExA(&version);
-    return version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
-}
 
 // The Unicode layer that the product's installer put beside it on the 9x family, or null.
 HMODULE LoadUnicodeLayer() {
@@ -109,7 +102,7 @@ uint32_t CodePageBoundary(uint32_t code_page, const char* text, uint32_t limit) 
 
 void LoadConversionLibrary() {
     if (g_conversionLibrary.initialised) return;
-    HMODULE module = IsNineXFamily() ? LoadUnicodeLayer() : nullptr;
+    HMODULE module = IsWindows9x() ? LoadUnicodeLayer() : nullptr;
     if (module == nullptr) module = LoadLibraryA("Kernel32.dll");
     if (module == nullptr) return;
     auto multi_byte_to_wide_char = reinterpret_cast<MultiByteToWideCharFunction>(

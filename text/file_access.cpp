@@ -15,15 +15,6 @@ constexpr uint32_t WIDE_PATH_CAPACITY = 520;
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "the runtime's wide strings are UTF-16");
 
-// Asked on every call: a program started under a changed compatibility setting must not
-// keep a stale answer.
-bool IsWindows9x() {
-    OSVERSIONINFOA version = {};
-    version.dwOSVersionInfoSize = sizeof version;
-    GetVersionExA(&version);
-    return version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
-}
-
 // Whatever the decoder leaves in the buffer is used: invalid UTF-8 yields the part before it.
 // Only a path too long for the buffer is refused, as it would arrive unterminated.
 bool ToWide(const char* path, wchar_t* wide) {
@@ -32,6 +23,13 @@ bool ToWide(const char* path, wchar_t* wide) {
 }
 
 }  // namespace
+
+bool IsWindows9x() {
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExA(&version);
+    return version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+}
 
 FILE* OpenFileUtf8(const char* path, int for_writing) {
     if (IsWindows9x()) return OpenFileCodePage(path, for_writing);

@@ -9,3 +9,10 @@ FILE* OpenFileUtf8(const char* path, int for_writing);
 
 // Creates one directory (not its parents). Failure, or an existing directory, is not reported.
 void CreateDirectoryUtf8(const char* path);
+
+#if defined(_WIN32)
+// True on the 9x family (platform id 1), where paths reach the system in the ANSI code page.
+// Asked on every call: a program started under a changed compatibility setting must not keep a
+// stale answer.
+bool IsWindows9x();
+#endif
