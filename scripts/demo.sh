@@ -12,18 +12,8 @@ build=$(cd "$build" && pwd)
 
 BUILD_DIR="$build" "$root/scripts/build.sh" win32
 
-read -r display xvfb_pid < <("$root/scripts/xvfb.sh")
-export DISPLAY=$display
-export WINEPREFIX="$build/wineprefix" WINEARCH=win32 WINEDEBUG=-all
-cleanup() {
-  wineserver -k 2>/dev/null || true
-  kill "$xvfb_pid" 2>/dev/null || true
-}
-trap cleanup EXIT
-"$root/scripts/wine_prefix.sh" "$WINEPREFIX"
-wineserver -p
-wine cmd /c ver >/dev/null 2>&1 </dev/null
-(wine "$build/win32/tests/support/keepalive.exe" >/dev/null 2>&1 </dev/null &)
+# shellcheck source=scripts/wine_session.sh
+source "$root/scripts/wine_session.sh"
 
 echo "demo: packing the sample installer and running it; German is clicked"
 QJX_DEMO=1 QJX_BIN="$build/win32" QJX_E2E_BIN="$build/win32/tests/e2e" QJX_WORK="$build/demo" \

@@ -12,22 +12,8 @@ build=$(cd "$build" && pwd)
 BUILD_DIR="$build" "$root/scripts/build.sh"
 
 # One display, one prefix and one live wineserver for the whole run.
-read -r display xvfb_pid < <("$root/scripts/xvfb.sh")
-export DISPLAY=$display
-export WINEPREFIX="$build/wineprefix" WINEARCH=win32 WINEDEBUG=-all
-cleanup() {
-  wineserver -k 2>/dev/null || true
-  kill "$xvfb_pid" 2>/dev/null || true
-}
-trap cleanup EXIT
-"$root/scripts/wine_prefix.sh" "$WINEPREFIX"
-wineserver -p 2>/dev/null || true  # may already be running for this prefix
-# Start Wine's services and desktop now, with no pipe of ours inherited: a service started by a
-# test program would hold the test's output pipe open and make CTest wait for it.
-wine cmd /c ver >/dev/null 2>&1 </dev/null
-if [ -f "$build/win32/tests/support/keepalive.exe" ]; then
-  (wine "$build/win32/tests/support/keepalive.exe" >/dev/null 2>&1 </dev/null &)
-fi
+# shellcheck source=scripts/wine_session.sh
+source "$root/scripts/wine_session.sh"
 
 status=0
 passed=0
