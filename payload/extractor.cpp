@@ -175,7 +175,7 @@ void BeginEntry(ExtractorState* state) {
         Fail(state, RESULT_BUFFER_TOO_SMALL, state->name);
         return;
     }
-    if (!IsSafeEntryName(state->name)) {
+    if (!IsSafeEntryName(state->name, state->entry_size == ENTRY_SIZE_DIRECTORY)) {
         Fail(state, RESULT_UNSAFE_NAME, state->name);
         return;
     }

@@ -76,7 +76,7 @@ void SerializeTrailer(const PayloadTrailer& trailer, uint8_t bytes[TRAILER_SIZE]
     WriteLe(trailer.entry_count, bytes + 24, 8);
 }
 
-bool IsSafeEntryName(const char* name) {
+bool IsSafeEntryName(const char* name, bool directory) {
     if (name == nullptr || !IsSeparator(name[0])) return false;
     const char* p = name;
     while (*p != 0) {
@@ -86,6 +86,8 @@ bool IsSafeEntryName(const char* name) {
             if (*p == ':') return false;
             ++p;
         }
+        // A directory may be named with a closing separator: nothing follows it.
+        if (directory && p == begin && *p == 0 && begin != name + 1) break;
         if (IsOnlyDotsAndSpaces(begin, p)) return false;  // empty, ".", ".." and their disguises
         if (IsDeviceName(begin, p)) return false;
     }

@@ -32,8 +32,7 @@ bool ParseTrailer(const uint8_t bytes[TRAILER_SIZE], PayloadTrailer* out);
 void SerializeTrailer(const PayloadTrailer& trailer, uint8_t bytes[TRAILER_SIZE]);
 
 // True when an entry name may be created below a destination folder: it begins with a separator,
-// and has no empty, "." or ".." component (nor one of only dots and spaces, which Windows trims
-// to those), no device name (CON, NUL, COM1, ... with any extension), no drive letter and no
-// colon. '/' counts as '\'. A trailing separator leaves an
-// empty component, so directory entries are named without one ("\sub", not "\sub\").
-bool IsSafeEntryName(const char* name);
+// and has no empty, "." or ".." component (nor one of dots and spaces only, which Windows trims to
+// those), no drive letter, no colon and no device name. '/' counts as '\'. A directory entry may
+// end in one separator.
+bool IsSafeEntryName(const char* name, bool directory = false);

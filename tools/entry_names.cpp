@@ -6,19 +6,6 @@
 
 namespace qjxpack {
 
-namespace {
-
-// CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name devices, with or without an extension.
-bool IsDeviceName(const std::string& component) {
-    std::string stem = FoldCase(component.substr(0, component.find('.')));
-    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
-    if (stem == "con" || stem == "prn" || stem == "aux" || stem == "nul") return true;
-    return stem.size() == 4 && (stem.compare(0, 3, "com") == 0 || stem.compare(0, 3, "lpt") == 0) &&
-           stem[3] >= '1' && stem[3] <= '9';
-}
-
-}  // namespace
-
 std::string FoldCase(const std::string& name) {
     std::string folded = name;
     for (char& c : folded) {
@@ -35,14 +22,14 @@ std::string PrintableName(const std::string& name) {
     return printable;
 }
 
-std::string EntryNameProblem(const std::string& name) {
+std::string EntryNameProblem(const std::string& name, bool directory) {
     if (name.size() > MAX_ENTRY_NAME_BYTES) {
         return "is " + std::to_string(name.size()) + " bytes long; the stub allows " +
                std::to_string(MAX_ENTRY_NAME_BYTES) + " (its folder %TEMP%\\QJXxxxxx\\ may take " +
                std::to_string(TEMP_FOLDER_BUDGET) + " of the 259 bytes of a path)";
     }
     if (name.find('\0') != std::string::npos) return "holds a NUL byte";
-    if (!IsSafeEntryName(name.c_str())) return "is not a safe relative path";
+    if (!IsSafeEntryName(name.c_str(), directory)) return "is not a safe relative path";
     uint32_t units = 0;
     if (Utf8ToUtf16(name.c_str(), UTF8_NUL_TERMINATED, nullptr, 0, &units, nullptr) != RESULT_OK) {
         return "is not valid UTF-8";
@@ -60,7 +47,6 @@ std::string EntryNameProblem(const std::string& name) {
         if (!component.empty() && (component.back() == '.' || component.back() == ' ')) {
             return "has a part ending in a dot or space, which Windows drops";
         }
-        if (IsDeviceName(component)) return "has a part that names a Windows device";
         start = end + 1;
     }
     return std::string();

@@ -23,8 +23,9 @@ static_assert(MAX_ENTRY_NAME_BYTES + 1 <= ENTRY_NAME_CAPACITY, "names fit the st
 
 // Empty when the stub can create the entry, otherwise the reason it cannot, for a message.
 // Covers names the extractor refuses, names Windows cannot hold (reserved characters and device
-// names, trailing dots and spaces, invalid UTF-8) and names over the budget.
-std::string EntryNameProblem(const std::string& name);
+// names, trailing dots and spaces, invalid UTF-8) and names over the budget. A directory's name
+// may end in one separator.
+std::string EntryNameProblem(const std::string& name, bool directory = false);
 
 // The name with control characters shown as '?', safe to print on a terminal.
 std::string PrintableName(const std::string& name);

@@ -118,9 +118,13 @@ void ScanEntries(FILE* file, InstallerScan* scan) {
         entry.is_directory = size == ENTRY_SIZE_DIRECTORY;
         entry.size = entry.is_directory ? 0 : size;
         const std::string label = "entry \"" + PrintableName(name) + "\"";
-        std::string problem = EntryNameProblem(name);
+        std::string problem = EntryNameProblem(name, entry.is_directory);
         if (!problem.empty()) scan->errors.push_back(label + ": the name " + problem);
-        const std::string folded = FoldCase(name);
+        std::string folded = FoldCase(name);
+        if (entry.is_directory && folded.size() > 1 &&
+            (folded.back() == '\\' || folded.back() == '/')) {
+            folded.pop_back();  // a folder named with a closing separator
+        }
         if (!names.insert(folded).second) {
             scan->errors.push_back(label + ": the name appears twice");
         }

@@ -66,6 +66,12 @@ TEST_F(CommandsTest, VerifyPassesASoundInstaller) {
     EXPECT_EQ(Verify(Installer("", 0)).status, qjxpack::EXIT_OK);
 }
 
+TEST_F(CommandsTest, VerifyTakesAFolderNamedWithAClosingSeparator) {
+    const std::string payload = DirectoryBytes("\\docs\\") + EntryBytes("\\docs\\a.txt", "a");
+    EXPECT_EQ(Verify(Installer(payload, 2)).status, qjxpack::EXIT_OK);
+    ExpectVerifyFails(Installer(EntryBytes("\\a.txt\\", "a"), 1), "not a safe");
+}
+
 TEST_F(CommandsTest, VerifyWarnsButPassesAWrongEntryCount) {
     Captured result = Verify(Installer(kGoodPayload, 7));
     EXPECT_EQ(result.status, qjxpack::EXIT_OK);

@@ -262,7 +262,7 @@ TEST_F(ExtractorTest, UnsafeNamesCreateNothing) {
     const std::string unsafe[] = {
         Name("../escaped"), "/../escaped", "\\..\\escaped", Name("sub/../../escaped"),
         "relative",         Name("./x"),   Name("c:x"),     Name("x:stream"),
-        Name("sub/"),       Name("a//b"),  Name(".. "),     "\\C:\\escaped",
+        Name("a//b"),       Name(".. "),   "\\C:\\escaped",
     };
     for (const std::string& name : unsafe) {
         for (bool directory : {false, true}) {
@@ -278,6 +278,13 @@ TEST_F(ExtractorTest, UnsafeNamesCreateNothing) {
                 << name;
         }
     }
+}
+
+TEST_F(ExtractorTest, DirectoryNamedWithAClosingSeparatorIsCreated) {
+    Build({Dir("docs/"), File("docs/a.txt", "1"), File("b/", "x")});
+    EXPECT_EQ(RESULT_UNSAFE_NAME, Extract());  // a file cannot end in a separator
+    EXPECT_EQ(Error(RESULT_UNSAFE_NAME, Name("b/")), recorder.events[recorder.events.size() - 2]);
+    EXPECT_EQ("1", Contents("docs/a.txt"));
 }
 
 TEST_F(ExtractorTest, HandlerStopsAtProgressAndThePartFileStays) {

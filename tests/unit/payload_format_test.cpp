@@ -71,6 +71,14 @@ TEST(EntryName, UnsafeNames) {
     EXPECT_FALSE(IsSafeEntryName(nullptr));
 }
 
+TEST(EntryName, OnlyADirectoryMayEndInOneSeparator) {
+    EXPECT_TRUE(IsSafeEntryName("\\docs\\", true));
+    EXPECT_TRUE(IsSafeEntryName("/a/docs/", true));
+    EXPECT_FALSE(IsSafeEntryName("\\docs\\", false));
+    const char* unsafe[] = {"\\", "/", "\\docs\\\\", "\\..\\", "\\con\\", "\\a:\\"};
+    for (const char* name : unsafe) EXPECT_FALSE(IsSafeEntryName(name, true)) << name;
+}
+
 class PayloadWriterTest : public testing::Test {
   protected:
     ScratchFolder scratch;
