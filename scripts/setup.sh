@@ -9,7 +9,7 @@ PACKAGES=(
   googletest libgtest-dev libcli11-dev
   wine wine32:i386 xvfb x11-utils imagemagick
   /usr/bin/python3 python3-pil fonts-ipafont-gothic fonts-dejavu-core
-  msitools wixl osslsigncode
+  msitools wixl osslsigncode openssl
   locales
 )
 
