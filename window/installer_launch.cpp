@@ -18,6 +18,12 @@ void ShowStartFailure(HWND window, DWORD error, const char* caption) {
     MessageBoxA(window, message, caption, MB_SETFOREGROUND | MB_ICONERROR);
 }
 
+// A package path with a blank (a %TEMP% under a user name with one) would reach the installer
+// as several arguments; only then is it quoted, so every other command line stays as it was.
+bool NeedsQuotes(const char* package_path) {
+    return strchr(package_path, ' ') != NULL;
+}
+
 }  // namespace
 
 const char* SkipProgramName(const char* command_line) {
@@ -35,14 +41,17 @@ const char* SkipProgramName(const char* command_line) {
 
 size_t InstallerParametersSize(const char* package_path, const char* transform_path,
                                const char* tail) {
-    if (transform_path == NULL) return strlen(package_path) + strlen(tail) + 5;
-    return strlen(package_path) + strlen(transform_path) + strlen(tail) + 19;
+    size_t quotes = NeedsQuotes(package_path) ? 2 : 0;
+    if (transform_path == NULL) return strlen(package_path) + quotes + strlen(tail) + 5;
+    return strlen(package_path) + quotes + strlen(transform_path) + strlen(tail) + 19;
 }
 
 void ComposeInstallerParameters(char* out, const char* package_path, const char* transform_path,
                                 const char* tail) {
-    strcpy(out, "/I ");
+    const bool quoted = NeedsQuotes(package_path);
+    strcpy(out, quoted ? "/I \"" : "/I ");
     strcat(out, package_path);
+    if (quoted) strcat(out, "\"");
     if (transform_path != NULL) {
         strcat(out, " transforms=\"");
         strcat(out, transform_path);

@@ -14,8 +14,9 @@ constexpr size_t INSTALLER_PATH_CAPACITY = 264;
 int32_t LaunchPackage(HWND window, const char* folder, const char* transform_name);
 
 // Starts the system's msiexec.exe with "/I package [transforms="transform"] " and the stub's own
-// arguments, without waiting. Returns 1 when started (also when the command line could not be
-// allocated), 0 when the start was refused; window owns the error message.
+// arguments, without waiting. A package path with a blank in it is put in double quotes. Returns 1
+// when started (also when the command line could not be allocated), 0 when the start was refused;
+// window owns the error message.
 int32_t StartInstaller(HWND window, const char* package_path, const char* transform_path);
 
 // --- pure pieces, exposed for the tests --------------------------------------------------------

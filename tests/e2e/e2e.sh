@@ -57,7 +57,7 @@ start_stub() {
     drive wait-gone Velmora 10000 >/dev/null || fail "a Velmora window is open already"
     local line="\"$(winpath "$1")\""
     [ -n "${2:-}" ] && line+=" $2"
-    wine "$tools/with_temp.exe" "$(winpath temp)\\" "$line" </dev/null >/dev/null 2>&1 &
+    wine "$tools/with_temp.exe" "$(winpath "${stub_temp:-temp}")\\" "$line" </dev/null >/dev/null 2>&1 &
     stub_pid=$!
 }
 # wait_stub: waits for the stub and checks the exit code, which is always 1.
@@ -396,6 +396,14 @@ uninstall_velmora() {
     done
     fail "the product could not be uninstalled"
 }
+# A %TEMP% with a blank in it, as under a user name with one: the package path must still reach
+# the installer whole.
+case_real_install_blank_in_temp() {
+    stub_temp="user temp"
+    mkdir -p "$stub_temp"
+    case_real_install
+}
+
 case_real_install() {
     local msi=$QJX_E2E_BIN/Velmora.msi
     [ -f "$msi" ] || fail "no sample package (wixl missing?)"

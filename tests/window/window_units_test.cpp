@@ -60,6 +60,15 @@ TEST(InstallerCommandLine, ComposesEachLanguageExactly) {
               Parameters(package, german, "setup.exe"));
 }
 
+TEST(InstallerCommandLine, QuotesAPackagePathWithABlankOnly) {
+    const char* package = "C:\\Users\\Jo Ann\\Temp\\QJX1\\Velmora.msi";
+    EXPECT_EQ("/I \"C:\\Users\\Jo Ann\\Temp\\QJX1\\Velmora.msi\"  /qb",
+              Parameters(package, NULL, "setup.exe /qb"));
+    EXPECT_EQ(strlen(package) + 2 + 5, InstallerParametersSize(package, NULL, ""));
+    EXPECT_EQ("/I \"C:\\Jo Ann\\Velmora.msi\" transforms=\"C:\\Jo Ann\\Velmora_German.mst\" ",
+              Parameters("C:\\Jo Ann\\Velmora.msi", "C:\\Jo Ann\\Velmora_German.mst", "setup.exe"));
+}
+
 TEST(InstallerCommandLine, PathsThatDoNotFitTheirBufferAreRefused) {
     char out[INSTALLER_PATH_CAPACITY];
     std::string folder(INSTALLER_PATH_CAPACITY - 1 - strlen("Velmora.msi"), 'f');
