@@ -151,7 +151,7 @@ ResultCode Model(const std::string& file, uint64_t offset, uint64_t payload_size
             fail(RESULT_BUFFER_TOO_SMALL, name);
             continue;
         }
-        if (!IsSafeEntryName(name)) {
+        if (!IsSafeEntryName(name, entry_size == ENTRY_SIZE_DIRECTORY)) {
             fail(RESULT_UNSAFE_NAME, name);
             continue;
         }
