@@ -19,7 +19,8 @@ mkdir -p "$drive_c/qjxw" "$drive_c/qjx dir"
 cp "$QJX_WINDOW_APP" "$drive_c/qjxw/window_app.exe"
 cp "$QJX_WINDOW_APP" "$drive_c/qjx dir/window app.exe"
 export QJX_TEST_WORKER=success
-folder='C:\qjx tmp\QJX1A2B\'
+folder='C:\qjxtmp\QJX1A2B\'
+export QJX_TEST_FOLDER=$folder
 system_msiexec='C:\windows\system32\msiexec.exe'
 msiexec="\"$system_msiexec\" "
 
@@ -58,11 +59,13 @@ case "$case_name" in
     # name with blanks (skipped whole). Nothing after the name: the parameters end in the
     # single blank; arguments follow that blank with their own, so two blanks stand before them.
     case "$case_name" in
-      english) button=1003 transform= ;;
-      german) button=1004 transform=" transforms=\"${folder}Velmora_German.mst\"" ;;
-      japanese) button=1005 transform=" transforms=\"${folder}Velmora_Japanese.mst\"" ;;
+      english) button=1003 mst= ;;
+      german) button=1004 mst=Velmora_German.mst ;;
+      japanese) button=1005 mst=Velmora_Japanese.mst ;;
     esac
-    expected="$msiexec/I ${folder}Velmora.msi$transform "
+    # transform FOLDER: the transforms part for this language, if any.
+    transform() { [ -z "$mst" ] || echo " transforms=\"$1$mst\""; }
+    expected="$msiexec/I ${folder}Velmora.msi$(transform "$folder") "
     args=' /l*v "C:\my log.txt" TARGETDIR="C:\x y"'
     for name in 'C:\qjxw\window_app.exe' '"C:\qjx dir\window app.exe"'; do
       for tail in '' ' /qb' "$args"; do
@@ -71,6 +74,12 @@ case "$case_name" in
         expect_record "$system_msiexec" "$expected$tail"
       done
     done
+    # A folder with a blank (a user name with one): the package path is quoted, or the
+    # installer would take it for several arguments. The transform is quoted anyway.
+    blank='C:\qjx tmp\QJX1A2B\'
+    rm -f "$record" "$program"
+    QJX_TEST_FOLDER=$blank launch 'C:\qjxw\window_app.exe' "$button"
+    expect_record "$system_msiexec" "$msiexec/I \"${blank}Velmora.msi\"$(transform "$blank") "
     ;;
 
   planted)
