@@ -39,7 +39,7 @@ bool IsDeviceName(const char* begin, const char* end) {
     while (stem_end != begin && stem_end[-1] == ' ') --stem_end;
     const size_t length = static_cast<size_t>(stem_end - begin);
     if (length != 3 && length != 4) return false;
-    char stem[4];
+    char stem[4] = {};
     for (size_t i = 0; i < length; ++i) stem[i] = Upper(begin[i]);
     if (length == 3) {
         static const char* const devices[] = {"CON", "PRN", "AUX", "NUL"};

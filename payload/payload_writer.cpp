@@ -6,7 +6,7 @@ namespace {
 
 // Pieces in which file data is copied: large enough that the runtime hands them straight to
 // the system.
-constexpr size_t COPY_PIECE = 64 * 1024;
+constexpr size_t COPY_PIECE = size_t{64} * 1024;
 
 bool SeekToEnd(FILE* file, uint64_t* position) {
 #if defined(_WIN32)

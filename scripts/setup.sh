@@ -4,7 +4,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  cmake make g++ clang libclang-rt-14-dev libfuzzer-14-dev
+  cmake make g++ clang libclang-rt-14-dev libfuzzer-14-dev clang-tidy cppcheck
   g++-mingw-w64-i686 mingw-w64-tools
   googletest libgtest-dev libcli11-dev
   wine wine32:i386 xvfb x11-utils imagemagick
