@@ -36,5 +36,5 @@ for tree in host win32 fuzz; do
   fi
 done
 echo
-echo "all trees: $passed passed, $failed failed"
+echo "total: $passed passed, $failed failed"
 exit $status
