@@ -7,7 +7,9 @@
 
 namespace {
 
-static_assert(sizeof(SHELLEXECUTEINFOA) == 60, "the 32-bit shell execution record");
+// The shell reads the record by its size field: 60 bytes on x86, 112 on x64.
+static_assert(sizeof(SHELLEXECUTEINFOA) == (sizeof(void*) == 4 ? 60 : 112),
+              "the shell execution record");
 
 const char PACKAGE_NAME[] = "Velmora.msi";
 const char MSIEXEC_NAME[] = "\\msiexec.exe";
