@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs what the builds need and builds the given trees (default: host, win32 and, unless
-# QJX_SKIP_FUZZ=1, fuzz) under BUILD_DIR (default ./build).
-# Usage: build.sh [host] [win32] [fuzz]
+# Installs what the builds need and builds the given trees (default: host, win32, win64 and,
+# unless QJX_SKIP_FUZZ=1, fuzz) under BUILD_DIR (default ./build).
+# The Windows tree of the Wine architecture in use (scripts/wine_arch.sh) builds its tests too;
+# the other one builds the stub and the packer and only checks the files.
+# Usage: build.sh [host] [win32] [win64] [fuzz]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
@@ -9,19 +11,27 @@ mkdir -p "$build"
 build=$(cd "$build" && pwd)
 jobs=$(nproc)
 trees=("$@")
-[ ${#trees[@]} -gt 0 ] || trees=(host win32 fuzz)
+[ ${#trees[@]} -gt 0 ] || trees=(host win32 win64 fuzz)
 
 "$root/scripts/setup.sh"
+# shellcheck source=scripts/wine_arch.sh
+source "$root/scripts/wine_arch.sh"
+
+windows_tree() { # TREE TOOLCHAIN
+  local wine_tests=OFF
+  [ "$1" = "$QJX_WIN_TREE" ] && wine_tests=ON
+  cmake -S "$root" -B "$build/$1" -DCMAKE_BUILD_TYPE=MinSizeRel \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$2.cmake" -DQJX_WINE_TESTS=$wine_tests >/dev/null
+  cmake --build "$build/$1" -j"$jobs"
+}
 
 for tree in "${trees[@]}"; do
   case $tree in
     host)
       cmake -S "$root" -B "$build/host" -DCMAKE_BUILD_TYPE=Debug >/dev/null
       cmake --build "$build/host" -j"$jobs" ;;
-    win32)
-      cmake -S "$root" -B "$build/win32" -DCMAKE_BUILD_TYPE=MinSizeRel \
-        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DQJX_WINEPREFIX="$build/wineprefix" >/dev/null
-      cmake --build "$build/win32" -j"$jobs" ;;
+    win32) windows_tree win32 mingw-i686 ;;
+    win64) windows_tree win64 mingw-x86_64 ;;
     fuzz)
       [ "${QJX_SKIP_FUZZ:-0}" != 1 ] || continue
       cmake -S "$root" -B "$build/fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQJX_FUZZ=ON \

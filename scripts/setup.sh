@@ -5,9 +5,9 @@ set -euo pipefail
 
 PACKAGES=(
   cmake make g++ clang libclang-rt-14-dev libfuzzer-14-dev clang-tidy cppcheck
-  g++-mingw-w64-i686 mingw-w64-tools
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
   googletest libgtest-dev libcli11-dev
-  wine wine32:i386 xvfb x11-utils imagemagick
+  wine wine32:i386 wine64 xvfb x11-utils imagemagick
   /usr/bin/python3 python3-pil fonts-ipafont-gothic fonts-dejavu-core
   msitools wixl osslsigncode openssl
   locales

@@ -4,10 +4,11 @@
 # boxes, extracted files, the recorded installer command line, the exit code.
 #
 # Usage: e2e.sh CASE   (environment from tests/e2e/CMakeLists.txt: QJX_BIN, QJX_E2E_BIN,
-#                       QJX_WORK, QJX_SOURCE, WINEPREFIX; DISPLAY from the test run)
+#                       QJX_WORK, QJX_SOURCE; the tree's wine_env.sh gives the Wine prefix and
+#                       loader; DISPLAY from the test run)
 set -euo pipefail
 case_name=${1:?usage: e2e.sh CASE}
-export WINEARCH=win32 WINEDEBUG=-all WINEPREFIX=${WINEPREFIX:?}
+source "${QJX_BIN:?}/wine_env.sh"
 : "${DISPLAY:?the scenarios need an X display (scripts/xvfb.sh)}"
 
 stub=$QJX_BIN/startup/qjxsea.exe
@@ -339,25 +340,22 @@ case_cancel() {
 
 # The program's own path and the entry names beyond ASCII: on the NT family through UTF-16, on
 # the 9x family (Wine's per-program win98 version) through the ANSI code page.
-case_non_ascii_paths() {
+non_ascii_paths() { # FOLDER
     make_sample_payload
-    local family folder
-    for family in nt win9x; do
-        case $family in
-            nt) folder="ダウンロード Ü" ;;
-            win9x) folder="Übertragung"
-                wine reg add 'HKCU\Software\Wine\AppDefaults\Setup.exe' /v Version /d win98 /f >/dev/null 2>&1
-                cleanups+=("wine reg delete 'HKCU\Software\Wine\AppDefaults\Setup.exe' /f >/dev/null 2>&1") ;;
-        esac
-        rm -rf temp && mkdir temp && mkdir -p "$folder"
-        mkinstaller "$folder/Setup.exe" --quiet '\Velmora.msi=files/package' '\Größe.txt=files/nested'
-        start_stub "$folder/Setup.exe"
-        wait_quiet_stub
-        local created
-        created=$(created_folder)
-        cmp files/package "$created/Velmora.msi" || fail "$family: Velmora.msi differs"
-        cmp files/nested "$created/Größe.txt" || fail "$family: Größe.txt differs"
-    done
+    mkdir -p "$1"
+    mkinstaller "$1/Setup.exe" --quiet '\Velmora.msi=files/package' '\Größe.txt=files/nested'
+    start_stub "$1/Setup.exe"
+    wait_quiet_stub
+    local created
+    created=$(created_folder)
+    cmp files/package "$created/Velmora.msi" || fail "Velmora.msi differs"
+    cmp files/nested "$created/Größe.txt" || fail "Größe.txt differs"
+}
+case_non_ascii_paths() { non_ascii_paths "ダウンロード Ü"; }
+case_non_ascii_paths_9x() {
+    wine reg add 'HKCU\Software\Wine\AppDefaults\Setup.exe' /v Version /d win98 /f >/dev/null 2>&1
+    cleanups+=("wine reg delete 'HKCU\Software\Wine\AppDefaults\Setup.exe' /f >/dev/null 2>&1")
+    non_ascii_paths "Übertragung"
 }
 
 # A RichEd20.dll planted next to the stub must not be loaded. The prefix first has to let a
@@ -383,8 +381,10 @@ case_dll_planting() {
 # clicked, Wine's own msiexec installs, and the German transform's value lands in the registry.
 # With QJX_DEMO=1 (scripts/demo.sh) the product stays installed and a screenshot is kept.
 velmora_key='HKLM\Software\Dravik\Velmora'
+# The sample is a 32-bit package: on x64 Windows its values land in the registry's 32-bit view.
+velmora_view=$([ "$QJX_TREE_ARCH" = x64 ] && echo /reg:32 || true)
 velmora_value() {
-    wine reg query "$velmora_key" /v "$1" </dev/null 2>/dev/null | tr -d '\r' |
+    wine reg query "$velmora_key" /v "$1" $velmora_view </dev/null 2>/dev/null | tr -d '\r' |
         sed -nE "s/^ *$1 +REG_SZ +//p" || true
 }
 uninstall_velmora() {

@@ -1,25 +1,52 @@
 #!/usr/bin/env bash
-# Holds the stub's import table to the DLLs it may use, and keeps functions newer than the oldest
-# target systems out of it (those are looked up with GetProcAddress at run time).
+# Static checks of the stub file, also where the machine cannot run it.
+#   imports: the import table holds only the DLLs the stub may use, and no function newer than the
+#            oldest target systems (those are looked up with GetProcAddress at run time)
+#   format:  a PE32 (x86) or PE32+ (x64) Windows GUI program within its size budget
+# Usage: check_stub.sh imports|format OBJDUMP qjxsea.exe x86|x64
 set -euo pipefail
-stub=${1:?usage: check_imports.sh qjxsea.exe}
-allowed="advapi32.dll comctl32.dll gdi32.dll kernel32.dll msvcrt.dll shell32.dll user32.dll"
-dump=$(i686-w64-mingw32-objdump -p "$stub")
-status=0
-dlls=$(grep -E '^\s*DLL Name:' <<<"$dump" | awk '{print tolower($3)}')
-[ -n "$dlls" ] || { echo "no import table found in $stub"; exit 1; }
-for dll in $dlls; do
-  if ! grep -qw -- "$dll" <<<"$allowed"; then
-    echo "not allowed: $dll"
-    status=1
-  fi
-done
-for newer in SetDefaultDllDirectories AddDllDirectory SetDllDirectoryA SetDllDirectoryW \
-             GetTickCount64 _time64 _fseeki64 _ftelli64 _wfopen_s; do
-  if grep -qE "^\s+[0-9a-f]+\s+[0-9]+\s+$newer\$" <<<"$dump"; then
-    echo "imported directly, needs GetProcAddress: $newer"
-    status=1
-  fi
-done
-echo "imports: $(tr '\n' ' ' <<<"$dlls")"
-exit $status
+mode=${1:?usage: check_stub.sh imports|format OBJDUMP qjxsea.exe x86|x64}
+objdump=$2
+stub=$3
+arch=$4
+dump=$("$objdump" -p "$stub")
+
+check_imports() {
+  local allowed="advapi32.dll comctl32.dll gdi32.dll kernel32.dll msvcrt.dll shell32.dll user32.dll"
+  local status=0 dlls dll newer
+  dlls=$(grep -E '^\s*DLL Name:' <<<"$dump" | awk '{print tolower($3)}')
+  [ -n "$dlls" ] || { echo "no import table found in $stub"; exit 1; }
+  for dll in $dlls; do
+    if ! grep -qw -- "$dll" <<<"$allowed"; then
+      echo "not allowed: $dll"
+      status=1
+    fi
+  done
+  for newer in SetDefaultDllDirectories AddDllDirectory SetDllDirectoryA SetDllDirectoryW \
+               GetTickCount64 _time64 _fseeki64 _ftelli64 _wfopen_s; do
+    if grep -qE "^\s+[0-9a-f]+\s+[0-9]+\s+$newer\$" <<<"$dump"; then
+      echo "imported directly, needs GetProcAddress: $newer"
+      status=1
+    fi
+  done
+  echo "imports: $(tr '\n' ' ' <<<"$dlls")"
+  return $status
+}
+
+check_format() {
+  # The budget catches a runtime or library linked in by mistake, which costs tens of KB.
+  local magic budget size status=0
+  case $arch in
+    x86) magic="010b	(PE32)" budget=$((192 * 1024)) ;;
+    x64) magic="020b	(PE32+)" budget=$((224 * 1024)) ;;
+    *) echo "unknown architecture $arch"; exit 2 ;;
+  esac
+  grep -qF "Magic			$magic" <<<"$dump" || { echo "not a $arch program: $(grep -m1 Magic <<<"$dump")"; status=1; }
+  grep -qE '^Subsystem\s+00000002' <<<"$dump" || { echo "not a Windows GUI program"; status=1; }
+  size=$(stat -c %s "$stub")
+  [ "$size" -le "$budget" ] || { echo "$size bytes, over the budget of $budget"; status=1; }
+  echo "$arch GUI program, $size bytes (budget $budget)"
+  return $status
+}
+
+"check_$mode"

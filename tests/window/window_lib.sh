@@ -1,7 +1,9 @@
 # Helpers for the window GUI and launch scripts (sourced). Environment: QJX_WINE_RUN,
-# QJX_WINDOW_APP, QJX_DRIVE, QJX_ARTIFACTS (see tests/window/CMakeLists.txt); DISPLAY and
-# WINEPREFIX come from the test run.
+# QJX_WINDOW_APP, QJX_DRIVE, QJX_ARTIFACTS (see tests/window/CMakeLists.txt); DISPLAY comes from
+# the test run, the Wine prefix and loader from the tree's wine_env.sh beside QJX_WINE_RUN.
 : "${QJX_WINE_RUN:?}" "${QJX_WINDOW_APP:?}" "${QJX_DRIVE:?}" "${QJX_ARTIFACTS:?}"
+# shellcheck source=/dev/null
+source "$(dirname "$QJX_WINE_RUN")/wine_env.sh"
 mkdir -p "$QJX_ARTIFACTS"
 work=$(mktemp -d)
 app_pid=
