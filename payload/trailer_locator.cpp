@@ -64,14 +64,33 @@ bool ReadFileAt(FILE* file, uint64_t offset, void* buffer, size_t length) {
     return fread(buffer, 1, length, file) == length;
 }
 
-bool FindCertificateTable(FILE* file, uint64_t* table_offset, uint64_t* table_size) {
+namespace {
+
+// Reads the signature, the COFF header and the optional header's magic into pe; *pe_offset is
+// where they start. False when the file is no PE image.
+bool ReadPeHeader(FILE* file, uint8_t (&pe)[PE_HEADER_READ], uint32_t* pe_offset) {
     uint8_t dos[DOS_LFANEW + 4];
     if (!ReadFileAt(file, 0, dos, sizeof dos) || dos[0] != 'M' || dos[1] != 'Z') return false;
-    uint8_t pe[PE_HEADER_READ] = {};
     // A PE32 image may end its headers before a PE32+ read would; take what is there.
-    const uint32_t pe_offset = ReadLe32(dos + DOS_LFANEW);
-    if (!ReadFileAt(file, pe_offset, pe, PE_SIGNATURE_SIZE + COFF_HEADER_SIZE + 2)) return false;
-    if (pe[0] != 'P' || pe[1] != 'E' || pe[2] != 0 || pe[3] != 0) return false;
+    *pe_offset = ReadLe32(dos + DOS_LFANEW);
+    if (!ReadFileAt(file, *pe_offset, pe, PE_SIGNATURE_SIZE + COFF_HEADER_SIZE + 2)) return false;
+    return pe[0] == 'P' && pe[1] == 'E' && pe[2] == 0 && pe[3] == 0;
+}
+
+}  // namespace
+
+bool ReadPeMachine(FILE* file, uint32_t* machine) {
+    uint8_t pe[PE_HEADER_READ] = {};
+    uint32_t pe_offset;
+    if (!ReadPeHeader(file, pe, &pe_offset)) return false;
+    *machine = ReadLe16(pe + PE_SIGNATURE_SIZE);
+    return true;
+}
+
+bool FindCertificateTable(FILE* file, uint64_t* table_offset, uint64_t* table_size) {
+    uint8_t pe[PE_HEADER_READ] = {};
+    uint32_t pe_offset;
+    if (!ReadPeHeader(file, pe, &pe_offset)) return false;
     const uint8_t* coff = pe + PE_SIGNATURE_SIZE;
     const uint32_t optional_size = ReadLe16(coff + COFF_OPTIONAL_SIZE);
     const uint8_t* optional = coff + COFF_HEADER_SIZE;

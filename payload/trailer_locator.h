@@ -24,6 +24,10 @@ bool IsTrailerSound(const PayloadTrailer& trailer, uint64_t trailer_offset);
 // false when the file is no PE image or its directory is empty.
 bool FindCertificateTable(FILE* file, uint64_t* table_offset, uint64_t* table_size);
 
+// The COFF machine field of a PE image (0x14C for x86, 0x8664 for x64). Returns false when the
+// file is no PE image.
+bool ReadPeMachine(FILE* file, uint32_t* machine);
+
 // The file's length in bytes, for files beyond 4 GiB too. Returns false when it cannot be read.
 bool GetFileLength(FILE* file, uint64_t* length);
 

@@ -125,6 +125,12 @@ void PrintJsonNumber(FILE* out, const char* key, uint64_t value, bool comma = tr
     fprintf(out, "\"%s\": %" PRIu64 "%s", key, value, comma ? ", " : "");
 }
 
+std::string StubDescription(const InstallerScan& scan) {
+    if (scan.stub_architecture == "x86") return "x86 (runs on every Windows)";
+    if (scan.stub_architecture == "x64") return "x64 (runs on 64-bit Windows only)";
+    return scan.stub_architecture.empty() ? "not a Windows program" : scan.stub_architecture;
+}
+
 }  // namespace
 
 std::string JsonString(const std::string& text) {
@@ -181,6 +187,9 @@ int RunList(const std::string& installer, bool json, FILE* out, FILE* err) {
     if (json) {
         fprintf(out, "{\"file\": %s, ", JsonString(installer).c_str());
         PrintJsonNumber(out, "file_size", scan.file_size);
+        fprintf(
+            out, "\"stub_architecture\": %s, ",
+            scan.stub_architecture.empty() ? "null" : JsonString(scan.stub_architecture).c_str());
         if (scan.has_trailer) {
             fprintf(out, "\"trailer\": {");
             PrintJsonNumber(out, "offset", scan.trailer_offset);
@@ -221,7 +230,8 @@ int RunList(const std::string& installer, bool json, FILE* out, FILE* err) {
         }
         fprintf(out, "]}\n");
     } else if (scan.has_trailer) {
-        fprintf(out, "%s: %" PRIu64 " bytes\n", installer.c_str(), scan.file_size);
+        fprintf(out, "%s: %" PRIu64 " bytes; stub: %s\n", installer.c_str(), scan.file_size,
+                StubDescription(scan).c_str());
         fprintf(out,
                 "trailer at 0x%" PRIx64 ": payload_offset 0x%" PRIx32 ", payload_size %" PRIu64
                 ", entry_count %" PRIu64 ", flags 0x%" PRIx32 "%s\n",
@@ -253,6 +263,7 @@ int RunList(const std::string& installer, bool json, FILE* out, FILE* err) {
 int RunVerify(const std::string& installer, FILE* out, FILE* err) {
     InstallerScan scan;
     if (!Scan(installer, &scan, err)) return EXIT_FAILED;
+    fprintf(out, "%s: stub: %s\n", installer.c_str(), StubDescription(scan).c_str());
     if (scan.signed_file) {
         fprintf(out,
                 "%s: signed; the payload lies %s the signed region (the signature itself is not "

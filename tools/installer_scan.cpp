@@ -161,6 +161,12 @@ bool ScanInstaller(const std::string& path, InstallerScan* scan, std::string* er
         *error = "cannot read the length of " + path;
         return false;
     }
+    uint32_t machine;
+    if (ReadPeMachine(file, &machine)) {
+        scan->stub_architecture = machine == 0x14C    ? "x86"
+                                  : machine == 0x8664 ? "x64"
+                                                      : "machine " + Hex(machine);
+    }
     scan->signed_file = FindCertificateTable(file, &scan->table_offset, &scan->table_size);
     scan->has_trailer = ReadTrailer(file, &scan->trailer, &scan->trailer_offset);
     if (!scan->has_trailer) {

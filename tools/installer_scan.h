@@ -25,6 +25,9 @@ struct ScannedEntry {
 
 struct InstallerScan {
     uint64_t file_size = 0;
+    // The stub's architecture from its PE header: "x86", "x64", another machine's number, or
+    // empty when the file is no PE image.
+    std::string stub_architecture;
     bool has_trailer = false;
     PayloadTrailer trailer = {};
     uint64_t trailer_offset = 0;

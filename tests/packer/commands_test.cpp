@@ -166,6 +166,21 @@ TEST_F(CommandsTest, ListShowsTrailerAndEntriesAsTextAndJson) {
     EXPECT_NE(json.out.find("\"errors\": [], \"warnings\": []}\n"), std::string::npos);
 }
 
+TEST_F(CommandsTest, ListAndVerifyNameTheStubsArchitecture) {
+    std::string x64 = Installer(kGoodPayload, 4);
+    x64[packer_test::PE_AT + 4] = '\x64';  // machine 0x8664
+    x64[packer_test::PE_AT + 5] = '\x86';
+    std::string path = scratch_.Write("x64.exe", x64);
+    Captured json = packer_test::Capture(
+        scratch_, [&](FILE* out, FILE* err) { return qjxpack::RunList(path, true, out, err); });
+    EXPECT_NE(json.out.find("\"stub_architecture\": \"x64\", "), std::string::npos) << json.out;
+    EXPECT_NE(Verify(Installer(kGoodPayload, 4)).out.find("stub: x86 (runs on every Windows)"),
+              std::string::npos);
+    std::string not_pe = Installer(kGoodPayload, 4);
+    not_pe[0] = 'X';
+    EXPECT_NE(Verify(not_pe).out.find("stub: not a Windows program"), std::string::npos);
+}
+
 TEST_F(CommandsTest, ListOfADamagedInstallerFails) {
     std::string path = scratch_.Write("damaged.exe", Installer(kGoodPayload, 4, 9));
     Captured json = packer_test::Capture(

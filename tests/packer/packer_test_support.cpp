@@ -44,7 +44,6 @@ void RemoveTree(const std::string& path) {
 }
 
 // Offsets in FakeStub's headers.
-constexpr size_t PE_AT = 0x80;
 constexpr size_t OPTIONAL_AT = PE_AT + 4 + 20;
 constexpr size_t SECURITY_AT = OPTIONAL_AT + 96 + 4 * 8;
 

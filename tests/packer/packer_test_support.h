@@ -31,6 +31,8 @@ void WriteSparseFile(const std::string& path, const std::string& head, uint64_t 
                      const std::string& tail);
 void WriteWholeFile(const std::string& path, const std::string& content);
 
+// Where FakeStub's PE signature starts; the COFF machine field follows it.
+constexpr size_t PE_AT = 0x80;
 // A minimal PE32 header (no sections) of the given size; table_offset/table_size fill the
 // security directory.
 std::string FakeStub(size_t size = 1024, uint32_t table_offset = 0, uint32_t table_size = 0);
