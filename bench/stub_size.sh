@@ -1,24 +1,31 @@
 #!/usr/bin/env bash
 # Prints the stub's size, in total and without its bitmaps, next to the reference sizes:
 # the shipped stub's image, 7-Zip's smallest SFX module and NSIS's exehead.
-# Usage: bench/stub_size.sh [qjxsea.exe]  (default: the win32 tree under BUILD_DIR, ./build)
+# Usage: bench/stub_size.sh [qjxsea.exe...]  (default: the x86 and the x64 stub, from the win32
+# and win64 trees under BUILD_DIR, ./build)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-stub=${1:-${BUILD_DIR:-$root/build}/win32/startup/qjxsea.exe}
-if [ ! -f "$stub" ]; then
-  echo "no stub at $stub: build the win32 tree (scripts/test.sh) or name the file" >&2
-  exit 1
-fi
+build=${BUILD_DIR:-$root/build}
+[ $# -gt 0 ] || set -- "$build/win32/startup/qjxsea.exe" "$build/win64/startup/qjxsea.exe"
+for stub in "$@"; do
+  if [ ! -f "$stub" ]; then
+    echo "no stub at $stub: build the Windows trees (scripts/test.sh) or name the file" >&2
+    exit 1
+  fi
+done
+for stub in "$@"; do
 python3 - "$stub" <<'PY'
 import struct, sys
 
 path = sys.argv[1]
 data = open(path, "rb").read()
 pe = struct.unpack_from("<I", data, 0x3C)[0]
-sections = struct.unpack_from("<H", data, pe + 6)[0]
+machine, sections = struct.unpack_from("<HH", data, pe + 4)
 optional_size = struct.unpack_from("<H", data, pe + 20)[0]
 optional = pe + 24
-resource_rva, resource_size = struct.unpack_from("<II", data, optional + 96 + 2 * 8)
+magic = struct.unpack_from("<H", data, optional)[0]
+directories = optional + (112 if magic == 0x20B else 96)
+resource_rva, resource_size = struct.unpack_from("<II", data, directories + 2 * 8)
 
 def rva_to_offset(rva):
     table = optional + optional_size
@@ -52,7 +59,7 @@ if resource_rva:
 
 total = len(data)
 without = total - sum(bitmaps)
-print("stub %s" % path)
+print("stub %s (%s)" % (path, {0x14C: "x86", 0x8664: "x64"}.get(machine, "machine %#x" % machine)))
 print("  total              %9d bytes" % total)
 print("  bitmaps            %9d bytes in %d resources" % (sum(bitmaps), len(bitmaps)))
 print("  without bitmaps    %9d bytes" % without)
@@ -61,4 +68,6 @@ print("%-36s %7s   %9s  %11s" % ("reference", "bytes", "total/ref", "without/ref
 for name, size in (("shipped stub image", 233472), ("7-Zip smallest SFX module (~30 KB)", 30 * 1024),
                    ("NSIS exehead (34 KB)", 34 * 1024)):
     print("  %-34s %7d   %9.2f  %11.2f" % (name, size, total / size, without / size))
+print()
 PY
+done
