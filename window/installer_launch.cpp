@@ -5,11 +5,13 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "qjx_branding.h"
+
 namespace {
 
 static_assert(sizeof(SHELLEXECUTEINFOA) == 60, "the 32-bit shell execution record");
 
-const char PACKAGE_NAME[] = "Velmora.msi";
+const char PACKAGE_NAME[] = QJX_PACKAGE_NAME;
 const char MSIEXEC_NAME[] = "\\msiexec.exe";
 
 void ShowStartFailure(HWND window, DWORD error, const char* caption) {
