@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "payload/payload_format.h"
+#include "tools/version_resource.h"
 
 namespace qjxpack {
 
@@ -25,6 +26,9 @@ struct ScannedEntry {
 
 struct InstallerScan {
     uint64_t file_size = 0;
+    // The stub's version resource, when it has a sound one.
+    bool has_version = false;
+    VersionInfo version;
     bool has_trailer = false;
     PayloadTrailer trailer = {};
     uint64_t trailer_offset = 0;
