@@ -34,7 +34,7 @@ class Bytes {
 
 constexpr uint32_t RT_VERSION_ID = 16;
 constexpr uint32_t RESOURCE_SUBDIRECTORY = 0x80000000u;
-constexpr uint32_t RESOURCE_DIRECTORY = 2;  // index in the optional header's data directories
+constexpr size_t RESOURCE_DIRECTORY = 2;  // index in the optional header's data directories
 constexpr uint32_t FIXED_SIGNATURE = 0xFEEF04BDu;
 constexpr size_t FIXED_INFO_SIZE = 52;
 constexpr size_t MAX_SECTIONS = 96;  // the loader's own limit
@@ -160,8 +160,9 @@ bool ReadVersionInfo(const ReadAt& read, VersionInfo* info) {
     *info = VersionInfo();
     uint8_t dos[64];
     if (!read(0, dos, sizeof dos) || dos[0] != 'M' || dos[1] != 'Z') return false;
-    uint32_t pe_offset;
-    Bytes(dos, sizeof dos).Le32(0x3C, &pe_offset);
+    uint32_t header_offset;
+    Bytes(dos, sizeof dos).Le32(0x3C, &header_offset);
+    const uint64_t pe_offset = header_offset;
     // Signature, file header and the largest optional header (PE32+ with 16 directories).
     uint8_t headers[4 + 20 + 240] = {};
     if (!read(pe_offset, headers, 4 + 20)) return false;
@@ -191,7 +192,7 @@ bool ReadVersionInfo(const ReadAt& read, VersionInfo* info) {
     }
 
     // The section that holds the resource directory; its raw data from there on is read whole.
-    std::vector<uint8_t> table(section_count * 40);
+    std::vector<uint8_t> table(size_t{section_count} * 40);
     if (!read(pe_offset + 24 + optional_size, table.data(), table.size())) return false;
     Bytes sections(table.data(), table.size());
     std::vector<uint8_t> resources;
