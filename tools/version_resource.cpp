@@ -10,7 +10,6 @@ namespace {
 class Bytes {
   public:
     Bytes(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-    size_t size() const { return size_; }
     bool Has(size_t offset, size_t length) const {
         return offset <= size_ && length <= size_ - offset;
     }
