@@ -4,18 +4,34 @@ pictures (106-111) and the program icon, written as uncompressed bottom-up BMP/I
 exactly the colour tables the program expects.
 
 Needs Debian's python3-pil, fonts-dejavu-core and fonts-ipafont-gothic. Run it from anywhere;
-it writes next to itself. The output is committed, so the build does not need Python.
+it writes next to itself unless --out names another folder (a branded picture set, with its
+own field and arrow colours). The output is committed.
 """
+import argparse
 import os
 import struct
 
 from PIL import Image, ImageDraw, ImageFont
 
-HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def rgb(text):
+    return tuple(int(v) for v in text.split(","))
+
+
+PARSER = argparse.ArgumentParser(description="Draw the stub's pictures and icon.")
+PARSER.add_argument("--out", default=os.path.dirname(os.path.abspath(__file__)),
+                    help="folder to write into (default: beside this script)")
+PARSER.add_argument("--field", type=rgb, default=(177, 188, 214), metavar="R,G,B",
+                    help="the backgrounds' field colour")
+PARSER.add_argument("--arrow", type=rgb, metavar="R,G,B",
+                    help="the arrow's colour in the backgrounds and the icon")
+ARGS = PARSER.parse_args()
+HERE = ARGS.out
 LATIN_FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
 CJK_FONT = "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf"
 
-FIELD = (177, 188, 214)
+FIELD = ARGS.field
 SCALE = 4  # drawn large and reduced, for smooth edges
 
 # The classic 16-colour display palette, with the field colour in place of the light grey
@@ -145,8 +161,8 @@ def draw_scene(mono):
     d.ellipse(p((cx - 5, cy - 5), (cx + 5, cy + 5)), fill=field, outline=line, width=s)
 
     # The green arrow pointing down into the lid.
-    green = black if mono else (30, 160, 60)
-    dark = black if mono else (10, 90, 30)
+    green = black if mono else (ARGS.arrow or (30, 160, 60))
+    dark = black if mono else tuple(v // 3 for v in green) if ARGS.arrow else (10, 90, 30)
     d.polygon(p((112, 8), (134, 8), (134, 30), (148, 30), (123, 54), (98, 30), (112, 30)),
               fill=green, outline=dark, width=w)
     return img
@@ -231,7 +247,8 @@ def icon_image(size):
     d.polygon(p((22, 12), (28, 7), (28, 25), (22, 30)), fill=(0, 0, 128, 255),
               outline=(0, 0, 0, 255))
     d.polygon(p((12, 0), (18, 0), (18, 6), (22, 6), (15, 13), (8, 6), (12, 6)),
-              fill=(0, 255, 0, 255), outline=(0, 128, 0, 255))
+              fill=(ARGS.arrow or (0, 255, 0)) + (255,),
+              outline=(tuple(v // 2 for v in ARGS.arrow) if ARGS.arrow else (0, 128, 0)) + (255,))
     return img.resize((size, size), Image.Resampling.LANCZOS)
 
 
@@ -258,6 +275,7 @@ def write_icon(name, sizes):
 
 
 if __name__ == "__main__":
+    os.makedirs(HERE, exist_ok=True)
     backgrounds()
     buttons()
     write_icon("qjxsea.ico", [32, 16])

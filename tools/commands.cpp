@@ -131,6 +131,33 @@ std::string StubDescription(const InstallerScan& scan) {
     return scan.stub_architecture.empty() ? "not a Windows program" : scan.stub_architecture;
 }
 
+void PrintVersion(FILE* out, const InstallerScan& scan, bool json) {
+    const VersionInfo& version = scan.version;
+    if (json) {
+        if (!scan.has_version) {
+            fprintf(out, "\"version\": null, ");
+            return;
+        }
+        fprintf(out,
+                "\"version\": {\"file_version\": \"%s\", \"product_version\": \"%s\", "
+                "\"strings\": {",
+                version.file_version.c_str(), version.product_version.c_str());
+        for (size_t i = 0; i < version.strings.size(); ++i) {
+            fprintf(out, "%s%s: %s", i ? ", " : "", JsonString(version.strings[i].first).c_str(),
+                    JsonString(version.strings[i].second).c_str());
+        }
+        fprintf(out, "}}, ");
+        return;
+    }
+    if (!scan.has_version) return;
+    fprintf(out, "version resource: file %s, product %s\n", version.file_version.c_str(),
+            version.product_version.c_str());
+    for (const auto& text : version.strings) {
+        fprintf(out, "  %s: %s\n", PrintableName(text.first).c_str(),
+                PrintableName(text.second).c_str());
+    }
+}
+
 }  // namespace
 
 std::string JsonString(const std::string& text) {
@@ -190,6 +217,7 @@ int RunList(const std::string& installer, bool json, FILE* out, FILE* err) {
         fprintf(
             out, "\"stub_architecture\": %s, ",
             scan.stub_architecture.empty() ? "null" : JsonString(scan.stub_architecture).c_str());
+        PrintVersion(out, scan, true);
         if (scan.has_trailer) {
             fprintf(out, "\"trailer\": {");
             PrintJsonNumber(out, "offset", scan.trailer_offset);
@@ -232,6 +260,7 @@ int RunList(const std::string& installer, bool json, FILE* out, FILE* err) {
     } else if (scan.has_trailer) {
         fprintf(out, "%s: %" PRIu64 " bytes; stub: %s\n", installer.c_str(), scan.file_size,
                 StubDescription(scan).c_str());
+        PrintVersion(out, scan, false);
         fprintf(out,
                 "trailer at 0x%" PRIx64 ": payload_offset 0x%" PRIx32 ", payload_size %" PRIu64
                 ", entry_count %" PRIu64 ", flags 0x%" PRIx32 "%s\n",

@@ -167,6 +167,10 @@ bool ScanInstaller(const std::string& path, InstallerScan* scan, std::string* er
                                   : machine == 0x8664 ? "x64"
                                                       : "machine " + Hex(machine);
     }
+    scan->has_version =
+        ReadVersionInfo([file](uint64_t offset, void* buffer,
+                               size_t length) { return ReadFileAt(file, offset, buffer, length); },
+                        &scan->version);
     scan->signed_file = FindCertificateTable(file, &scan->table_offset, &scan->table_size);
     scan->has_trailer = ReadTrailer(file, &scan->trailer, &scan->trailer_offset);
     if (!scan->has_trailer) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "payload/payload_format.h"
+#include "tools/version_resource.h"
 
 namespace qjxpack {
 
@@ -28,6 +29,9 @@ struct InstallerScan {
     // The stub's architecture from its PE header: "x86", "x64", another machine's number, or
     // empty when the file is no PE image.
     std::string stub_architecture;
+    // The stub's version resource, when it has a sound one.
+    bool has_version = false;
+    VersionInfo version;
     bool has_trailer = false;
     PayloadTrailer trailer = {};
     uint64_t trailer_offset = 0;

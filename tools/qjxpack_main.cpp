@@ -32,6 +32,8 @@ int main(int argc, char** argv) {
         "Exit codes: 0 success, 1 bad installer or failed work, 2 bad command line.",
         "qjxpack");
     app.require_subcommand(1);
+    // The same version as the stub's version resource.
+    app.set_version_flag("--version", std::string("qjxpack ") + QJX_VERSION);
 
     qjxpack::CreateRequest create;
     create.stub = DefaultStub();
@@ -77,6 +79,8 @@ int main(int argc, char** argv) {
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e);
     } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
         fprintf(stderr, "qjxpack: error: %s (see qjxpack --help)\n", e.what());

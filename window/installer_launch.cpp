@@ -5,13 +5,15 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "qjx_branding.h"
+
 namespace {
 
 // The shell reads the record by its size field: 60 bytes on x86, 112 on x64.
 static_assert(sizeof(SHELLEXECUTEINFOA) == (sizeof(void*) == 4 ? 60 : 112),
               "the shell execution record");
 
-const char PACKAGE_NAME[] = "Velmora.msi";
+const char PACKAGE_NAME[] = QJX_PACKAGE_NAME;
 const char MSIEXEC_NAME[] = "\\msiexec.exe";
 
 void ShowStartFailure(HWND window, DWORD error, const char* caption) {

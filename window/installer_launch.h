@@ -8,9 +8,9 @@
 // Size of the package and transform path buffers.
 constexpr size_t INSTALLER_PATH_CAPACITY = 264;
 
-// Starts MSIExec on folder + "Velmora.msi", with folder + transform_name as the transform when
-// transform_name is not null. Returns StartInstaller's result, or 0 after telling the user when
-// a path does not fit its buffer.
+// Starts MSIExec on folder + the package name of the build's branding, with folder + transform_name
+// as the transform when transform_name is not null. Returns StartInstaller's result, or 0 after
+// telling the user when a path does not fit its buffer.
 int32_t LaunchPackage(HWND window, const char* folder, const char* transform_name);
 
 // Starts the system's msiexec.exe with "/I package [transforms="transform"] " and the stub's own

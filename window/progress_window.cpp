@@ -7,6 +7,7 @@
 #include <new>
 
 #include "common/globals.h"
+#include "qjx_branding.h"
 #include "resources/resource_ids.h"
 #include "window/installer_launch.h"
 #include "window/window_images.h"
@@ -162,8 +163,8 @@ void OnCommand(ProgressWindowState* state, int id) {
         case IDC_ENGLISH:
         case IDC_GERMAN:
         case IDC_JAPANESE: {
-            const char* transform = id == IDC_GERMAN     ? "Velmora_German.mst"
-                                    : id == IDC_JAPANESE ? "Velmora_Japanese.mst"
+            const char* transform = id == IDC_GERMAN     ? QJX_GERMAN_TRANSFORM
+                                    : id == IDC_JAPANESE ? QJX_JAPANESE_TRANSFORM
                                                          : NULL;
             ShowWindow(dialog, SW_HIDE);
             LaunchPackage(dialog, g_tempFolder, transform);

@@ -12,6 +12,7 @@ source "${QJX_BIN:?}/wine_env.sh"
 : "${DISPLAY:?the scenarios need an X display (scripts/xvfb.sh)}"
 
 stub=$QJX_BIN/startup/qjxsea.exe
+title=Velmora  # the progress window's title: the product name
 tools=$QJX_E2E_BIN
 support=$QJX_BIN/tests/support
 recorder_script=$QJX_SOURCE/tests/support/msiexec_recorder.sh
@@ -33,7 +34,7 @@ on_exit() {
     if [ -n "${stub_pid:-}" ] && kill -0 "$stub_pid" 2>/dev/null; then
         for _ in 1 2 3 4 5; do
             drive message-box 0 >/dev/null 2>&1 || true
-            drive close Velmora >/dev/null 2>&1 || true
+            drive close "$title" >/dev/null 2>&1 || true
             kill -0 "$stub_pid" 2>/dev/null || break
             sleep 0.5
         done
@@ -82,6 +83,17 @@ expect_message_box() {
     local seen
     seen=$(drive message-box 20000) || fail "no message box (wanted \"$2\")"
     expect_eq "$seen" "$1|$2" "message box"
+}
+
+# screenshot FILE: the progress window as it shows now.
+screenshot() {
+    # A repaint requested by the worker can be lost under Wine: repaint before the picture.
+    sleep 1
+    drive repaint "$title" >/dev/null
+    sleep 0.5
+    local left top width height
+    read -r left top width height < <(drive window-rect "$title")
+    import -window root -crop "${width}x${height}+$left+$top" +repage "$1" || fail "screenshot"
 }
 
 # The folders the stub created under ./temp.
@@ -377,6 +389,44 @@ case_dll_planting() {
     [ ! -f downloads/RichEd20.dll.loaded ] || fail "the stub loaded the planted RichEd20.dll"
 }
 
+# The stub of tests/release/branded_build.sh: its window and version resource carry the product
+# name, and the German button starts the installer on the branded package and transform.
+case_branded() {
+    stub=$QJX_BRANDED/branded/startup/qjxsea.exe
+    [ -f "$stub" ] || fail "no branded stub (run e2e.branded_build)"
+    cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$QJX_BRANDED/branded/CMakeCache.txt"; }
+    title=$(cache_value QJX_PRODUCT_NAME)
+    local package german japanese
+    package=$(cache_value QJX_PACKAGE_NAME)
+    german=$(cache_value QJX_GERMAN_TRANSFORM)
+    japanese=$(cache_value QJX_JAPANESE_TRANSFORM)
+    [ "$title" != Velmora ] && [ "$package" != Velmora.msi ] || fail "the stub is not branded"
+    use_recorder
+    make_sample_payload
+    mkinstaller Setup.exe "\\$package=files/package" "\\$german=files/german" \
+        "\\$japanese=files/japanese"
+    wine "$QJX_BIN/tools/qjxpack.exe" list Setup.exe </dev/null | tr -d '\r' >list.txt
+    grep -qx "  ProductName: $title" list.txt || fail "list: $(cat list.txt)"
+    start_stub Setup.exe "/qb"
+    drive wait-window "$title" >/dev/null || fail "no window titled $title"
+    for _ in $(seq 1 100); do
+        drive controls "$title" | grep -qE "^1004 Button .* 1 1( |$)" && break
+    done
+    screenshot branded_window.png
+    local folder
+    folder=$(created_folder)
+    cmp files/package "$folder/$package" || fail "$package differs"
+    drive click "$title" 1004 >/dev/null || fail "click German"
+    wait_stub
+    local win_folder recorded
+    win_folder=$(winpath "$folder")\\
+    recorded=$(recorded_parameters)
+    expect_eq "$recorded" "/I ${win_folder}$package transforms=\"$win_folder$german\"  /qb" \
+        "installer parameters"
+    echo "msiexec parameters: $recorded"
+    echo "screenshot: $work/branded_window.png"
+}
+
 # A real install: the sample package from wixl and two real transforms packed into a stub, German
 # clicked, Wine's own msiexec installs, and the German transform's value lands in the registry.
 # With QJX_DEMO=1 (scripts/demo.sh) the product stays installed and a screenshot is kept.
@@ -420,14 +470,7 @@ case_real_install() {
     for _ in $(seq 1 100); do
         drive controls Velmora | grep -qE "^1004 Button .* 1 1( |$)" && break
     done
-    # A repaint requested by the worker can be lost under Wine: repaint before the picture.
-    sleep 1
-    drive repaint Velmora >/dev/null
-    sleep 0.5
-    local left top width height
-    read -r left top width height < <(drive window-rect Velmora)
-    import -window root -crop "${width}x${height}+$left+$top" +repage language_phase.png ||
-        fail "screenshot"
+    screenshot language_phase.png
     drive click Velmora 1004 >/dev/null || fail "click German"
     wait_stub
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The command line: --help everywhere, exit code 2 and one line on stderr for a bad command line,
+# The command line: --help everywhere, --version, exit code 2 and one line on stderr for a bad command line,
 # exit code 1 and one line for a bad input file.
 # Usage: cli_test.sh WORK_DIR QJXPACK [ARG...]
 set -uo pipefail
@@ -33,6 +33,9 @@ for command in "" create list verify extract; do
   expect 0 $command --help
   grep -q "Usage:" out.txt || { echo "FAIL: no usage for '$command --help'"; failures=$((failures + 1)); }
 done
+expect 0 --version
+tr -d '\r' <out.txt | grep -qxE 'qjxpack [0-9]+\.[0-9]+(\.[0-9]+){0,2}' ||
+  { echo "FAIL: --version printed: $(cat out.txt)"; failures=$((failures + 1)); }
 expect 2
 expect 2 frobnicate
 expect 2 create in.txt
