@@ -195,18 +195,12 @@ case_damaged_signature() {
     cmp files/package "$(created_folder)/package" || fail "the intact signed installer"
 
     rm -rf temp && mkdir temp
-    local payload_offset
-    payload_offset=$(od -An -tu4 -j $(($(stat -c %s Setup.exe) - 32 + 8)) -N4 Setup.exe | tr -d ' ')
+    local offset byte
+    offset=$(($(od -An -tu4 -j $(($(stat -c %s Setup.exe) - 32 + 8)) -N4 Setup.exe) + 40000))
+    byte=$(od -An -tu1 -j "$offset" -N1 Signed.exe)
     cp Signed.exe Damaged.exe
-    python3 - "$((payload_offset + 40000))" <<'PY'
-import sys
-offset = int(sys.argv[1])
-with open("Damaged.exe", "r+b") as f:
-    f.seek(offset)
-    byte = f.read(1)[0]
-    f.seek(offset)
-    f.write(bytes([byte ^ 0x01]))
-PY
+    printf "\\x$(printf %02x $((byte ^ 1)))" | dd of=Damaged.exe bs=1 seek="$offset" conv=notrunc status=none
+    [ "$(cmp -l Signed.exe Damaged.exe | wc -l)" -eq 1 ] || fail "not one byte flipped"
     start_stub Damaged.exe
     expect_message_box "QJX Error" \
         "The installer is damaged: its signature does not match its contents. Download it again."
