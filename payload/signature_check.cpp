@@ -24,8 +24,9 @@ constexpr ALG_ID SHA_256_ALG_ID = ALG_CLASS_HASH | ALG_TYPE_ANY | 12;  // ALG_SI
 typedef LONG(WINAPI* WinVerifyTrustFunction)(HWND, GUID*, LPVOID);
 typedef DWORD(WINAPI* CertOidToAlgIdFunction)(LPCSTR);
 
-// Systems before SHA-2 support (Windows 2000, XP before SP3) report a SHA-256 signature as a
-// bad digest even on an intact file; they are not asked at all.
+// Systems without SHA-2 (Windows 2000, XP before SP3) call a SHA-256 signature invalid even on
+// an intact file, so their answer cannot tell damage; they are not asked at all. crypt32 maps
+// the digest's OID for the signature check: where it knows SHA-256, so does the check.
 bool SystemKnowsSha256() {
     HMODULE crypt = LoadSystemLibrary("crypt32.dll");
     if (crypt == NULL) return false;
