@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "common/globals.h"
+#include "payload/signature_check.h"
 #include "payload/trailer_locator.h"
 #include "text/codepage_bridge.h"
 #include "text/file_access.h"
@@ -53,6 +54,27 @@ void ShowStringMessage(HWND window, UINT text_id, const char* caption) {
     char text[CAPTION_CAPACITY] = {0};
     LoadStringA(g_hinstance, text_id, text, CAPTION_CAPACITY);
     MessageBoxA(window, text, caption, ERROR_BOX);
+}
+
+// A signed program file that was damaged after signing (a bad download, a changed mirror): the
+// signature covers every byte the job extracts, so the system can tell. Only a file that
+// carries a signature is checked, and never on the 9x family.
+bool IsSignatureDamaged(const char* program_path) {
+    if (IsWindows9x()) return false;
+    FILE* program = OpenFileUtf8(program_path, 0);
+    if (program == NULL) return false;
+    uint64_t table_offset = 0;
+    uint64_t table_size = 0;
+    bool is_signed = FindCertificateTable(program, &table_offset, &table_size);
+    fclose(program);
+    wchar_t wide[UTF8_PATH_CAPACITY];
+    if (!is_signed ||
+        Utf8ToUtf16(program_path, UTF8_NUL_TERMINATED, reinterpret_cast<char16_t*>(wide),
+                    UTF8_PATH_CAPACITY) != RESULT_OK) {
+        return false;
+    }
+    int32_t status = 0;
+    return CheckSignatureDigest(wide, &status) == SIGNATURE_DAMAGED;
 }
 
 }  // namespace
@@ -147,6 +169,10 @@ ResultCode RunExtractionJob(HWND window, void* argument) {
     // A trailer whose payload lies outside the file or over the trailer is as bad as none.
     if (!found || !IsTrailerSound(trailer, trailer_offset)) {
         ShowStringMessage(window, IDS_NOT_VALID_SEA, caption);
+        return RESULT_USER_CANCEL;
+    }
+    if (IsSignatureDamaged(program_path)) {
+        ShowStringMessage(window, IDS_DAMAGED_SIGNATURE, caption);
         return RESULT_USER_CANCEL;
     }
 

@@ -20,6 +20,7 @@ enum : UINT {
     IDS_NOT_VALID_SEA = 5084,       // "This is not a valid QJX SEA file!"
     IDS_CANT_OPEN_FOR_READ = 5087,  // "Error: Could not open the file for reading."
     IDS_CANT_CREATE_TEMP = 5088,    // "Error: Could not create the temporary folder."
+    IDS_DAMAGED_SIGNATURE = 5089,   // "The installer is damaged: its signature does not ..."
 };
 
 // Capacity of the buffer CreateTempFolder fills (the ANSI path is at most 260 bytes of it).

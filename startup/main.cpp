@@ -1,13 +1,15 @@
 // The program entry: prepares the few system facilities the rest needs, creates the hidden owner
 // window and runs the extraction quietly or behind the progress window.
 // windows.h first: commctrl.h builds on its types.
+// clang-format off
 #include <windows.h>
-
+// clang-format on
 #include <commctrl.h>
 #include <string.h>
 
 #include "common/globals.h"
 #include "payload/extraction_job.h"
+#include "text/system_library.h"
 #include "window/progress_window.h"
 
 namespace {
@@ -27,16 +29,6 @@ void RestrictDllSearch() {
         reinterpret_cast<SetDefaultDllDirectoriesFunction>(
             reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
     if (restrict_search != NULL) restrict_search(SEARCH_SYSTEM32);
-}
-
-// The rich-edit library by its full system path, never by bare name from the program's folder.
-void LoadRichEditLibrary() {
-    char path[MAX_PATH + 16];
-    UINT length = GetSystemDirectoryA(path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return;
-    if (path[length - 1] != '\\') path[length++] = '\\';
-    memcpy(path + length, "RichEd20.dll", sizeof("RichEd20.dll"));
-    LoadLibraryA(path);
 }
 
 LRESULT CALLBACK HiddenWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -60,7 +52,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, i
     (void)show;
     g_hinstance = instance;
     RestrictDllSearch();
-    LoadRichEditLibrary();
+    LoadSystemLibrary("RichEd20.dll");
     InitCommonControls();
 
     WNDCLASSA window_class;

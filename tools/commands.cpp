@@ -294,10 +294,24 @@ int RunVerify(const std::string& installer, FILE* out, FILE* err) {
     if (!Scan(installer, &scan, err)) return EXIT_FAILED;
     fprintf(out, "%s: stub: %s\n", installer.c_str(), StubDescription(scan).c_str());
     if (scan.signed_file) {
-        fprintf(out,
-                "%s: signed; the payload lies %s the signed region (the signature itself is not "
-                "checked here: use osslsigncode verify)\n",
-                installer.c_str(), scan.payload_in_signed_region ? "inside" : "OUTSIDE");
+        fprintf(out, "%s: signed; the payload lies %s the signed region", installer.c_str(),
+                scan.payload_in_signed_region ? "inside" : "OUTSIDE");
+        int32_t answer = 0;
+        bool damaged = false;
+        if (!AskSystemSignatureCheck(installer, &answer, &damaged)) {
+            fprintf(out, " (the signature itself is not checked here: use osslsigncode verify)\n");
+        } else {
+            fprintf(out, "; the system's signature check answers 0x%08" PRIX32 "%s\n",
+                    static_cast<uint32_t>(answer),
+                    answer == 0 ? " (the signature matches and its certificate is trusted)"
+                    : damaged   ? ""
+                                : " (not a damaged signature: the stub extracts it)");
+            // The stub refuses such a file before it extracts anything.
+            if (damaged) {
+                scan.errors.push_back(
+                    "the signature does not match the contents: damaged after signing");
+            }
+        }
     }
     int status = ReportProblems(installer, scan, err);
     if (status == EXIT_OK) {

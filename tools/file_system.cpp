@@ -9,6 +9,8 @@
 // After windows.h, which it needs.
 #include <io.h>
 #include <shellapi.h>
+
+#include "payload/signature_check.h"
 #else
 #include <dirent.h>
 #include <fcntl.h>
@@ -149,6 +151,12 @@ bool IsTerminal(FILE* stream) {
     return _isatty(_fileno(stream)) != 0;
 }
 
+bool AskSystemSignatureCheck(const std::string& path, int32_t* status, bool* damaged) {
+    SignatureAnswer answer = CheckSignatureDigest(Widen(path).c_str(), status);
+    *damaged = answer == SIGNATURE_DAMAGED;
+    return answer != SIGNATURE_NOT_ASKED;
+}
+
 std::vector<std::string> Utf8Arguments(int argc, char** argv) {
     std::vector<std::string> arguments;
     int count = 0;
@@ -251,6 +259,10 @@ std::string ProgramFolder() {
 
 bool IsTerminal(FILE* stream) {
     return isatty(fileno(stream)) != 0;
+}
+
+bool AskSystemSignatureCheck(const std::string&, int32_t*, bool*) {
+    return false;
 }
 
 std::vector<std::string> Utf8Arguments(int argc, char** argv) {

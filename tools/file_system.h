@@ -50,6 +50,11 @@ std::string ProgramFolder();
 
 bool IsTerminal(FILE* stream);
 
+// What the system's Authenticode check (WinVerifyTrust, as the stub asks it) answers for a
+// signed file: its HRESULT in *status, and whether the stub takes that for a damaged file.
+// False where the system cannot be asked: on other platforms, or without wintrust.dll.
+bool AskSystemSignatureCheck(const std::string& path, int32_t* status, bool* damaged);
+
 // The command line as UTF-8 (on Windows the UTF-16 command line, whatever the code page).
 std::vector<std::string> Utf8Arguments(int argc, char** argv);
 

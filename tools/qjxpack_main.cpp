@@ -63,8 +63,10 @@ int main(int argc, char** argv) {
     CLI::App* verify_command = app.add_subcommand(
         "verify", "Check the structure: exit 0 only when the stub would extract everything.");
     verify_command->footer(
-        "For a signed installer it also says whether the payload lies inside the signed region; "
-        "the signature itself is checked by osslsigncode verify.");
+        "For a signed installer it also says whether the payload lies inside the signed region, "
+        "and on Windows what the system's signature check answers: a signature that does not "
+        "match the contents fails, as the stub refuses to extract such a file. Elsewhere check "
+        "the signature with osslsigncode verify.");
     verify_command->add_option("INSTALLER", installer, "installer to check")->required();
 
     std::string folder;

@@ -192,6 +192,35 @@ case_damaged_trailer() {
     done
 }
 
+# A signed installer damaged after signing (one flipped payload byte, as a bad download would
+# have it): the system's signature check tells, and even a quiet stub refuses with a message
+# before it creates a folder. The same installer intact extracts.
+case_damaged_signature() {
+    make_sample_payload
+    # The packer puts the trailer where the certificate table follows it directly.
+    wine "$QJX_BIN/tools/qjxpack.exe" create -o Setup.exe --stub "$(winpath "$stub")" --quiet \
+        files/. </dev/null >/dev/null
+    openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 2 \
+        -subj "/CN=QJX test signing" >/dev/null 2>&1
+    osslsigncode sign -certs cert.pem -key key.pem -in Setup.exe -out Signed.exe >/dev/null
+    start_stub Signed.exe
+    wait_quiet_stub
+    cmp files/package "$(created_folder)/package" || fail "the intact signed installer"
+
+    rm -rf temp && mkdir temp
+    local offset byte
+    offset=$(($(od -An -tu4 -j $(($(stat -c %s Setup.exe) - 32 + 8)) -N4 Setup.exe) + 40000))
+    byte=$(od -An -tu1 -j "$offset" -N1 Signed.exe)
+    cp Signed.exe Damaged.exe
+    printf "\\x$(printf %02x $((byte ^ 1)))" | dd of=Damaged.exe bs=1 seek="$offset" conv=notrunc status=none
+    [ "$(cmp -l Signed.exe Damaged.exe | wc -l)" -eq 1 ] || fail "not one byte flipped"
+    start_stub Damaged.exe
+    expect_message_box "QJX Error" \
+        "The installer is damaged: its signature does not match its contents. Download it again."
+    wait_stub
+    expect_no_folder
+}
+
 # A program file the stub cannot open for reading: another program holds it without sharing.
 case_unreadable_program() {
     make_sample_payload

@@ -73,6 +73,15 @@ PY
 if osslsigncode verify -CAfile cert.pem -in Flipped.exe >/dev/null 2>&1; then
   fail "osslsigncode verify accepts a flipped payload byte"
 fi
+# On Windows, verify also asks the system's signature check, which the stub obeys.
+if grep -q "the system's signature check answers" qjx_verify.log; then
+  grep -q "answers 0x00000000" qjx_verify.log || fail "intact installer: $(cat qjx_verify.log)"
+  if "${qjxpack[@]}" verify Flipped.exe >flipped_verify.log 2>&1; then
+    fail "qjxpack verify accepts a flipped payload byte: $(cat flipped_verify.log)"
+  fi
+  grep -q "the signature does not match the contents" flipped_verify.log ||
+    fail "flipped byte not reported: $(cat flipped_verify.log)"
+fi
 
 if [ -n "$run_stub" ]; then
   # The signed installer, run quietly, extracts into a new folder under Wine's %TEMP%.
