@@ -1,8 +1,9 @@
 // The program entry: prepares the few system facilities the rest needs, creates the hidden owner
 // window and runs the extraction quietly or behind the progress window.
 // windows.h first: commctrl.h builds on its types.
+// clang-format off
 #include <windows.h>
-
+// clang-format on
 #include <commctrl.h>
 #include <string.h>
 
@@ -36,6 +37,7 @@ void LoadRichEditLibrary() {
     if (length == 0 || length >= MAX_PATH) return;
     if (path[length - 1] != '\\') path[length++] = '\\';
     memcpy(path + length, "RichEd20.dll", sizeof("RichEd20.dll"));
+    // cppcheck-suppress leakReturnValNotUsed ; loaded for the life of the process
     LoadLibraryA(path);
 }
 
