@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <wchar.h>
 
 #include "common/globals.h"
 #include "payload/signature_check.h"
@@ -26,18 +27,26 @@ const wchar_t NAME_TOO_LONG_TEXT[] =
 const wchar_t DECODE_ERROR_TEXT[] = L"Error decoding file";
 
 // The module path as UTF-8: the 9x family reports it in the ANSI code page, NT in UTF-16.
-void GetProgramPathUtf8(char* path) {
-    path[0] = 0;
+// False for a path the buffers cannot hold: the system then returns it cut, and older systems
+// leave it unterminated. path still holds the cut path, terminated, for a message.
+bool GetProgramPathUtf8(char* path) {
+    DWORD length;
+    ResultCode converted;
     if (IsWindows9x()) {
-        char ansi[MODULE_PATH_CAPACITY] = {0};
-        GetModuleFileNameA(NULL, ansi, MODULE_PATH_CAPACITY);
-        CodePageToUtf8(0, GetACP(), ansi, UTF8_NUL_TERMINATED, path, UTF8_PATH_CAPACITY, NULL);
+        char ansi[MODULE_PATH_CAPACITY];
+        length = GetModuleFileNameA(NULL, ansi, MODULE_PATH_CAPACITY);
+        ansi[length < MODULE_PATH_CAPACITY ? length : MODULE_PATH_CAPACITY - 1] = 0;
+        converted =
+            CodePageToUtf8(0, GetACP(), ansi, UTF8_NUL_TERMINATED, path, UTF8_PATH_CAPACITY, NULL);
     } else {
-        wchar_t wide[MODULE_PATH_CAPACITY] = {0};
-        GetModuleFileNameW(NULL, wide, MODULE_PATH_CAPACITY);
-        Utf16ToUtf8(reinterpret_cast<const char16_t*>(wide), UTF8_NUL_TERMINATED, path,
-                    UTF8_PATH_CAPACITY, NULL);
+        wchar_t wide[MODULE_PATH_CAPACITY];
+        length = GetModuleFileNameW(NULL, wide, MODULE_PATH_CAPACITY);
+        wide[length < MODULE_PATH_CAPACITY ? length : MODULE_PATH_CAPACITY - 1] = 0;
+        converted = Utf16ToUtf8(reinterpret_cast<const char16_t*>(wide), UTF8_NUL_TERMINATED, path,
+                                UTF8_PATH_CAPACITY, NULL);
     }
+    path[UTF8_PATH_CAPACITY - 1] = 0;  // a text too long for it may fill it to the end
+    return length != 0 && length < MODULE_PATH_CAPACITY && converted == RESULT_OK;
 }
 
 // Seconds since 1970, as the C runtime's time() gives them, without relying on the runtime's
@@ -47,6 +56,45 @@ uint32_t CurrentTimeSeconds() {
     GetSystemTimeAsFileTime(&now);
     uint64_t ticks = (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
     return static_cast<uint32_t>((ticks - 116444736000000000ull) / 10000000ull);
+}
+
+// True when ansi, read in the ANSI code page, is exactly wide: that code page held every
+// character, and no look-alike or '?' took a character's place.
+bool AnsiNamesWide(const char* ansi, const wchar_t* wide) {
+    char utf8[UTF8_PATH_CAPACITY];
+    wchar_t back[TEMP_FOLDER_CAPACITY];
+    return CodePageToUtf8(0, GetACP(), ansi, UTF8_NUL_TERMINATED, utf8, UTF8_PATH_CAPACITY, NULL) ==
+               RESULT_OK &&
+           Utf8ToUtf16(utf8, UTF8_NUL_TERMINATED, reinterpret_cast<char16_t*>(back),
+                       TEMP_FOLDER_CAPACITY) == RESULT_OK &&
+           wcscmp(back, wide) == 0;
+}
+
+// The temporary folder's path in the ANSI code page (TEMP_FOLDER_CAPACITY bytes) and its
+// length, or 0. On the NT family the ANSI answer names another folder, or none, when the path
+// holds letters that code page lacks (a user name in another script); the folder's short form
+// stands in for it where the volume has one that the code page can express.
+DWORD GetTempPathAnsi(char* buffer) {
+    // A result of the buffer size or more is the size the path would need: it did not fit.
+    DWORD length = GetTempPathA(TEMP_FOLDER_CAPACITY, buffer);
+    if (length == 0 || length >= static_cast<DWORD>(TEMP_FOLDER_CAPACITY)) return 0;
+    if (IsWindows9x()) return length;
+    wchar_t wide[TEMP_FOLDER_CAPACITY];
+    DWORD wide_length = GetTempPathW(TEMP_FOLDER_CAPACITY, wide);
+    if (wide_length == 0 || wide_length >= static_cast<DWORD>(TEMP_FOLDER_CAPACITY) ||
+        AnsiNamesWide(buffer, wide)) {
+        return length;
+    }
+    wchar_t short_path[TEMP_FOLDER_CAPACITY];
+    DWORD short_length = GetShortPathNameW(wide, short_path, TEMP_FOLDER_CAPACITY);
+    char utf8[UTF8_PATH_CAPACITY];
+    if (short_length == 0 || short_length >= static_cast<DWORD>(TEMP_FOLDER_CAPACITY) ||
+        Utf16ToUtf8(reinterpret_cast<const char16_t*>(short_path), UTF8_NUL_TERMINATED, utf8,
+                    UTF8_PATH_CAPACITY, NULL) != RESULT_OK) {
+        return 0;
+    }
+    Utf8ToCodePage(0, GetACP(), utf8, UTF8_NUL_TERMINATED, buffer, TEMP_FOLDER_CAPACITY, NULL);
+    return AnsiNamesWide(buffer, short_path) ? static_cast<DWORD>(strlen(buffer)) : 0;
 }
 
 // An ANSI message from the string table.
@@ -100,9 +148,8 @@ bool AppendTempFolderName(char* path, size_t capacity, uint32_t product) {
 
 ResultCode CreateTempFolder(char* buffer) {
     buffer[0] = 0;
-    // A result of the buffer size or more is the size the path would need: it did not fit.
-    DWORD length = GetTempPathA(TEMP_FOLDER_CAPACITY, buffer);
-    if (length == 0 || length >= static_cast<DWORD>(TEMP_FOLDER_CAPACITY)) {
+    DWORD length = GetTempPathAnsi(buffer);
+    if (length == 0) {
         buffer[0] = 0;
         return RESULT_TEMP_FOLDER;
     }
@@ -131,7 +178,7 @@ bool ProbeQuietFlag() {
     // The same path the job opens: an ANSI module path cannot name a program whose folder has
     // characters outside the ANSI code page, and a quiet installer there would turn windowed.
     char path[UTF8_PATH_CAPACITY];
-    GetProgramPathUtf8(path);
+    if (!GetProgramPathUtf8(path)) return false;
     FILE* file = OpenFileUtf8(path, 0);
     if (file == NULL) return false;
     PayloadTrailer trailer;
@@ -150,9 +197,8 @@ ResultCode RunExtractionJob(HWND window, void* argument) {
     LoadStringA(g_hinstance, IDS_QJX_ERROR, caption, CAPTION_CAPACITY);
 
     char program_path[UTF8_PATH_CAPACITY];
-    GetProgramPathUtf8(program_path);
-
-    FILE* program = OpenFileUtf8(program_path, 0);
+    // A cut path is not opened: it would name another file, or none.
+    FILE* program = GetProgramPathUtf8(program_path) ? OpenFileUtf8(program_path, 0) : NULL;
     if (program == NULL) {
         wchar_t path_caption[MODULE_PATH_CAPACITY] = {0};
         Utf8ToUtf16(program_path, UTF8_NUL_TERMINATED, reinterpret_cast<char16_t*>(path_caption),
@@ -177,13 +223,14 @@ ResultCode RunExtractionJob(HWND window, void* argument) {
     }
 
     char folder[TEMP_FOLDER_BUFFER];
-    if (CreateTempFolder(folder) != RESULT_OK) {
+    char folder_utf8[UTF8_PATH_CAPACITY];
+    if (CreateTempFolder(folder) != RESULT_OK ||
+        CodePageToUtf8(0, GetACP(), folder, UTF8_NUL_TERMINATED, folder_utf8, UTF8_PATH_CAPACITY,
+                       NULL) != RESULT_OK) {
         // Failing without a word would leave the user with nothing at all.
         ShowStringMessage(window, IDS_CANT_CREATE_TEMP, caption);
         return RESULT_TEMP_FOLDER;
     }
-    char folder_utf8[UTF8_PATH_CAPACITY];
-    CodePageToUtf8(0, GetACP(), folder, UTF8_NUL_TERMINATED, folder_utf8, UTF8_PATH_CAPACITY, NULL);
     return ExtractPayload(&trailer, program_path, folder_utf8, OnExtractEvent, context);
 }
 

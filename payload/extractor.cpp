@@ -181,6 +181,11 @@ void BeginEntry(ExtractorState* state) {
         Fail(state, RESULT_UNSAFE_NAME, state->name);
         return;
     }
+    if (!IsPathAccepted(state->name)) {
+        // Decoded only up to its bad byte, the name would stand for another entry's file.
+        Fail(state, RESULT_BAD_UTF8, state->name);
+        return;
+    }
     // Plain concatenation: the name's leading separator follows the folder's own, and the
     // file system takes the doubled separator.
     memcpy(state->path, state->dest_folder, folder_length);

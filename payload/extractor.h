@@ -36,6 +36,8 @@ typedef ResultCode (*ExtractEventHandler)(int32_t reserved, ExtractEvent* event,
 //                            ending inside its data
 //   RESULT_BUFFER_TOO_SMALL  the entry name (cut to 262 bytes when longer than its field)
 //   RESULT_UNSAFE_NAME       the entry name; nothing of that entry is created
+//   RESULT_BAD_UTF8          the entry name, which is not valid UTF-8 where the file system needs
+//                            it whole (not on the 9x family); nothing of that entry is created
 //   RESULT_CANT_CREATE_FILE  the target path
 //   RESULT_WRITE_FAILED      the target path (a write or the close failed, e.g. disk full)
 // Files written before a failure stay; a file cut short is closed with what it holds. The final

@@ -144,7 +144,11 @@ ResultCode CodePageToUtf8(uint32_t flags, uint32_t code_page, const char* source
         int unit_count = g_conversionLibrary.multi_byte_to_wide_char(
             code_page, MB_ERR_INVALID_CHARS, source, static_cast<int>(piece),
             reinterpret_cast<wchar_t*>(units), PIECE_SIZE);
-        if (unit_count < 1) return RESULT_CONVERSION_FAILED;
+        if (unit_count < 1) {
+            // What earlier pieces gave stays, terminated: a caller may go on with the buffer.
+            if (destination != nullptr) destination[total] = 0;
+            return RESULT_CONVERSION_FAILED;
+        }
         uint32_t needed = 0;
         Utf16ToUtf8(units, static_cast<uint32_t>(unit_count), nullptr, 0, &needed);
         uint32_t n = 0;

@@ -1,12 +1,13 @@
 #include "text/file_access.h"
 
+#include "text/utf8.h"
+
 #if defined(_WIN32)
 
 #include <direct.h>
 #include <windows.h>
 
 #include "text/codepage_bridge.h"
-#include "text/utf8.h"
 
 namespace {
 
@@ -15,11 +16,12 @@ constexpr uint32_t WIDE_PATH_CAPACITY = 520;
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "the runtime's wide strings are UTF-16");
 
-// Whatever the decoder leaves in the buffer is used: invalid UTF-8 yields the part before it.
-// Only a path too long for the buffer is refused, as it would arrive unterminated.
+// Only a path decoded whole goes on: invalid UTF-8 would leave the part before it, which names
+// another file (an entry \a.txt<FF> would overwrite \a.txt), and one too long for the
+// buffer would arrive unterminated.
 bool ToWide(const char* path, wchar_t* wide) {
     return Utf8ToUtf16(path, UTF8_NUL_TERMINATED, reinterpret_cast<char16_t*>(wide),
-                       WIDE_PATH_CAPACITY) != RESULT_BUFFER_TOO_SMALL;
+                       WIDE_PATH_CAPACITY) == RESULT_OK;
 }
 
 }  // namespace
@@ -47,9 +49,18 @@ void CreateDirectoryUtf8(const char* path) {
     if (ToWide(path, wide)) _wmkdir(wide);
 }
 
+bool IsPathAccepted(const char* path) {
+    return IsWindows9x() || IsValidUtf8(path);
+}
+
 #else  // POSIX: UTF-8 paths go to the system as they are.
 
 #include <sys/stat.h>
+
+// As on the NT family, so that host tests and tools see the stub's refusals.
+bool IsPathAccepted(const char* path) {
+    return IsValidUtf8(path);
+}
 
 FILE* OpenFileUtf8(const char* path, int for_writing) {
     return fopen(path, for_writing ? "wb" : "rb");

@@ -22,6 +22,11 @@ inline ResultCode Utf8ToUtf16(const char* source, uint32_t source_length, char16
     return Utf8ToUtf16(source, source_length, destination, capacity, nullptr, nullptr);
 }
 
+// True when the NUL-terminated text is valid UTF-8 throughout.
+inline bool IsValidUtf8(const char* text) {
+    return Utf8ToUtf16(text, UTF8_NUL_TERMINATED, nullptr, 0) == RESULT_OK;
+}
+
 // UTF-16 -> UTF-8. bytes_out: bytes written (or counted) without the terminator.
 ResultCode Utf16ToUtf8(const char16_t* source, uint32_t source_length, char* destination,
                        uint32_t capacity, uint32_t* bytes_out);

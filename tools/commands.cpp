@@ -52,6 +52,8 @@ const char* ResultText(ResultCode code) {
             return "the payload is damaged";
         case RESULT_UNSAFE_NAME:
             return "an entry name would escape the folder";
+        case RESULT_BAD_UTF8:
+            return "an entry name is not valid UTF-8";
         default:
             return "extraction failed";
     }

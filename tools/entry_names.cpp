@@ -30,9 +30,8 @@ std::string EntryNameProblem(const std::string& name, bool directory) {
     }
     if (name.find('\0') != std::string::npos) return "holds a NUL byte";
     if (!IsSafeEntryName(name.c_str(), directory)) return "is not a safe relative path";
-    uint32_t units = 0;
-    if (Utf8ToUtf16(name.c_str(), UTF8_NUL_TERMINATED, nullptr, 0, &units, nullptr) != RESULT_OK) {
-        return "is not valid UTF-8";
+    if (!IsValidUtf8(name.c_str())) {
+        return "is not valid UTF-8, which the stub refuses on the NT family of Windows";
     }
     size_t start = 1;
     while (start <= name.size()) {

@@ -57,7 +57,7 @@ class PayloadReader {
     FILE* file_;
     uint64_t position_;
     uint64_t limit_;
-    uint8_t buffer_[65536];
+    uint8_t buffer_[65536] = {};
     size_t next_ = 0;
     size_t filled_ = 0;
 };

@@ -20,11 +20,10 @@ std::string DefaultStub() {
 #endif
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     std::vector<std::string> arguments = qjxpack::Utf8Arguments(argc, argv);
     std::vector<const char*> pointers;
+    pointers.reserve(arguments.size());
     for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
 
     CLI::App app(
@@ -93,4 +92,17 @@ int main(int argc, char** argv) {
     if (*list_command) return qjxpack::RunList(installer, json, stdout, stderr);
     if (*verify_command) return qjxpack::RunVerify(installer, stdout, stderr);
     return qjxpack::RunExtract(installer, folder, qjxpack::IsTerminal(stderr), stdout, stderr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Running out of memory, say, ends the tool with a message rather than an abort. An output
+    // being written replaces nothing until it is complete.
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {
+        fprintf(stderr, "qjxpack: error: %s\n", e.what());
+        return qjxpack::EXIT_FAILED;
+    }
 }

@@ -140,12 +140,15 @@ TEST(CodePageToUtf8, FailsOnACutDoubleByteCharacter) {
     // A lead byte that ends the text has no trail byte.
     std::string source = InCodePage(932, L"日本");
     source.pop_back();
-    char out[16];
     uint32_t length = 77;
-    EXPECT_EQ(
-        CodePageToUtf8(0, 932, source.c_str(), UTF8_NUL_TERMINATED, out, sizeof(out), &length),
-        RESULT_CONVERSION_FAILED);
+    EXPECT_EQ(CodePageToUtf8(0, 932, source.c_str(), UTF8_NUL_TERMINATED, nullptr, 0, &length),
+              RESULT_CONVERSION_FAILED);
     EXPECT_EQ(length, 77u) << "length_out is left alone on failure";
+    // A caller that goes on with the destination finds it empty, not uninitialised.
+    Converted converted = ToUtf8(932, source, 16);
+    EXPECT_EQ(converted.result, RESULT_CONVERSION_FAILED);
+    EXPECT_TRUE(converted.terminated);
+    EXPECT_EQ(converted.text, "");
 }
 
 TEST(CodePageToUtf8, HonoursTheSourceLengthAndItsTerminator) {

@@ -77,3 +77,31 @@ TEST(NonAsciiPath, NameOutsideTheAnsiCodePage) {
     EXPECT_TRUE(IsFolder(folder));
 #endif
 }
+
+// On the NT family a path that is not UTF-8 is refused; it would be decoded only up to its bad
+// byte, and "keep.txt<FF>" would truncate "keep.txt". The 9x family takes it as ANSI text.
+TEST(NonAsciiPath, PathThatIsNotUtf8) {
+    ScratchFolder scratch;
+    const std::string keep = WideToUtf8(scratch.path() + L"keep.txt");
+    FILE* out = OpenFileUtf8(keep.c_str(), 1);
+    ASSERT_NE(out, nullptr);
+    fputs("kept", out);
+    fclose(out);
+
+    const std::string bad = keep + "\xFF";
+    FILE* opened = OpenFileUtf8(bad.c_str(), 1);
+    if (opened != nullptr) fclose(opened);
+#if QJX_EXPECT_PLATFORM == 1
+    EXPECT_TRUE(IsPathAccepted(bad.c_str()));
+#if QJX_EXPECT_ACP == 1252
+    EXPECT_NE(GetFileAttributesW((scratch.path() + L"keep.txt\u00FF").c_str()),
+              INVALID_FILE_ATTRIBUTES);
+#endif
+#else
+    EXPECT_FALSE(IsPathAccepted(bad.c_str()));
+    EXPECT_EQ(opened, nullptr);
+#endif
+    FILE* in = _wfopen((scratch.path() + L"keep.txt").c_str(), L"rb");
+    ASSERT_NE(in, nullptr);
+    EXPECT_EQ(ReadAll(in), "kept");
+}

@@ -111,6 +111,14 @@ expect_no_folder() { expect_eq "$(created_folders)" "" "folders created"; }
 # Files with content that shows misplaced or dropped bytes.
 make_file() { head -c "$2" /dev/urandom >"$1"; }
 
+# The language buttons replace Cancel once the extraction succeeded.
+wait_language_buttons() {
+    for _ in $(seq 1 100); do
+        drive controls "$title" | grep -qE "^1004 Button .* 1 1( |$)" && return 0
+    done
+    fail "no language buttons"
+}
+
 use_recorder() {
     bash "$recorder_script" install "$support/msiexec_recorder.exe"
     cleanups+=('bash "$recorder_script" restore')
@@ -299,6 +307,50 @@ case_long_temp() {
     [ -z "$(find temp -name 'QJX*')" ] || fail "a folder was created: $(find temp -name 'QJX*')"
 }
 
+# A program path of 260 characters or more comes back from the system cut (and on older systems
+# unterminated): the stub names the cut path and opens nothing.
+case_long_program_path() {
+    make_sample_payload
+    local deep=deep
+    while [ ${#deep} -lt 300 ]; do deep+=/dddddddddddddddddddddddddddddd; done
+    mkdir -p "$deep"
+    mkinstaller "$deep/Setup.exe" --quiet "${sample_entries[@]}"
+    local path
+    path=$(winpath "$deep/Setup.exe")
+    [ ${#path} -ge 260 ] || fail "the path is only ${#path} characters long"
+    # Wine cannot start it by CreateProcess (error 123), but from its Unix path.
+    wine "$work/$deep/Setup.exe" </dev/null >/dev/null 2>&1 &
+    stub_pid=$!
+    expect_message_box "${path:0:259}" "Error: Could not open the file for reading."
+    wait_stub
+}
+
+# A user whose profile folder has letters outside the ANSI code page (1252 here) gets '?' for
+# them from GetTempPathA. The stub extracts into that folder through its short form, and the
+# installer gets short paths that name the extracted files.
+case_non_ansi_temp() {
+    use_recorder
+    make_sample_payload
+    mkinstaller Setup.exe "${sample_entries[@]}"
+    stub_temp="temp/Пользователь"
+    mkdir -p "$stub_temp"
+    start_stub Setup.exe
+    drive wait-window Velmora >/dev/null || fail "no progress window"
+    wait_language_buttons
+    drive click Velmora 1004 >/dev/null || fail "click German"
+    wait_stub
+    local folder parameters
+    folder=$(find "$stub_temp" -mindepth 1 -maxdepth 1 -type d -printf '%f\n')
+    [[ "$folder" =~ ^QJX[0-9a-f]{1,5}$ ]] || fail "created: [$folder]"
+    expect_sample_files "$stub_temp/$folder"
+    parameters=$(recorded_parameters)
+    [[ "$parameters" =~ ^/I\ ([^\ \"]+)\ transforms=\"([^\"]+)\"\ $ ]] ||
+        fail "installer parameters [$parameters]"
+    # Wine's short names are not Windows' own; here they must name the extracted files.
+    cmp files/package "$(winepath -u "${BASH_REMATCH[1]}")" || fail "package path ${BASH_REMATCH[1]}"
+    cmp files/german "$(winepath -u "${BASH_REMATCH[2]}")" || fail "transform path ${BASH_REMATCH[2]}"
+}
+
 # The window, the progress, the three buttons, and each language starting the installer with
 # the parameters built from the created folder and the stub's own arguments.
 case_windowed_languages() {
@@ -438,9 +490,7 @@ case_branded() {
     grep -qx "  ProductName: $title" list.txt || fail "list: $(cat list.txt)"
     start_stub Setup.exe "/qb"
     drive wait-window "$title" >/dev/null || fail "no window titled $title"
-    for _ in $(seq 1 100); do
-        drive controls "$title" | grep -qE "^1004 Button .* 1 1( |$)" && break
-    done
+    wait_language_buttons
     screenshot branded_window.png
     local folder
     folder=$(created_folder)
@@ -496,9 +546,7 @@ case_real_install() {
 
     start_stub Setup.exe "/qn"
     drive wait-window Velmora >/dev/null || fail "no progress window"
-    for _ in $(seq 1 100); do
-        drive controls Velmora | grep -qE "^1004 Button .* 1 1( |$)" && break
-    done
+    wait_language_buttons
     screenshot language_phase.png
     drive click Velmora 1004 >/dev/null || fail "click German"
     wait_stub

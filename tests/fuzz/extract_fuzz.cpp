@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "payload/extractor.h"
+#include "text/utf8.h"
 
 namespace fs = std::filesystem;
 
@@ -153,6 +154,10 @@ ResultCode Model(const std::string& file, uint64_t offset, uint64_t payload_size
         }
         if (!IsSafeEntryName(name, entry_size == ENTRY_SIZE_DIRECTORY)) {
             fail(RESULT_UNSAFE_NAME, name);
+            continue;
+        }
+        if (!IsValidUtf8(name)) {
+            fail(RESULT_BAD_UTF8, name);
             continue;
         }
         snprintf(path, sizeof path, "%s%s", g_dest.c_str(), name);

@@ -97,6 +97,8 @@ int main(int argc, char** argv) {
         const std::string long_name = "/" + std::string(300, 'n');
         WriteSeed(folder, 6,
                   ExtractSeed(1, 0, 0, {{"/x", "1", false}, {long_name.c_str(), "x", false}}));
+        WriteSeed(folder, 7,
+                  ExtractSeed(1, 0, 0, {{"/keep", "1", false}, {"/keep\xFF", "2", false}}));
     } else {
         return 2;
     }

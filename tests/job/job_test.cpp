@@ -49,7 +49,7 @@ class TempFolderTest : public ::testing::Test {
         SetEnvironmentVariableA("TMP", saved_tmp_);
         SetEnvironmentVariableA("TEMP", saved_temp_);
         for (auto folder = created_.rbegin(); folder != created_.rend(); ++folder) {
-            RemoveDirectoryA(folder->c_str());
+            RemoveDirectoryW(folder->c_str());
         }
         RemoveDirectoryA(root_.c_str());
     }
@@ -57,14 +57,24 @@ class TempFolderTest : public ::testing::Test {
         SetEnvironmentVariableA("TMP", path.c_str());
         SetEnvironmentVariableA("TEMP", path.c_str());
     }
-    void Track(const std::string& folder) { created_.push_back(folder); }
+    void UseTemp(const std::wstring& path) {
+        SetEnvironmentVariableW(L"TMP", path.c_str());
+        SetEnvironmentVariableW(L"TEMP", path.c_str());
+    }
+    void Track(const std::wstring& folder) { created_.push_back(folder); }
+    void Track(const std::string& folder) { Track(Widen(folder)); }
+    static std::wstring Widen(const std::string& ansi) {
+        wchar_t wide[600];
+        int n = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, wide, 600);
+        return n > 0 ? wide : L"";
+    }
 
     std::string root_;
 
   private:
     char saved_tmp_[MAX_PATH] = {0};
     char saved_temp_[MAX_PATH] = {0};
-    std::vector<std::string> created_;
+    std::vector<std::wstring> created_;
 };
 
 TEST_F(TempFolderTest, CreatesTheFolderAndRecordsIt) {
@@ -116,6 +126,35 @@ TEST_F(TempFolderTest, RefusesATempPathWithNoRoomForTheName) {
 TEST_F(TempFolderTest, RefusesATempPathLongerThanItsBuffer) {
     UseTemp("C:\\" + std::string(300, 'y'));
     char buffer[TEMP_FOLDER_BUFFER];
+    EXPECT_EQ(CreateTempFolder(buffer), RESULT_TEMP_FOLDER);
+    EXPECT_STREQ(g_tempFolder, "");
+}
+
+// GetTempPathA answers '?' for letters outside the ANSI code page (here 1252): the job takes
+// the folder's short form, which names the same folder in ANSI.
+TEST_F(TempFolderTest, ReachesATempFolderOutsideTheAnsiCodePage) {
+    const std::wstring foreign = Widen(root_) + L"\\Пользователь";
+    ASSERT_TRUE(CreateDirectoryW(foreign.c_str(), NULL));
+    Track(foreign);
+    UseTemp(foreign + L"\\");
+    char buffer[TEMP_FOLDER_BUFFER];
+    ASSERT_EQ(CreateTempFolder(buffer), RESULT_OK);
+    Track(buffer);
+    EXPECT_STREQ(g_tempFolder, buffer);
+    EXPECT_EQ(strchr(buffer, '?'), nullptr) << buffer;
+    const std::string probe = std::string(buffer) + "probe";
+    ASSERT_TRUE(CreateDirectoryA(probe.c_str(), NULL)) << probe;
+    Track(probe);
+    // The new folder's own name, "QJX" and hex digits, is a short name already.
+    const std::string folder(buffer, strlen(buffer) - 1);
+    const std::string name = folder.substr(folder.rfind('\\') + 1);
+    EXPECT_NE(GetFileAttributesW((foreign + L"\\" + Widen(name) + L"\\probe").c_str()),
+              INVALID_FILE_ATTRIBUTES)
+        << buffer;
+
+    // Without the folder there is no short form either: the job's message stays.
+    memset(g_tempFolder, 0, sizeof g_tempFolder);
+    UseTemp(foreign + L"_missing\\");
     EXPECT_EQ(CreateTempFolder(buffer), RESULT_TEMP_FOLDER);
     EXPECT_STREQ(g_tempFolder, "");
 }

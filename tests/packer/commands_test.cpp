@@ -94,6 +94,9 @@ TEST_F(CommandsTest, VerifyFailsWhatTheStubCannotExtractCompletely) {
     ExpectVerifyFails(Installer(EntryBytes("\\a.txt", "1") + EntryBytes("\\A.TXT", "2"), 2),
                       "appears twice");
     ExpectVerifyFails(Installer(EntryBytes("\\..\\evil.dll", "x"), 1), "not a safe");
+    ExpectVerifyFails(
+        Installer(EntryBytes("\\keep.txt", "1") + EntryBytes("\\keep.txt\xFF", "2"), 2),
+        "refuses on the NT family");
     ExpectVerifyFails(Installer(EntryBytes("\\" + std::string(200, 'n'), "x"), 1),
                       "the stub allows 159");
     ExpectVerifyFails(Installer(std::string(8, '\0') + std::string(300, 'n'), 1),

@@ -280,6 +280,20 @@ TEST_F(ExtractorTest, UnsafeNamesCreateNothing) {
     }
 }
 
+// Decoded only up to the bad byte, "keep.txt<FF>" would be "keep.txt" and overwrite it.
+TEST_F(ExtractorTest, NamesThatAreNotUtf8CreateNothing) {
+    for (bool directory : {false, true}) {
+        recorder = Recorder();
+        const std::string bad = Name("keep.txt\xFF");
+        Build({File("keep.txt", "kept"), Entry{bad, "lost", directory}, File("after", "x")});
+        EXPECT_EQ(RESULT_BAD_UTF8, Extract());
+        EXPECT_EQ(Error(RESULT_BAD_UTF8, bad), recorder.events[recorder.events.size() - 2]);
+        EXPECT_EQ("kept", Contents("keep.txt"));
+        EXPECT_EQ((std::vector<std::string>{"dest/", "dest/keep.txt", "program.exe"}),
+                  ListTree(scratch.path()));
+    }
+}
+
 TEST_F(ExtractorTest, DirectoryNamedWithAClosingSeparatorIsCreated) {
     Build({Dir("docs/"), File("docs/a.txt", "1"), File("b/", "x")});
     EXPECT_EQ(RESULT_UNSAFE_NAME, Extract());  // a file cannot end in a separator
