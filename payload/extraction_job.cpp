@@ -58,6 +58,9 @@ uint32_t CurrentTimeSeconds() {
     return static_cast<uint32_t>((ticks - 116444736000000000ull) / 10000000ull);
 }
 
+typedef DWORD(WINAPI* GetTempPathWFunction)(DWORD, LPWSTR);
+typedef DWORD(WINAPI* GetShortPathNameWFunction)(LPCWSTR, LPWSTR, DWORD);
+
 // True when ansi, read in the ANSI code page, is exactly wide: that code page held every
 // character, and no look-alike or '?' took a character's place.
 bool AnsiNamesWide(const char* ansi, const wchar_t* wide) {
@@ -79,14 +82,22 @@ DWORD GetTempPathAnsi(char* buffer) {
     DWORD length = GetTempPathA(TEMP_FOLDER_CAPACITY, buffer);
     if (length == 0 || length >= static_cast<DWORD>(TEMP_FOLDER_CAPACITY)) return 0;
     if (IsWindows9x()) return length;
+    // Looked up at run time: an import the 9x family's kernel32 lacks would keep the program
+    // from starting there at all, and these are needed on NT only.
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    GetTempPathWFunction get_temp_path = reinterpret_cast<GetTempPathWFunction>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "GetTempPathW")));
+    GetShortPathNameWFunction get_short_path = reinterpret_cast<GetShortPathNameWFunction>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "GetShortPathNameW")));
+    if (get_temp_path == nullptr || get_short_path == nullptr) return length;
     wchar_t wide[TEMP_FOLDER_CAPACITY];
-    DWORD wide_length = GetTempPathW(TEMP_FOLDER_CAPACITY, wide);
+    DWORD wide_length = get_temp_path(TEMP_FOLDER_CAPACITY, wide);
     if (wide_length == 0 || wide_length >= static_cast<DWORD>(TEMP_FOLDER_CAPACITY) ||
         AnsiNamesWide(buffer, wide)) {
         return length;
     }
     wchar_t short_path[TEMP_FOLDER_CAPACITY];
-    DWORD short_length = GetShortPathNameW(wide, short_path, TEMP_FOLDER_CAPACITY);
+    DWORD short_length = get_short_path(wide, short_path, TEMP_FOLDER_CAPACITY);
     char utf8[UTF8_PATH_CAPACITY];
     if (short_length == 0 || short_length >= static_cast<DWORD>(TEMP_FOLDER_CAPACITY) ||
         Utf16ToUtf8(reinterpret_cast<const char16_t*>(short_path), UTF8_NUL_TERMINATED, utf8,
