@@ -33,10 +33,8 @@ struct ExtractorState {
     ResultCode error;  // once set, nothing more is read or written
     uint64_t entry_count;
     bool in_header;  // collecting an entry's size and name; clear while writing its data
-    char name[ENTRY_NAME_CAPACITY];
-    uint64_t entry_size;
+    EntryHeaderDecoder header;
     uint64_t written;
-    uint64_t header_pos;
     const char* dest_folder;
     ExtractEventHandler handler;
     void* user;
@@ -68,14 +66,6 @@ void Fail(ExtractorState* state, ResultCode code, const char* path) {
     event.path = path;
     event.code = code;
     Send(state, &event);
-}
-
-bool SeekTo(FILE* file, uint64_t offset) {
-#if defined(_WIN32)
-    return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
-#else
-    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
-#endif
 }
 
 // Reads the blocks from blocks_read onwards, as many as the payload still needs.
@@ -158,7 +148,7 @@ void WriteEntryData(ExtractorState* state, const uint8_t* data, uint32_t length)
         return;
     }
     state->written += length;
-    if (state->written == state->entry_size) {
+    if (state->written == state->header.size) {
         FILE* output = state->output;
         state->output = nullptr;
         state->in_header = true;
@@ -172,24 +162,24 @@ void WriteEntryData(ExtractorState* state, const uint8_t* data, uint32_t length)
 // A complete name: check it, announce the entry and create it.
 void BeginEntry(ExtractorState* state) {
     const size_t folder_length = strlen(state->dest_folder);
-    const size_t name_length = strlen(state->name);
+    const size_t name_length = strlen(state->header.name);
     if (folder_length + name_length >= MAX_PATH_BYTES) {
-        Fail(state, RESULT_BUFFER_TOO_SMALL, state->name);
+        Fail(state, RESULT_BUFFER_TOO_SMALL, state->header.name);
         return;
     }
-    if (!IsSafeEntryName(state->name, state->entry_size == ENTRY_SIZE_DIRECTORY)) {
-        Fail(state, RESULT_UNSAFE_NAME, state->name);
+    if (!IsSafeEntryName(state->header.name, state->header.size == ENTRY_SIZE_DIRECTORY)) {
+        Fail(state, RESULT_UNSAFE_NAME, state->header.name);
         return;
     }
-    if (!IsPathAccepted(state->name)) {
+    if (!IsPathAccepted(state->header.name)) {
         // Decoded only up to its bad byte, the name would stand for another entry's file.
-        Fail(state, RESULT_BAD_UTF8, state->name);
+        Fail(state, RESULT_BAD_UTF8, state->header.name);
         return;
     }
     // Plain concatenation: the name's leading separator follows the folder's own, and the
     // file system takes the doubled separator.
     memcpy(state->path, state->dest_folder, folder_length);
-    memcpy(state->path + folder_length, state->name, name_length + 1);
+    memcpy(state->path + folder_length, state->header.name, name_length + 1);
 
     ExtractEvent event = {};
     event.kind = EVENT_ENTRY_BEGIN;
@@ -199,9 +189,8 @@ void BeginEntry(ExtractorState* state) {
         state->error = stop;
         return;
     }
-    if (state->entry_size == ENTRY_SIZE_DIRECTORY) {
+    if (state->header.size == ENTRY_SIZE_DIRECTORY) {
         CreateDirectoryUtf8(state->path);  // a failure shows when a file inside cannot be made
-        state->header_pos = 0;
         return;
     }
 
@@ -220,8 +209,7 @@ void BeginEntry(ExtractorState* state) {
         Fail(state, RESULT_CANT_CREATE_FILE, state->target);
         return;
     }
-    state->header_pos = 0;
-    if (state->entry_size == 0) {
+    if (state->header.size == 0) {
         if (fclose(output) != 0) Fail(state, RESULT_WRITE_FAILED, state->target);
         return;
     }
@@ -237,21 +225,17 @@ void BeginEntry(ExtractorState* state) {
 // including its NUL.
 void ConsumePayloadByte(uint8_t byte, ExtractorState* state) {
     if (state->error != RESULT_OK) return;
-    if (state->header_pos < ENTRY_SIZE_FIELD) {
-        if (state->header_pos == 0) state->entry_size = 0;
-        state->entry_size |= static_cast<uint64_t>(byte) << (8 * state->header_pos);
-        state->header_pos += 1;
-        return;
+    switch (PushEntryHeaderByte(&state->header, byte)) {
+        case ENTRY_HEADER_DONE:
+            BeginEntry(state);
+            return;
+        case ENTRY_HEADER_NAME_TOO_LONG:
+            // The event names the entry as far as it fits.
+            Fail(state, RESULT_BUFFER_TOO_SMALL, state->header.name);
+            return;
+        case ENTRY_HEADER_MORE:
+            return;
     }
-    const size_t index = static_cast<size_t>(state->header_pos - ENTRY_SIZE_FIELD);
-    if (index == ENTRY_NAME_CAPACITY - 1 && byte != 0) {
-        state->name[index] = 0;  // the event names the entry as far as it fits
-        Fail(state, RESULT_BUFFER_TOO_SMALL, state->name);
-        return;
-    }
-    state->name[index] = static_cast<char>(byte);
-    state->header_pos += 1;
-    if (byte == 0) BeginEntry(state);
 }
 
 }  // namespace
@@ -272,7 +256,7 @@ ResultCode ExtractPayload(const PayloadTrailer* trailer, const char* program_pat
     state.source = OpenFileUtf8(program_path, 0);
     if (state.source == nullptr) {
         Fail(&state, RESULT_CANT_OPEN_FILE, program_path);
-    } else if (!SeekTo(state.source, trailer->payload_offset)) {
+    } else if (!SeekFile(state.source, trailer->payload_offset)) {
         Fail(&state, RESULT_BAD_PAYLOAD, program_path);
     }
 
@@ -283,7 +267,8 @@ ResultCode ExtractPayload(const PayloadTrailer* trailer, const char* program_pat
             ConsumePayloadByte(static_cast<uint8_t>(byte), &state);
         } else {
             const uint8_t* data;
-            const uint32_t length = ReadPayloadRun(&state, state.entry_size - state.written, &data);
+            const uint32_t length =
+                ReadPayloadRun(&state, state.header.size - state.written, &data);
             if (length == 0) break;
             WriteEntryData(&state, data, length);
         }
@@ -296,7 +281,7 @@ ResultCode ExtractPayload(const PayloadTrailer* trailer, const char* program_pat
         if (state.error == RESULT_OK) {
             Fail(&state, closed ? RESULT_BAD_PAYLOAD : RESULT_WRITE_FAILED, state.target);
         }
-    } else if (state.error == RESULT_OK && state.header_pos != 0) {
+    } else if (state.error == RESULT_OK && state.header.position != 0) {
         Fail(&state, RESULT_BAD_PAYLOAD, program_path);
     }
 

@@ -4,16 +4,6 @@
 
 namespace {
 
-uint64_t ReadLe(const uint8_t* bytes, int count) {
-    uint64_t value = 0;
-    for (int i = count - 1; i >= 0; --i) value = (value << 8) | bytes[i];
-    return value;
-}
-
-void WriteLe(uint64_t value, uint8_t* bytes, int count) {
-    for (int i = 0; i < count; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
 bool IsSeparator(char c) {
     return c == '\\' || c == '/';
 }
@@ -54,12 +44,22 @@ bool IsDeviceName(const char* begin, const char* end) {
 
 }  // namespace
 
+uint64_t ReadLittleEndian(const uint8_t* bytes, size_t count) {
+    uint64_t value = 0;
+    for (size_t i = count; i > 0; --i) value = (value << 8) | bytes[i - 1];
+    return value;
+}
+
+void WriteLittleEndian(uint64_t value, uint8_t* bytes, size_t count) {
+    for (size_t i = 0; i < count; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
 bool ParseTrailer(const uint8_t bytes[TRAILER_SIZE], PayloadTrailer* out) {
     for (int i = 0; i < 8; ++i) out->magic[i] = bytes[i];
-    out->payload_offset = static_cast<uint32_t>(ReadLe(bytes + 8, 4));
-    out->flags = static_cast<uint32_t>(ReadLe(bytes + 12, 4));
-    out->payload_size = ReadLe(bytes + 16, 8);
-    out->entry_count = ReadLe(bytes + 24, 8);
+    out->payload_offset = static_cast<uint32_t>(ReadLittleEndian(bytes + 8, 4));
+    out->flags = static_cast<uint32_t>(ReadLittleEndian(bytes + 12, 4));
+    out->payload_size = ReadLittleEndian(bytes + 16, 8);
+    out->entry_count = ReadLittleEndian(bytes + 24, 8);
     for (size_t i = 0; i < sizeof TRAILER_MAGIC; ++i) {
         if (bytes[i] != static_cast<uint8_t>(TRAILER_MAGIC[i])) return false;
     }
@@ -70,10 +70,32 @@ void SerializeTrailer(const PayloadTrailer& trailer, uint8_t bytes[TRAILER_SIZE]
     for (size_t i = 0; i < 8; ++i) {
         bytes[i] = i < sizeof TRAILER_MAGIC ? static_cast<uint8_t>(TRAILER_MAGIC[i]) : 0;
     }
-    WriteLe(trailer.payload_offset, bytes + 8, 4);
-    WriteLe(trailer.flags, bytes + 12, 4);
-    WriteLe(trailer.payload_size, bytes + 16, 8);
-    WriteLe(trailer.entry_count, bytes + 24, 8);
+    WriteLittleEndian(trailer.payload_offset, bytes + 8, 4);
+    WriteLittleEndian(trailer.flags, bytes + 12, 4);
+    WriteLittleEndian(trailer.payload_size, bytes + 16, 8);
+    WriteLittleEndian(trailer.entry_count, bytes + 24, 8);
+}
+
+EntryHeaderStep PushEntryHeaderByte(EntryHeaderDecoder* decoder, uint8_t byte) {
+    if (decoder->position < ENTRY_SIZE_FIELD) {
+        decoder->size_field[decoder->position++] = byte;
+        if (decoder->position == ENTRY_SIZE_FIELD) {
+            decoder->size = ReadLittleEndian(decoder->size_field, ENTRY_SIZE_FIELD);
+        }
+        return ENTRY_HEADER_MORE;
+    }
+    const size_t index = decoder->position - ENTRY_SIZE_FIELD;
+    if (index == ENTRY_NAME_CAPACITY - 1 && byte != 0) {
+        decoder->name[index] = 0;
+        return ENTRY_HEADER_NAME_TOO_LONG;
+    }
+    decoder->name[index] = static_cast<char>(byte);
+    if (byte != 0) {
+        decoder->position += 1;
+        return ENTRY_HEADER_MORE;
+    }
+    decoder->position = 0;
+    return ENTRY_HEADER_DONE;
 }
 
 bool IsSafeEntryName(const char* name, bool directory) {

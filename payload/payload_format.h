@@ -26,10 +26,34 @@ struct PayloadTrailer {
     uint64_t entry_count;     // carried along, never consulted by the extractor
 };
 
+// Little-endian fields of count bytes (at most 8), least significant byte first: the only
+// coding of integers in trailers, entry headers and the program file's headers.
+uint64_t ReadLittleEndian(const uint8_t* bytes, size_t count);
+void WriteLittleEndian(uint64_t value, uint8_t* bytes, size_t count);
+
 // Decodes 32 bytes. Returns true when the first six bytes are the magic; *out is filled either way.
 bool ParseTrailer(const uint8_t bytes[TRAILER_SIZE], PayloadTrailer* out);
 // Encodes a trailer (the magic is always written as "QJXSEA\0\0").
 void SerializeTrailer(const PayloadTrailer& trailer, uint8_t bytes[TRAILER_SIZE]);
+
+// An entry header (the size field, then the name up to and including its NUL) decoded a byte
+// at a time, as the payload arrives. The extractor and the packer's scanner read headers only
+// through it, so that the two cannot disagree about where an entry ends.
+struct EntryHeaderDecoder {
+    uint64_t size;                   // the entry's size, complete after the size field
+    char name[ENTRY_NAME_CAPACITY];  // NUL-terminated once the header is done
+    size_t position;                 // header bytes taken; 0 between headers
+    uint8_t size_field[ENTRY_SIZE_FIELD];
+};
+
+enum EntryHeaderStep {
+    ENTRY_HEADER_MORE,  // the header goes on
+    ENTRY_HEADER_DONE,  // size and name are complete; the next byte starts the next header
+    // The name filled its field without a NUL; name holds the part that fit, terminated.
+    ENTRY_HEADER_NAME_TOO_LONG,
+};
+
+EntryHeaderStep PushEntryHeaderByte(EntryHeaderDecoder* decoder, uint8_t byte);
 
 // True when an entry name may be created below a destination folder: it begins with a separator,
 // and has no empty, "." or ".." component (nor one of dots and spaces only, which Windows trims to

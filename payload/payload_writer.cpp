@@ -2,24 +2,13 @@
 
 #include <string.h>
 
+#include "text/file_access.h"
+
 namespace {
 
 // Pieces in which file data is copied: large enough that the runtime hands them straight to
 // the system.
 constexpr size_t COPY_PIECE = size_t{64} * 1024;
-
-bool SeekToEnd(FILE* file, uint64_t* position) {
-#if defined(_WIN32)
-    if (_fseeki64(file, 0, SEEK_END) != 0) return false;
-    const __int64 at = _ftelli64(file);
-#else
-    if (fseeko(file, 0, SEEK_END) != 0) return false;
-    const off_t at = ftello(file);
-#endif
-    if (at < 0) return false;
-    *position = static_cast<uint64_t>(at);
-    return true;
-}
 
 // Writes bytes unless an earlier call failed; latches the first failure.
 ResultCode Write(PayloadWriter* writer, const void* data, size_t size) {
@@ -37,9 +26,7 @@ ResultCode Put(PayloadWriter* writer, const void* data, size_t size) {
 
 ResultCode PutHeader(PayloadWriter* writer, const char* name, uint64_t size) {
     uint8_t size_field[ENTRY_SIZE_FIELD];
-    for (size_t i = 0; i < ENTRY_SIZE_FIELD; ++i) {
-        size_field[i] = static_cast<uint8_t>(size >> (8 * i));
-    }
+    WriteLittleEndian(size, size_field, ENTRY_SIZE_FIELD);
     Put(writer, size_field, sizeof size_field);
     ResultCode result = Put(writer, name, strlen(name) + 1);
     if (result == RESULT_OK) writer->entry_count += 1;
@@ -51,7 +38,10 @@ ResultCode PutHeader(PayloadWriter* writer, const char* name, uint64_t size) {
 ResultCode BeginPayload(PayloadWriter* writer, FILE* out) {
     memset(writer, 0, sizeof *writer);
     writer->out = out;
-    if (!SeekToEnd(out, &writer->payload_offset)) writer->error = RESULT_WRITE_FAILED;
+    // The payload follows whatever the stream holds already (the stub).
+    if (!GetFileLength(out, &writer->payload_offset) || !SeekFile(out, writer->payload_offset)) {
+        writer->error = RESULT_WRITE_FAILED;
+    }
     return writer->error;
 }
 

@@ -1,21 +1,15 @@
 #include "payload/trailer_locator.h"
 
-#if defined(_WIN32)
-#include <io.h>
-#include <windows.h>
-#else
-#include <sys/types.h>
-#endif
+#include "text/file_access.h"
 
 namespace {
 
 uint32_t ReadLe16(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0] | (p[1] << 8));
+    return static_cast<uint32_t>(ReadLittleEndian(p, 2));
 }
 
 uint32_t ReadLe32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+    return static_cast<uint32_t>(ReadLittleEndian(p, 4));
 }
 
 // Offsets inside the PE headers.
@@ -30,41 +24,6 @@ constexpr size_t DIRECTORY_ENTRY_SIZE = 8;
 // Enough of the headers to reach the security directory of a PE32+ image.
 constexpr size_t PE_HEADER_READ =
     PE_SIGNATURE_SIZE + COFF_HEADER_SIZE + 112 + (SECURITY_DIRECTORY + 1) * DIRECTORY_ENTRY_SIZE;
-
-}  // namespace
-
-bool GetFileLength(FILE* file, uint64_t* length) {
-#if defined(_WIN32)
-    // msvcrt's fseek/ftell stop at 2 GiB; the system's size of the handle does not, and
-    // GetFileSize is there on every Windows the stub runs on.
-    fflush(file);
-    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
-    DWORD high = 0;
-    DWORD low = GetFileSize(handle, &high);
-    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return false;
-    *length = (static_cast<uint64_t>(high) << 32) | low;
-#else
-    if (fseeko(file, 0, SEEK_END) != 0) return false;
-    off_t size = ftello(file);
-    if (size < 0) return false;
-    *length = static_cast<uint64_t>(size);
-#endif
-    return true;
-}
-
-bool ReadFileAt(FILE* file, uint64_t offset, void* buffer, size_t length) {
-#if defined(_WIN32)
-    // fpos_t is a 64-bit byte offset in msvcrt; fsetpos exists in every msvcrt.dll.
-    fpos_t position = static_cast<fpos_t>(offset);
-    if (fsetpos(file, &position) != 0) return false;
-#else
-    if (offset > static_cast<uint64_t>(INT64_MAX)) return false;
-    if (fseeko(file, static_cast<off_t>(offset), SEEK_SET) != 0) return false;
-#endif
-    return fread(buffer, 1, length, file) == length;
-}
-
-namespace {
 
 // Reads the signature, the COFF header and the optional header's magic into pe; *pe_offset is
 // where they start. False when the file is no PE image.

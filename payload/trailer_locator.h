@@ -27,9 +27,3 @@ bool FindCertificateTable(FILE* file, uint64_t* table_offset, uint64_t* table_si
 // The COFF machine field of a PE image (0x14C for x86, 0x8664 for x64). Returns false when the
 // file is no PE image.
 bool ReadPeMachine(FILE* file, uint32_t* machine);
-
-// The file's length in bytes, for files beyond 4 GiB too. Returns false when it cannot be read.
-bool GetFileLength(FILE* file, uint64_t* length);
-
-// Reads length bytes at a 64-bit offset. Returns false on a seek error or a short read.
-bool ReadFileAt(FILE* file, uint64_t offset, void* buffer, size_t length);

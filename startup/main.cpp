@@ -8,7 +8,7 @@
 #include <string.h>
 
 #include "common/globals.h"
-#include "payload/extraction_job.h"
+#include "startup/extraction_job.h"
 #include "text/system_library.h"
 #include "window/progress_window.h"
 

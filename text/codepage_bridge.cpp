@@ -1,11 +1,10 @@
 #include "text/codepage_bridge.h"
 
-#include <direct.h>
 #include <string.h>
 #include <windows.h>
 
-#include "text/file_access.h"
 #include "text/utf8.h"
+#include "text/windows_family.h"
 
 namespace {
 
@@ -28,7 +27,6 @@ constexpr uint32_t PIECE_SIZE = 256;            // bytes or UTF-16 units per sys
 constexpr DWORD INSTALL_PATH_DATA_MAX = 260;    // the value's data, as read
 constexpr DWORD INSTALL_PATH_BUFFER = 271;      // the data plus "unicows.dll"
 constexpr REGSAM INSTALL_KEY_ACCESS = 0x20219;  // KEY_READ | KEY_WOW64_32KEY
-constexpr uint32_t FILE_PATH_CAPACITY = 520;
 constexpr char UNICODE_LAYER_NAME[] = "unicows.dll";
 
 // The Unicode layer that the product's installer put beside it on the 9x family, or null.
@@ -223,16 +221,4 @@ ResultCode Utf8ToCodePage(uint32_t flags, uint32_t code_page, const char* source
     }
     if (length_out != nullptr) *length_out = total;
     return result;
-}
-
-FILE* OpenFileCodePage(const char* utf8_path, int for_writing) {
-    char path[FILE_PATH_CAPACITY];
-    Utf8ToCodePage(0, GetACP(), utf8_path, UTF8_NUL_TERMINATED, path, sizeof(path), nullptr);
-    return fopen(path, for_writing ? "wb" : "rb");
-}
-
-void CreateDirectoryCodePage(const char* utf8_path) {
-    char path[FILE_PATH_CAPACITY];
-    Utf8ToCodePage(0, GetACP(), utf8_path, UTF8_NUL_TERMINATED, path, sizeof(path), nullptr);
-    _mkdir(path);
 }

@@ -1,9 +1,8 @@
 // Code-page text <-> UTF-8 through the system's conversion functions, taken by name from a
-// library chosen once per process (Win32 only). Also the 9x-family branch of file access.
+// library chosen once per process (Win32 only).
 #pragma once
 
 #include <stdint.h>
-#include <stdio.h>
 
 #include "common/result_code.h"
 
@@ -20,11 +19,6 @@ ResultCode CodePageToUtf8(uint32_t flags, uint32_t code_page, const char* source
 ResultCode Utf8ToCodePage(uint32_t flags, uint32_t code_page, const char* source,
                           uint32_t source_length, char* destination, uint32_t capacity,
                           uint32_t* length_out);
-
-// The 9x family's file access: the UTF-8 path converted to the ANSI code page, then the
-// runtime's byte-string fopen / _mkdir.
-FILE* OpenFileCodePage(const char* utf8_path, int for_writing);
-void CreateDirectoryCodePage(const char* utf8_path);
 
 // Forgets the chosen library, so that a test can make the choice again under another set-up.
 void ResetConversionLibraryForTests();

@@ -1,6 +1,9 @@
-// The one place where a UTF-8 path reaches the file system.
+// The one file layer: the only place where a UTF-8 path reaches the file system, and where
+// files are measured and positioned with 64-bit offsets. One implementation per platform.
 #pragma once
 
+#include <stddef.h>
+#include <stdint.h>
 #include <stdio.h>
 
 // Opens a file for binary reading (for_writing == 0, "rb") or writing (any other value, "wb").
@@ -15,9 +18,12 @@ void CreateDirectoryUtf8(const char* path);
 // above refuse such a path; callers ask first to report it.
 bool IsPathAccepted(const char* path);
 
-#if defined(_WIN32)
-// True on the 9x family (platform id 1), where paths reach the system in the ANSI code page.
-// Asked on every call: a program started under a changed compatibility setting must not keep a
-// stale answer.
-bool IsWindows9x();
-#endif
+// Moves the stream to a 64-bit offset from the start of the file. False when that fails.
+bool SeekFile(FILE* file, uint64_t offset);
+
+// The file's length in bytes, for files beyond 4 GiB too. False when it cannot be read. Data
+// still buffered for writing is flushed first.
+bool GetFileLength(FILE* file, uint64_t* length);
+
+// Reads length bytes at a 64-bit offset. False on a seek error or a short read.
+bool ReadFileAt(FILE* file, uint64_t offset, void* buffer, size_t length);

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "payload/trailer_locator.h"
+#include "text/file_access.h"
 #include "tools/entry_names.h"
 #include "tools/file_system.h"
 
@@ -89,31 +90,25 @@ void ScanEntries(FILE* file, InstallerScan* scan) {
         }
         ScannedEntry entry;
         entry.offset = reader.position();
-        uint8_t bytes[ENTRY_SIZE_FIELD];
-        std::string name;
-        bool complete = true;
-        for (size_t i = 0; i < ENTRY_SIZE_FIELD && complete; ++i) {
-            complete = reader.ReadByte(&bytes[i]);
-        }
-        uint8_t byte = 1;
-        while (complete && name.size() < ENTRY_NAME_CAPACITY) {
-            complete = reader.ReadByte(&byte);
-            if (!complete || byte == 0) break;
-            name.push_back(static_cast<char>(byte));
+        // The extractor's own decoder, so that both end every header at the same byte.
+        EntryHeaderDecoder header = {};
+        EntryHeaderStep step = ENTRY_HEADER_MORE;
+        uint8_t byte = 0;
+        while (step == ENTRY_HEADER_MORE && reader.ReadByte(&byte)) {
+            step = PushEntryHeaderByte(&header, byte);
         }
         const std::string where = "entry at " + Hex(entry.offset);
-        if (!complete) {
+        if (step == ENTRY_HEADER_MORE) {
             scan->errors.push_back(where + ": the payload ends inside the entry's header");
             return;
         }
-        if (byte != 0) {
+        if (step == ENTRY_HEADER_NAME_TOO_LONG) {
             scan->errors.push_back(where + ": the name is longer than " +
                                    std::to_string(ENTRY_NAME_CAPACITY - 1) + " bytes");
             return;
         }
-        uint64_t size = 0;
-        for (size_t i = 0; i < ENTRY_SIZE_FIELD; ++i)
-            size |= static_cast<uint64_t>(bytes[i]) << (8 * i);
+        const std::string name = header.name;
+        const uint64_t size = header.size;
         entry.name = name;
         entry.is_directory = size == ENTRY_SIZE_DIRECTORY;
         entry.size = entry.is_directory ? 0 : size;

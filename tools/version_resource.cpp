@@ -1,5 +1,6 @@
 #include "tools/version_resource.h"
 
+#include "payload/payload_format.h"
 #include "text/utf8.h"
 
 namespace qjxpack {
@@ -13,20 +14,16 @@ class Bytes {
     bool Has(size_t offset, size_t length) const {
         return offset <= size_ && length <= size_ - offset;
     }
-    bool Le16(size_t offset, uint32_t* value) const {
-        if (!Has(offset, 2)) return false;
-        *value = static_cast<uint32_t>(data_[offset] | (data_[offset + 1] << 8));
-        return true;
-    }
-    bool Le32(size_t offset, uint32_t* value) const {
-        uint32_t low;
-        uint32_t high;
-        if (!Le16(offset, &low) || !Le16(offset + 2, &high)) return false;
-        *value = low | (high << 16);
+    bool Le16(size_t offset, uint32_t* value) const { return Le(offset, 2, value); }
+    bool Le32(size_t offset, uint32_t* value) const { return Le(offset, 4, value); }
+
+  private:
+    bool Le(size_t offset, size_t count, uint32_t* value) const {
+        if (!Has(offset, count)) return false;
+        *value = static_cast<uint32_t>(ReadLittleEndian(data_ + offset, count));
         return true;
     }
 
-  private:
     const uint8_t* data_;
     size_t size_;
 };
@@ -55,7 +52,7 @@ bool IsLow(char16_t unit) {
 std::string Utf16Text(const uint8_t* data, size_t offset, size_t end) {
     std::u16string units;
     for (; offset + 2 <= end; offset += 2) {
-        char16_t unit = static_cast<char16_t>(data[offset] | (data[offset + 1] << 8));
+        char16_t unit = static_cast<char16_t>(ReadLittleEndian(data + offset, 2));
         if (unit == 0) break;
         units.push_back(unit);
     }

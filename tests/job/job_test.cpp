@@ -7,7 +7,7 @@
 #include <string>
 
 #include "common/globals.h"
-#include "payload/extraction_job.h"
+#include "startup/extraction_job.h"
 
 namespace {
 

@@ -49,6 +49,39 @@ TEST(Trailer, OnlyTheFirstSixBytesAreMagic) {
     EXPECT_EQ(0xFFFFFFFFu, parsed.payload_offset);  // filled either way
 }
 
+namespace {
+
+// Feeds bytes to a fresh decoder; returns the step of the last byte and how many were taken.
+EntryHeaderStep Decode(const std::string& bytes, EntryHeaderDecoder* decoder, size_t* taken) {
+    *decoder = {};
+    EntryHeaderStep step = ENTRY_HEADER_MORE;
+    for (*taken = 0; *taken < bytes.size() && step == ENTRY_HEADER_MORE; ++*taken) {
+        step = PushEntryHeaderByte(decoder, static_cast<uint8_t>(bytes[*taken]));
+    }
+    return step;
+}
+
+}  // namespace
+
+TEST(EntryHeader, EndsAtTheNameNulAndHoldsTheLongestName) {
+    EntryHeaderDecoder decoder;
+    size_t taken;
+    const std::string name(ENTRY_NAME_CAPACITY - 1, 'n');
+    // The bytes after the NUL belong to the entry's data: the header ends before them.
+    EXPECT_EQ(ENTRY_HEADER_DONE,
+              Decode(Le(0x0102030405060708ull, 8) + name + std::string(1, '\0') + "data", &decoder,
+                     &taken));
+    EXPECT_EQ(8 + name.size() + 1, taken);
+    EXPECT_EQ(0x0102030405060708ull, decoder.size);
+    EXPECT_EQ(name, decoder.name);
+    EXPECT_EQ(0u, decoder.position);
+
+    EXPECT_EQ(ENTRY_HEADER_NAME_TOO_LONG, Decode(Le(1, 8) + name + "x", &decoder, &taken));
+    EXPECT_EQ(name, decoder.name);  // what fit, terminated
+    EXPECT_EQ(ENTRY_HEADER_MORE, Decode(Le(1, 8) + "\\a", &decoder, &taken));
+    EXPECT_NE(0u, decoder.position);  // cut inside the header
+}
+
 TEST(EntryName, SafeNames) {
     const char* safe[] = {
         "\\Velmora.msi", "/a/b", "\\sub\\file.txt", "\\.hidden", "\\a..b", "\\...x", "\\x.",

@@ -1,4 +1,4 @@
-#include "payload/extraction_job.h"
+#include "startup/extraction_job.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -6,11 +6,12 @@
 #include <wchar.h>
 
 #include "common/globals.h"
-#include "payload/signature_check.h"
 #include "payload/trailer_locator.h"
 #include "text/codepage_bridge.h"
 #include "text/file_access.h"
+#include "text/signature_check.h"
 #include "text/utf8.h"
+#include "text/windows_family.h"
 #include "window/progress_window.h"
 
 namespace {

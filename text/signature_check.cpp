@@ -1,4 +1,4 @@
-#include "payload/signature_check.h"
+#include "text/signature_check.h"
 
 // windows.h first: the crypto headers build on its types.
 // clang-format off

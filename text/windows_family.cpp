@@ -1,0 +1,10 @@
+#include "text/windows_family.h"
+
+#include <windows.h>
+
+bool IsWindows9x() {
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExA(&version);
+    return version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+}
