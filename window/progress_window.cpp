@@ -293,7 +293,7 @@ ResultCode RunProgressWindow(HWND owner, WorkerFunction worker, void* worker_arg
     return result;
 }
 
-ResultCode SetProgress(HWND window, int32_t percent, int immediate) {
+ResultCode SetProgress(HWND window, int32_t percent, bool immediate) {
     ProgressWindowState* state = StateOf(window);
     if (state == nullptr) return RESULT_OK;
     state->requested_percent.store(percent);
