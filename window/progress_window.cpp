@@ -54,10 +54,10 @@ namespace {
 
 // The one running progress window. The worker finds its record here rather than through the
 // dialog, because the dialog may already be gone (closed mid-run) while the worker still reports.
-ProgressWindowState* s_running;
+ProgressWindowState* g_runningWindow;
 
 ProgressWindowState* StateOf(HWND window) {
-    ProgressWindowState* state = s_running;
+    ProgressWindowState* state = g_runningWindow;
     return state != nullptr && state->dialog == window ? state : nullptr;
 }
 
@@ -277,14 +277,14 @@ ResultCode RunProgressWindow(HWND owner, WorkerFunction worker, void* worker_arg
         &state->background_palette, &state->background_width, &state->background_height);
     state->palette_pending = 1;
 
-    s_running = state;
+    g_runningWindow = state;
     DialogBoxParamA(g_hinstance, MAKEINTRESOURCEA(IDD_PROGRESS), owner, ProgressDialogProc,
                     reinterpret_cast<LPARAM>(state));
     if (state->worker_thread != nullptr) {
         WaitForWorker(state->worker_thread);
         CloseHandle(state->worker_thread);
     }
-    s_running = nullptr;
+    g_runningWindow = nullptr;
 
     if (state->background_bitmap != nullptr) DeleteObject(state->background_bitmap);
     if (state->background_palette != nullptr) DeleteObject(state->background_palette);
