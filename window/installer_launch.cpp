@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "qjx_branding.h"
+#include "text/system_library.h"
 
 namespace {
 
@@ -14,7 +15,7 @@ static_assert(sizeof(SHELLEXECUTEINFOA) == (sizeof(void*) == 4 ? 60 : 112),
               "the shell execution record");
 
 const char PACKAGE_NAME[] = QJX_PACKAGE_NAME;
-const char MSIEXEC_NAME[] = "\\msiexec.exe";
+const char MSIEXEC_NAME[] = "msiexec.exe";
 
 void ShowStartFailure(HWND window, DWORD error, const char* caption) {
     char message[100];
@@ -88,13 +89,10 @@ int32_t StartInstaller(HWND window, const char* package_path, const char* transf
     // By full path: a bare "MSIExec" would be looked up in the program's own folder (often a
     // downloads folder) and the current folder before the system folder.
     char program[MAX_PATH + sizeof MSIEXEC_NAME];
-    UINT length = GetSystemDirectoryA(program, MAX_PATH);
     int32_t result = 0;
-    if (length == 0 || length >= MAX_PATH) {
-        ShowStartFailure(window, length == 0 ? GetLastError() : ERROR_FILENAME_EXCED_RANGE,
-                         parameters);
+    if (!BuildSystemPath(MSIEXEC_NAME, program, sizeof program)) {
+        ShowStartFailure(window, GetLastError(), parameters);
     } else {
-        strcpy(program + length, MSIEXEC_NAME);
         SHELLEXECUTEINFOA info;
         memset(&info, 0, sizeof info);
         info.cbSize = sizeof info;
