@@ -1,4 +1,5 @@
-// Resource ids shared by the resource script, the window code and the tests.
+// Resource ids shared by the resource scripts, the window code, the extraction job and the tests.
+// Plain macros, because the resource compiler reads only the preprocessor.
 #pragma once
 
 #define IDD_PROGRESS 1020
@@ -18,3 +19,10 @@
 #define IDB_JAPANESE_NORMAL 111
 
 #define IDI_PROGRAM 99
+
+// The extraction job's messages (strings.rc).
+#define IDS_QJX_ERROR 5082           // "QJX Error"
+#define IDS_NOT_VALID_SEA 5084       // "This is not a valid QJX SEA file!"
+#define IDS_CANT_OPEN_FOR_READ 5087  // "Error: Could not open the file for reading."
+#define IDS_CANT_CREATE_TEMP 5088    // "Error: Could not create the temporary folder."
+#define IDS_DAMAGED_SIGNATURE 5089   // "The installer is damaged: its signature does not ..."

@@ -24,11 +24,11 @@ typedef BOOL(WINAPI* SetDefaultDllDirectoriesFunction)(DWORD);
 // system can, restrict every later bare-name load to the system directory.
 void RestrictDllSearch() {
     HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    if (kernel == NULL) return;
+    if (kernel == nullptr) return;
     SetDefaultDllDirectoriesFunction restrict_search =
         reinterpret_cast<SetDefaultDllDirectoriesFunction>(
             reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
-    if (restrict_search != NULL) restrict_search(SEARCH_SYSTEM32);
+    if (restrict_search != nullptr) restrict_search(SEARCH_SYSTEM32);
 }
 
 LRESULT CALLBACK HiddenWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -37,7 +37,7 @@ LRESULT CALLBACK HiddenWindowProc(HWND window, UINT message, WPARAM wparam, LPAR
         GetWindowRect(window, &rect);
         int width = rect.right - rect.left;
         int height = rect.bottom - rect.top;
-        SetWindowPos(window, NULL, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+        SetWindowPos(window, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
                      (GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0, SWP_NOZORDER | SWP_NOSIZE);
         return 0;
     }
@@ -46,10 +46,8 @@ LRESULT CALLBACK HiddenWindowProc(HWND window, UINT message, WPARAM wparam, LPAR
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, int show) {
-    (void)previous;
-    (void)command_line;
-    (void)show;
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_line*/,
+                   int /*show*/) {
     g_hinstance = instance;
     RestrictDllSearch();
     LoadSystemLibrary("RichEd20.dll");
@@ -63,7 +61,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, i
     RegisterClassA(&window_class);
     HWND hidden =
         CreateWindowA(HIDDEN_CLASS, HIDDEN_CLASS, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                      CW_USEDEFAULT, CW_USEDEFAULT, NULL, NULL, instance, NULL);
+                      CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
     ShowWindow(hidden, SW_HIDE);
     UpdateWindow(hidden);
 

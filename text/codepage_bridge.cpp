@@ -122,10 +122,9 @@ void ResetConversionLibraryForTests() {
     memset(&g_conversionLibrary, 0, sizeof(g_conversionLibrary));
 }
 
-ResultCode CodePageToUtf8(uint32_t flags, uint32_t code_page, const char* source,
+ResultCode CodePageToUtf8(uint32_t /*flags*/, uint32_t code_page, const char* source,
                           uint32_t source_length, char* destination, uint32_t capacity,
                           uint32_t* length_out) {
-    (void)flags;
     if (capacity == 0) destination = nullptr;
     if (!g_conversionLibrary.initialised) LoadConversionLibrary();
     uint32_t remaining = MeasureSource(source, source_length);
@@ -169,10 +168,9 @@ ResultCode CodePageToUtf8(uint32_t flags, uint32_t code_page, const char* source
     return result;
 }
 
-ResultCode Utf8ToCodePage(uint32_t flags, uint32_t code_page, const char* source,
+ResultCode Utf8ToCodePage(uint32_t /*flags*/, uint32_t code_page, const char* source,
                           uint32_t source_length, char* destination, uint32_t capacity,
                           uint32_t* length_out) {
-    (void)flags;
     if (capacity == 0) destination = nullptr;
     if (!g_conversionLibrary.initialised) LoadConversionLibrary();
     uint32_t length = MeasureSource(source, source_length);

@@ -2,12 +2,27 @@
 
 #include <string.h>
 
+bool BuildSystemPath(const char* name, char* buffer, size_t capacity) {
+    UINT length = GetSystemDirectoryA(buffer, static_cast<UINT>(capacity));
+    if (length == 0 || length >= capacity) {
+        // Too small a buffer is no error to the system: it answers with the size it needs.
+        if (length != 0) SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        if (capacity > 0) buffer[0] = '\0';
+        return false;
+    }
+    size_t separator = buffer[length - 1] != '\\' ? 1 : 0;
+    size_t name_size = strlen(name) + 1;
+    if (length + separator + name_size > capacity) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        buffer[0] = '\0';
+        return false;
+    }
+    if (separator != 0) buffer[length++] = '\\';
+    memcpy(buffer + length, name, name_size);
+    return true;
+}
+
 HMODULE LoadSystemLibrary(const char* name) {
     char path[MAX_PATH + 16];
-    UINT length = GetSystemDirectoryA(path, MAX_PATH);
-    size_t name_size = strlen(name) + 1;
-    if (length == 0 || length >= MAX_PATH || length + 1 + name_size > sizeof path) return NULL;
-    if (path[length - 1] != '\\') path[length++] = '\\';
-    memcpy(path + length, name, name_size);
-    return LoadLibraryA(path);
+    return BuildSystemPath(name, path, sizeof path) ? LoadLibraryA(path) : nullptr;
 }

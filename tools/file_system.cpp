@@ -42,6 +42,10 @@ std::string Narrow(const wchar_t* text) {
     return narrow;
 }
 
+bool MakeOneDirectory(const std::string& path) {
+    return CreateDirectoryW(Widen(path).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
 }  // namespace
 
 FileInfo GetFileInfo(const std::string& path) {
@@ -93,10 +97,6 @@ bool RemoveFile(const std::string& path) {
 
 bool RemoveEmptyFolder(const std::string& path) {
     return RemoveDirectoryW(Widen(path).c_str()) != 0;
-}
-
-static bool MakeOneDirectory(const std::string& path) {
-    return CreateDirectoryW(Widen(path).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
 FILE* CreateTempFileNextTo(const std::string& path, std::string* temp_path) {
@@ -216,9 +216,13 @@ bool RemoveEmptyFolder(const std::string& path) {
     return rmdir(path.c_str()) == 0;
 }
 
-static bool MakeOneDirectory(const std::string& path) {
+namespace {
+
+bool MakeOneDirectory(const std::string& path) {
     return mkdir(path.c_str(), 0777) == 0 || errno == EEXIST;
 }
+
+}  // namespace
 
 FILE* CreateTempFileNextTo(const std::string& path, std::string* temp_path) {
     std::string pattern = path + ".tmpXXXXXX";

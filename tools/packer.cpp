@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include <map>
+#include <vector>
 
 #include "payload/payload_writer.h"
 #include "payload/trailer_locator.h"
@@ -156,12 +157,12 @@ bool WritePayload(FILE* out, const CreateRequest& request, uint64_t stub_size,
         *error = "cannot open stub " + request.stub + ": " + strerror(errno);
         return false;
     }
-    static char buffer[65536];
+    std::vector<char> buffer(size_t{64} * 1024);
     uint64_t copied = 0;
     size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, stub)) > 0) {
+    while ((got = fread(buffer.data(), 1, buffer.size(), stub)) > 0) {
         copied += got;
-        if (fwrite(buffer, 1, got, out) != got) break;
+        if (fwrite(buffer.data(), 1, got, out) != got) break;
     }
     fclose(stub);
     if (copied != stub_size) {

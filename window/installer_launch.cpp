@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "qjx_branding.h"
+#include "text/system_library.h"
 
 namespace {
 
@@ -14,18 +15,19 @@ static_assert(sizeof(SHELLEXECUTEINFOA) == (sizeof(void*) == 4 ? 60 : 112),
               "the shell execution record");
 
 const char PACKAGE_NAME[] = QJX_PACKAGE_NAME;
-const char MSIEXEC_NAME[] = "\\msiexec.exe";
+const char MSIEXEC_NAME[] = "msiexec.exe";
 
 void ShowStartFailure(HWND window, DWORD error, const char* caption) {
     char message[100];
-    snprintf(message, sizeof message, "Could not start MSIExec. Error #%d.", (int)error);
+    snprintf(message, sizeof message, "Could not start MSIExec. Error #%d.",
+             static_cast<int>(error));
     MessageBoxA(window, message, caption, MB_SETFOREGROUND | MB_ICONERROR);
 }
 
 // A package path with a blank (a %TEMP% under a user name with one) would reach the installer
 // as several arguments; only then is it quoted, so every other command line stays as it was.
 bool NeedsQuotes(const char* package_path) {
-    return strchr(package_path, ' ') != NULL;
+    return strchr(package_path, ' ') != nullptr;
 }
 
 }  // namespace
@@ -46,7 +48,7 @@ const char* SkipProgramName(const char* command_line) {
 size_t InstallerParametersSize(const char* package_path, const char* transform_path,
                                const char* tail) {
     size_t quotes = NeedsQuotes(package_path) ? 2 : 0;
-    if (transform_path == NULL) return strlen(package_path) + quotes + strlen(tail) + 5;
+    if (transform_path == nullptr) return strlen(package_path) + quotes + strlen(tail) + 5;
     return strlen(package_path) + quotes + strlen(transform_path) + strlen(tail) + 19;
 }
 
@@ -56,7 +58,7 @@ void ComposeInstallerParameters(char* out, const char* package_path, const char*
     strcpy(out, quoted ? "/I \"" : "/I ");
     strcat(out, package_path);
     if (quoted) strcat(out, "\"");
-    if (transform_path != NULL) {
+    if (transform_path != nullptr) {
         strcat(out, " transforms=\"");
         strcat(out, transform_path);
         strcat(out, "\"");
@@ -80,20 +82,17 @@ bool JoinInstallerPath(char* out, size_t capacity, const char* folder, const cha
 int32_t StartInstaller(HWND window, const char* package_path, const char* transform_path) {
     const char* tail = SkipProgramName(GetCommandLineA());
     size_t size = InstallerParametersSize(package_path, transform_path, tail);
-    char* parameters = (char*)malloc(size);
-    if (parameters == NULL) return 1;
+    char* parameters = static_cast<char*>(malloc(size));
+    if (parameters == nullptr) return 1;
     ComposeInstallerParameters(parameters, package_path, transform_path, tail);
 
     // By full path: a bare "MSIExec" would be looked up in the program's own folder (often a
     // downloads folder) and the current folder before the system folder.
     char program[MAX_PATH + sizeof MSIEXEC_NAME];
-    UINT length = GetSystemDirectoryA(program, MAX_PATH);
     int32_t result = 0;
-    if (length == 0 || length >= MAX_PATH) {
-        ShowStartFailure(window, length == 0 ? GetLastError() : ERROR_FILENAME_EXCED_RANGE,
-                         parameters);
+    if (!BuildSystemPath(MSIEXEC_NAME, program, sizeof program)) {
+        ShowStartFailure(window, GetLastError(), parameters);
     } else {
-        strcpy(program + length, MSIEXEC_NAME);
         SHELLEXECUTEINFOA info;
         memset(&info, 0, sizeof info);
         info.cbSize = sizeof info;
@@ -107,7 +106,7 @@ int32_t StartInstaller(HWND window, const char* package_path, const char* transf
             DWORD error = GetLastError();
             // The shell's own error box (no mask flags) may reset the last error, as Wine's does;
             // its result code then tells the cause (SE_ERR_FNF is ERROR_FILE_NOT_FOUND, ...).
-            if (error == 0) error = (DWORD)(UINT_PTR)info.hInstApp;
+            if (error == 0) error = static_cast<DWORD>(reinterpret_cast<UINT_PTR>(info.hInstApp));
             if (error != ERROR_CANCELLED) ShowStartFailure(window, error, parameters);
         }
     }
@@ -119,7 +118,7 @@ int32_t LaunchPackage(HWND window, const char* folder, const char* transform_nam
     char package_path[INSTALLER_PATH_CAPACITY];
     char transform_path[INSTALLER_PATH_CAPACITY];
     bool fits = JoinInstallerPath(package_path, sizeof package_path, folder, PACKAGE_NAME);
-    if (transform_name != NULL) {
+    if (transform_name != nullptr) {
         fits = fits &&
                JoinInstallerPath(transform_path, sizeof transform_path, folder, transform_name);
     }
@@ -128,5 +127,6 @@ int32_t LaunchPackage(HWND window, const char* folder, const char* transform_nam
         ShowStartFailure(window, ERROR_FILENAME_EXCED_RANGE, folder);
         return 0;
     }
-    return StartInstaller(window, package_path, transform_name != NULL ? transform_path : NULL);
+    return StartInstaller(window, package_path,
+                          transform_name != nullptr ? transform_path : nullptr);
 }

@@ -54,23 +54,25 @@ namespace {
 
 // The one running progress window. The worker finds its record here rather than through the
 // dialog, because the dialog may already be gone (closed mid-run) while the worker still reports.
-ProgressWindowState* s_running;
+ProgressWindowState* g_runningWindow;
 
 ProgressWindowState* StateOf(HWND window) {
-    ProgressWindowState* state = s_running;
-    return state != NULL && state->dialog == window ? state : NULL;
+    ProgressWindowState* state = g_runningWindow;
+    return state != nullptr && state->dialog == window ? state : nullptr;
 }
 
 void LayoutDialog(ProgressWindowState* state) {
     HWND dialog = state->dialog;
     const int w = state->background_width;
     const int h = state->background_height;
-    SetWindowPos(dialog, NULL, (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
+    SetWindowPos(dialog, nullptr, (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
                  (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w + 2 * GetSystemMetrics(SM_CXDLGFRAME),
                  h + GetSystemMetrics(SM_CYCAPTION) + 2 * GetSystemMetrics(SM_CYDLGFRAME),
                  SWP_NOZORDER);
-    MoveWindow(GetDlgItem(dialog, IDC_PROGRESS_BAR), 10, (int)(h * 0.62), w - 20, 15, TRUE);
-    MoveWindow(GetDlgItem(dialog, IDCANCEL), (w - 70) / 2, (int)(h * 0.72), 70, 25, TRUE);
+    MoveWindow(GetDlgItem(dialog, IDC_PROGRESS_BAR), 10, static_cast<int>(h * 0.62), w - 20, 15,
+               TRUE);
+    MoveWindow(GetDlgItem(dialog, IDCANCEL), (w - 70) / 2, static_cast<int>(h * 0.72), 70, 25,
+               TRUE);
 
     LOGFONTA font;
     GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font);
@@ -83,7 +85,7 @@ void LayoutDialog(ProgressWindowState* state) {
     BITMAP size = {};
     GetObjectA(sample, sizeof size, &size);
     DeleteObject(sample);
-    const int top = (int)(h * 0.82);
+    const int top = static_cast<int>(h * 0.82);
     const int centres[3] = {w / 5, w / 2, (4 * w) / 5};
     const int ids[3] = {IDC_ENGLISH, IDC_GERMAN, IDC_JAPANESE};
     for (int i = 0; i < 3; ++i) {
@@ -100,7 +102,7 @@ void Paint(ProgressWindowState* state) {
     HGDIOBJ previous_bitmap = SelectObject(memory, state->background_bitmap);
     if (state->palette_pending) {
         state->palette_pending = 0;
-        if (state->background_palette != NULL) {
+        if (state->background_palette != nullptr) {
             SelectPalette(dc, state->background_palette, FALSE);
             RealizePalette(dc);
         }
@@ -111,7 +113,7 @@ void Paint(ProgressWindowState* state) {
     DeleteDC(memory);
 
     if (IsWindowEnabled(GetDlgItem(dialog, IDC_ENGLISH))) {
-        const int top = (int)(state->background_height * 0.72);
+        const int top = static_cast<int>(state->background_height * 0.72);
         RECT caption = {0, top, state->background_width, top + 15};
         HGDIOBJ previous_font = SelectObject(dc, state->caption_font);
         int previous_mode = SetBkMode(dc, TRANSPARENT);
@@ -126,13 +128,14 @@ void OnTimer(ProgressWindowState* state) {
     if (state->worker_thread_id == 0) {
         // A failed start leaves the id 0, so the next tick tries again.
         state->worker_thread =
-            CreateThread(NULL, 0, WorkerThreadMain, state, 0, &state->worker_thread_id);
-        if (state->worker_thread == NULL) state->worker_thread_id = 0;
+            CreateThread(nullptr, 0, WorkerThreadMain, state, 0, &state->worker_thread_id);
+        if (state->worker_thread == nullptr) state->worker_thread_id = 0;
     }
     int32_t requested = state->requested_percent.load();
     if (requested != state->displayed_percent.load()) {
         state->displayed_percent.store(requested);
-        SendDlgItemMessageA(state->dialog, IDC_PROGRESS_BAR, PBM_SETPOS, (WPARAM)requested, 0);
+        SendDlgItemMessageA(state->dialog, IDC_PROGRESS_BAR, PBM_SETPOS,
+                            static_cast<WPARAM>(requested), 0);
     }
 }
 
@@ -140,9 +143,9 @@ void OnTimer(ProgressWindowState* state) {
 void CloseDialog(ProgressWindowState* state) {
     state->cancel_requested.store(1);
     KillTimer(state->dialog, PROGRESS_TIMER);
-    if (state->caption_font != NULL) {
+    if (state->caption_font != nullptr) {
         DeleteObject(state->caption_font);
-        state->caption_font = NULL;
+        state->caption_font = nullptr;
     }
     EndDialog(state->dialog, 0);
 }
@@ -165,7 +168,7 @@ void OnCommand(ProgressWindowState* state, int id) {
         case IDC_JAPANESE: {
             const char* transform = id == IDC_GERMAN     ? QJX_GERMAN_TRANSFORM
                                     : id == IDC_JAPANESE ? QJX_JAPANESE_TRANSFORM
-                                                         : NULL;
+                                                         : nullptr;
             ShowWindow(dialog, SW_HIDE);
             LaunchPackage(dialog, g_tempFolder, transform);
             EndDialog(dialog, 1);
@@ -184,10 +187,10 @@ void WaitForWorker(HANDLE thread) {
     while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) ==
            WAIT_OBJECT_0 + 1) {
         MSG message;
-        while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT) {
                 quit = true;
-                quit_code = (int)message.wParam;
+                quit_code = static_cast<int>(message.wParam);
                 continue;
             }
             TranslateMessage(&message);
@@ -201,18 +204,19 @@ void WaitForWorker(HANDLE thread) {
 
 INT_PTR CALLBACK ProgressDialogProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_INITDIALOG) {
-        ProgressWindowState* state = (ProgressWindowState*)lparam;
-        SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)state);
+        ProgressWindowState* state = reinterpret_cast<ProgressWindowState*>(lparam);
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
         state->dialog = window;
         SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
         SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
         LayoutDialog(state);
         SetForegroundWindow(window);
-        SetTimer(window, PROGRESS_TIMER, PROGRESS_PERIOD_MS, NULL);
+        SetTimer(window, PROGRESS_TIMER, PROGRESS_PERIOD_MS, nullptr);
         return 1;
     }
-    ProgressWindowState* state = (ProgressWindowState*)GetWindowLongPtrA(window, GWLP_USERDATA);
-    if (state == NULL) return 0;
+    ProgressWindowState* state =
+        reinterpret_cast<ProgressWindowState*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (state == nullptr) return 0;
     switch (message) {
         case WM_TIMER:
             OnTimer(state);
@@ -221,7 +225,7 @@ INT_PTR CALLBACK ProgressDialogProc(HWND window, UINT message, WPARAM wparam, LP
             Paint(state);
             return 0;
         case WM_DRAWITEM:
-            DrawLanguageButton((const DRAWITEMSTRUCT*)lparam);
+            DrawLanguageButton(reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
             return 1;
         case WM_COMMAND:
             OnCommand(state, LOWORD(wparam));
@@ -236,7 +240,7 @@ INT_PTR CALLBACK ProgressDialogProc(HWND window, UINT message, WPARAM wparam, LP
 }
 
 DWORD WINAPI WorkerThreadMain(LPVOID record) {
-    ProgressWindowState* state = (ProgressWindowState*)record;
+    ProgressWindowState* state = static_cast<ProgressWindowState*>(record);
     ResultCode result = state->worker(state->dialog, state->worker_argument);
     state->worker_result.store(result);
     HWND dialog = state->dialog;
@@ -257,14 +261,14 @@ DWORD WINAPI WorkerThreadMain(LPVOID record) {
         SendMessageA(dialog, WM_DESTROY, 0, 0);
         return 0;
     }
-    InvalidateRect(dialog, NULL, TRUE);
+    InvalidateRect(dialog, nullptr, TRUE);
     UpdateWindow(dialog);
     return 0;
 }
 
 ResultCode RunProgressWindow(HWND owner, WorkerFunction worker, void* worker_argument) {
     void* memory = calloc(1, sizeof(ProgressWindowState));
-    if (memory == NULL) return RESULT_OUT_OF_MEMORY;
+    if (memory == nullptr) return RESULT_OUT_OF_MEMORY;
     ProgressWindowState* state = new (memory) ProgressWindowState();
     state->owner = owner;
     state->worker = worker;
@@ -273,34 +277,34 @@ ResultCode RunProgressWindow(HWND owner, WorkerFunction worker, void* worker_arg
         &state->background_palette, &state->background_width, &state->background_height);
     state->palette_pending = 1;
 
-    s_running = state;
+    g_runningWindow = state;
     DialogBoxParamA(g_hinstance, MAKEINTRESOURCEA(IDD_PROGRESS), owner, ProgressDialogProc,
-                    (LPARAM)state);
-    if (state->worker_thread != NULL) {
+                    reinterpret_cast<LPARAM>(state));
+    if (state->worker_thread != nullptr) {
         WaitForWorker(state->worker_thread);
         CloseHandle(state->worker_thread);
     }
-    s_running = NULL;
+    g_runningWindow = nullptr;
 
-    if (state->background_bitmap != NULL) DeleteObject(state->background_bitmap);
-    if (state->background_palette != NULL) DeleteObject(state->background_palette);
+    if (state->background_bitmap != nullptr) DeleteObject(state->background_bitmap);
+    if (state->background_palette != nullptr) DeleteObject(state->background_palette);
     ResultCode result = state->worker_result.load();
     free(state);
     return result;
 }
 
-ResultCode SetProgress(HWND window, int32_t percent, int immediate) {
+ResultCode SetProgress(HWND window, int32_t percent, bool immediate) {
     ProgressWindowState* state = StateOf(window);
-    if (state == NULL) return RESULT_OK;
+    if (state == nullptr) return RESULT_OK;
     state->requested_percent.store(percent);
     if (immediate) {
         state->displayed_percent.store(percent);
-        SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETPOS, (WPARAM)percent, 0);
+        SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
     }
     return state->cancel_requested.load() != 0 ? RESULT_USER_CANCEL : RESULT_OK;
 }
 
 int32_t IsCancelRequested(HWND window) {
     ProgressWindowState* state = StateOf(window);
-    return state != NULL ? state->cancel_requested.load() : 0;
+    return state != nullptr ? state->cancel_requested.load() : 0;
 }

@@ -16,7 +16,7 @@ ResultCode RunProgressWindow(HWND owner, WorkerFunction worker, void* worker_arg
 // Called from the worker thread. Stores the percentage for the window's next timer tick
 // (immediate: also moves the bar now). Returns RESULT_USER_CANCEL once Cancel was pressed, else 0.
 // A window without a progress record (the hidden owner of quiet mode) does nothing and returns 0.
-ResultCode SetProgress(HWND window, int32_t percent, int immediate);
+ResultCode SetProgress(HWND window, int32_t percent, bool immediate);
 
 // 1 once Cancel was pressed, else 0 (also for a window without a progress record).
 int32_t IsCancelRequested(HWND window);

@@ -23,13 +23,13 @@ int LanguageButtonBitmapId(UINT control_id, bool pressed) {
 }
 
 HBITMAP LoadBackgroundImage(HPALETTE* palette, int32_t* width, int32_t* height) {
-    HDC screen = GetDC(NULL);
+    HDC screen = GetDC(nullptr);
     int depth = GetDeviceCaps(screen, PLANES) * GetDeviceCaps(screen, BITSPIXEL);
-    ReleaseDC(NULL, screen);
+    ReleaseDC(nullptr, screen);
 
     HBITMAP bitmap = LoadResourceDib(g_hinstance, BackgroundIdForDepth(depth), palette);
     BITMAP info = {};
-    if (bitmap != NULL) GetObjectA(bitmap, sizeof info, &info);
+    if (bitmap != nullptr) GetObjectA(bitmap, sizeof info, &info);
     *width = info.bmWidth;
     *height = info.bmHeight;
     return bitmap;
@@ -38,20 +38,20 @@ HBITMAP LoadBackgroundImage(HPALETTE* palette, int32_t* width, int32_t* height) 
 HPALETTE CreateDibPalette(const BITMAPINFOHEADER* header, int32_t* colour_count) {
     if (header->biBitCount > 8) {
         *colour_count = 0;
-        return NULL;
+        return nullptr;
     }
     // biClrUsed is not consulted: a background carries a full colour table.
     int32_t count = 1 << header->biBitCount;
     *colour_count = count;
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT,
                                  sizeof(LOGPALETTE) + count * sizeof(PALETTEENTRY));
-    if (memory == NULL) return NULL;
-    LOGPALETTE* logical = (LOGPALETTE*)GlobalLock(memory);
-    HPALETTE palette = NULL;
-    if (logical != NULL) {
+    if (memory == nullptr) return nullptr;
+    LOGPALETTE* logical = static_cast<LOGPALETTE*>(GlobalLock(memory));
+    HPALETTE palette = nullptr;
+    if (logical != nullptr) {
         logical->palVersion = 0x300;
-        logical->palNumEntries = (WORD)count;
-        const RGBQUAD* table = (const RGBQUAD*)((const BYTE*)header + sizeof(BITMAPINFOHEADER));
+        logical->palNumEntries = static_cast<WORD>(count);
+        const RGBQUAD* table = reinterpret_cast<const RGBQUAD*>(header + 1);
         for (int32_t i = 0; i < count; ++i) {
             logical->palPalEntry[i].peRed = table[i].rgbRed;
             logical->palPalEntry[i].peGreen = table[i].rgbGreen;
@@ -66,23 +66,23 @@ HPALETTE CreateDibPalette(const BITMAPINFOHEADER* header, int32_t* colour_count)
 }
 
 HBITMAP LoadResourceDib(HINSTANCE module, int id, HPALETTE* palette) {
-    HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(id), (LPCSTR)RT_BITMAP);
-    if (resource == NULL) return NULL;
+    HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(id), RT_BITMAP);
+    if (resource == nullptr) return nullptr;
     HGLOBAL loaded = LoadResource(module, resource);
-    const BITMAPINFOHEADER* header = (const BITMAPINFOHEADER*)LockResource(loaded);
-    if (header == NULL) return NULL;
+    const BITMAPINFOHEADER* header = static_cast<const BITMAPINFOHEADER*>(LockResource(loaded));
+    if (header == nullptr) return nullptr;
 
-    HDC screen = GetDC(NULL);
+    HDC screen = GetDC(nullptr);
     int32_t colours = 0;
     *palette = CreateDibPalette(header, &colours);
-    if (*palette != NULL) {
+    if (*palette != nullptr) {
         SelectPalette(screen, *palette, FALSE);
         RealizePalette(screen);
     }
-    const BYTE* pixels = (const BYTE*)header + header->biSize + colours * 4;
-    HBITMAP bitmap =
-        CreateDIBitmap(screen, header, CBM_INIT, pixels, (const BITMAPINFO*)header, DIB_RGB_COLORS);
-    ReleaseDC(NULL, screen);
+    const BYTE* pixels = reinterpret_cast<const BYTE*>(header) + header->biSize + colours * 4;
+    HBITMAP bitmap = CreateDIBitmap(screen, header, CBM_INIT, pixels,
+                                    reinterpret_cast<const BITMAPINFO*>(header), DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
     FreeResource(loaded);
     return bitmap;
 }

@@ -1,9 +1,11 @@
 // Which library the bridge converts through: the Unicode layer named by the product's registry
 // value on the 9x family, Kernel32.dll otherwise. Each case starts with no library chosen.
 #include <gtest/gtest.h>
+#include <string.h>
 
 #include "tests/codepage/test_support.h"
 #include "text/codepage_bridge.h"
+#include "text/system_library.h"
 #include "text/utf8.h"
 
 namespace {
@@ -132,3 +134,26 @@ TEST_F(ConversionLibraryTest, NtFamilyIgnoresTheRegistryValue) {
 }
 
 #endif
+
+// The system folder joined with a name: exactly as long as the buffer allows, never cut.
+TEST(SystemPath, JoinsTheSystemFolderAndTheNameOrRefusesWhatDoesNotFit) {
+    char folder[MAX_PATH];
+    UINT length = GetSystemDirectoryA(folder, sizeof folder);
+    ASSERT_GT(length, 3u) << "a system folder below the root";
+    std::string expected = std::string(folder) + "\\msiexec.exe";
+
+    char path[MAX_PATH + 16];
+    ASSERT_TRUE(BuildSystemPath("msiexec.exe", path, expected.size() + 1));
+    EXPECT_EQ(expected, path);
+
+    memset(path, 'x', sizeof path);
+    SetLastError(0);
+    EXPECT_FALSE(BuildSystemPath("msiexec.exe", path, expected.size()));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE), GetLastError());
+    EXPECT_STREQ("", path);
+    // Too small for the folder itself: the system's answer is the size it needs, not a length.
+    SetLastError(0);
+    EXPECT_FALSE(BuildSystemPath("msiexec.exe", path, length));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE), GetLastError());
+    EXPECT_STREQ("", path);
+}

@@ -34,7 +34,7 @@ HHOOK g_hook;
 const UINT OWNER_PING = WM_APP + 1;
 
 ResultCode WaitForCancel(HWND window) {
-    while (SetProgress(window, 37, 0) == RESULT_OK) Sleep(10);
+    while (SetProgress(window, 37, false) == RESULT_OK) Sleep(10);
     return IsCancelRequested(window) ? RESULT_USER_CANCEL : RESULT_OK;
 }
 
@@ -47,14 +47,14 @@ ResultCode TestWorker(HWND window, void* argument) {
         GetEnvironmentVariableA("QJX_TEST_CODE", code, sizeof code);
         result = atoi(code);
     } else if (strcmp(g_mode, "progress") == 0) {
-        SetProgress(window, 20, 0);
+        SetProgress(window, 20, false);
         result = WaitForCancel(window);
     } else if (strcmp(g_mode, "close-race") == 0) {
         result = WaitForCancel(window);
         // The UI thread must still serve this thread's sent messages while it waits for us.
         SendMessageA(owner, OWNER_PING, 0, 0);
         Sleep(200);
-        result = SetProgress(window, 90, 0);
+        result = SetProgress(window, 90, false);
     }
     ++g_worker_done;
     return result;

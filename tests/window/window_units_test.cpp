@@ -147,7 +147,7 @@ TEST(ProgressWindow, AWindowWithoutARecordIsLeftAlone) {
     HWND plain = CreateWindowA("STATIC", "", 0, 0, 0, 10, 10, NULL, NULL, g_hinstance, NULL);
     ASSERT_NE(nullptr, plain);
     SetWindowLongPtrA(plain, GWLP_USERDATA, 0x5A5A);  // someone else's data is no record
-    EXPECT_EQ(RESULT_OK, SetProgress(plain, 50, 1));
+    EXPECT_EQ(RESULT_OK, SetProgress(plain, 50, true));
     EXPECT_EQ(0, IsCancelRequested(plain));
     EXPECT_EQ(0x5A5A, GetWindowLongPtrA(plain, GWLP_USERDATA));
     DestroyWindow(plain);
