@@ -35,16 +35,16 @@ bool GetProgramPathUtf8(char* path) {
     ResultCode converted;
     if (IsWindows9x()) {
         char ansi[MODULE_PATH_CAPACITY];
-        length = GetModuleFileNameA(NULL, ansi, MODULE_PATH_CAPACITY);
+        length = GetModuleFileNameA(nullptr, ansi, MODULE_PATH_CAPACITY);
         ansi[length < MODULE_PATH_CAPACITY ? length : MODULE_PATH_CAPACITY - 1] = 0;
-        converted =
-            CodePageToUtf8(0, GetACP(), ansi, UTF8_NUL_TERMINATED, path, UTF8_PATH_CAPACITY, NULL);
+        converted = CodePageToUtf8(0, GetACP(), ansi, UTF8_NUL_TERMINATED, path, UTF8_PATH_CAPACITY,
+                                   nullptr);
     } else {
         wchar_t wide[MODULE_PATH_CAPACITY];
-        length = GetModuleFileNameW(NULL, wide, MODULE_PATH_CAPACITY);
+        length = GetModuleFileNameW(nullptr, wide, MODULE_PATH_CAPACITY);
         wide[length < MODULE_PATH_CAPACITY ? length : MODULE_PATH_CAPACITY - 1] = 0;
         converted = Utf16ToUtf8(reinterpret_cast<const char16_t*>(wide), UTF8_NUL_TERMINATED, path,
-                                UTF8_PATH_CAPACITY, NULL);
+                                UTF8_PATH_CAPACITY, nullptr);
     }
     path[UTF8_PATH_CAPACITY - 1] = 0;  // a text too long for it may fill it to the end
     return length != 0 && length < MODULE_PATH_CAPACITY && converted == RESULT_OK;
@@ -67,8 +67,8 @@ typedef DWORD(WINAPI* GetShortPathNameWFunction)(LPCWSTR, LPWSTR, DWORD);
 bool AnsiNamesWide(const char* ansi, const wchar_t* wide) {
     char utf8[UTF8_PATH_CAPACITY];
     wchar_t back[TEMP_FOLDER_CAPACITY];
-    return CodePageToUtf8(0, GetACP(), ansi, UTF8_NUL_TERMINATED, utf8, UTF8_PATH_CAPACITY, NULL) ==
-               RESULT_OK &&
+    return CodePageToUtf8(0, GetACP(), ansi, UTF8_NUL_TERMINATED, utf8, UTF8_PATH_CAPACITY,
+                          nullptr) == RESULT_OK &&
            Utf8ToUtf16(utf8, UTF8_NUL_TERMINATED, reinterpret_cast<char16_t*>(back),
                        TEMP_FOLDER_CAPACITY) == RESULT_OK &&
            wcscmp(back, wide) == 0;
@@ -102,10 +102,10 @@ DWORD GetTempPathAnsi(char* buffer) {
     char utf8[UTF8_PATH_CAPACITY];
     if (short_length == 0 || short_length >= static_cast<DWORD>(TEMP_FOLDER_CAPACITY) ||
         Utf16ToUtf8(reinterpret_cast<const char16_t*>(short_path), UTF8_NUL_TERMINATED, utf8,
-                    UTF8_PATH_CAPACITY, NULL) != RESULT_OK) {
+                    UTF8_PATH_CAPACITY, nullptr) != RESULT_OK) {
         return 0;
     }
-    Utf8ToCodePage(0, GetACP(), utf8, UTF8_NUL_TERMINATED, buffer, TEMP_FOLDER_CAPACITY, NULL);
+    Utf8ToCodePage(0, GetACP(), utf8, UTF8_NUL_TERMINATED, buffer, TEMP_FOLDER_CAPACITY, nullptr);
     return AnsiNamesWide(buffer, short_path) ? static_cast<DWORD>(strlen(buffer)) : 0;
 }
 
@@ -122,7 +122,7 @@ void ShowStringMessage(HWND window, UINT text_id, const char* caption) {
 bool IsSignatureDamaged(const char* program_path) {
     if (IsWindows9x()) return false;
     FILE* program = OpenFileUtf8(program_path, 0);
-    if (program == NULL) return false;
+    if (program == nullptr) return false;
     uint64_t table_offset = 0;
     uint64_t table_size = 0;
     bool is_signed = FindCertificateTable(program, &table_offset, &table_size);
@@ -176,7 +176,7 @@ ResultCode CreateTempFolder(char* buffer) {
                                   static_cast<uint32_t>(first * second))) {
             break;
         }
-        if (CreateDirectoryA(buffer, NULL)) {
+        if (CreateDirectoryA(buffer, nullptr)) {
             memcpy(g_tempFolder, buffer, strlen(buffer) + 1);
             return RESULT_OK;
         }
@@ -192,7 +192,7 @@ bool ProbeQuietFlag() {
     char path[UTF8_PATH_CAPACITY];
     if (!GetProgramPathUtf8(path)) return false;
     FILE* file = OpenFileUtf8(path, 0);
-    if (file == NULL) return false;
+    if (file == nullptr) return false;
     PayloadTrailer trailer;
     uint64_t trailer_offset = 0;
     bool found = ReadTrailer(file, &trailer, &trailer_offset);
@@ -210,8 +210,8 @@ ResultCode RunExtractionJob(HWND window, void* argument) {
 
     char program_path[UTF8_PATH_CAPACITY];
     // A cut path is not opened: it would name another file, or none.
-    FILE* program = GetProgramPathUtf8(program_path) ? OpenFileUtf8(program_path, 0) : NULL;
-    if (program == NULL) {
+    FILE* program = GetProgramPathUtf8(program_path) ? OpenFileUtf8(program_path, 0) : nullptr;
+    if (program == nullptr) {
         wchar_t path_caption[MODULE_PATH_CAPACITY] = {0};
         Utf8ToUtf16(program_path, UTF8_NUL_TERMINATED, reinterpret_cast<char16_t*>(path_caption),
                     MODULE_PATH_CAPACITY);
@@ -238,7 +238,7 @@ ResultCode RunExtractionJob(HWND window, void* argument) {
     char folder_utf8[UTF8_PATH_CAPACITY];
     if (CreateTempFolder(folder) != RESULT_OK ||
         CodePageToUtf8(0, GetACP(), folder, UTF8_NUL_TERMINATED, folder_utf8, UTF8_PATH_CAPACITY,
-                       NULL) != RESULT_OK) {
+                       nullptr) != RESULT_OK) {
         // Failing without a word would leave the user with nothing at all.
         ShowStringMessage(window, IDS_CANT_CREATE_TEMP, caption);
         return RESULT_TEMP_FOLDER;
@@ -246,15 +246,14 @@ ResultCode RunExtractionJob(HWND window, void* argument) {
     return ExtractPayload(&trailer, program_path, folder_utf8, OnExtractEvent, context);
 }
 
-ResultCode OnExtractEvent(int32_t reserved, ExtractEvent* event, void* user) {
-    (void)reserved;
+ResultCode OnExtractEvent(int32_t /*reserved*/, ExtractEvent* event, void* user) {
     HWND owner = static_cast<WorkerContext*>(user)->owner;
     if (IsCancelRequested(owner)) return RESULT_USER_CANCEL;
     switch (event->kind) {
         case EVENT_PROGRESS:
             if (event->bytes_total == 0) return RESULT_OK;
             return SetProgress(
-                owner, static_cast<int32_t>(event->bytes_done * 100 / event->bytes_total), 0);
+                owner, static_cast<int32_t>(event->bytes_done * 100 / event->bytes_total), false);
         case EVENT_RESOLVE_TARGET:
             // The extractor keeps joined paths below the target's 260 bytes; bound it anyway.
             lstrcpynA(event->target, event->path, static_cast<int>(MAX_PATH_BYTES));

@@ -7,20 +7,12 @@
 
 #include "common/result_code.h"
 #include "payload/extractor.h"
+#include "resources/resource_ids.h"
 
 // Created zeroed by the entry and handed to the job; the job records its window here so that
 // the event handler can own its message boxes and reach the progress window's state.
 struct WorkerContext {
     HWND owner;
-};
-
-// String table ids of the job's messages.
-enum : UINT {
-    IDS_QJX_ERROR = 5082,           // "QJX Error"
-    IDS_NOT_VALID_SEA = 5084,       // "This is not a valid QJX SEA file!"
-    IDS_CANT_OPEN_FOR_READ = 5087,  // "Error: Could not open the file for reading."
-    IDS_CANT_CREATE_TEMP = 5088,    // "Error: Could not create the temporary folder."
-    IDS_DAMAGED_SIGNATURE = 5089,   // "The installer is damaged: its signature does not ..."
 };
 
 // Capacity of the buffer CreateTempFolder fills (the ANSI path is at most 260 bytes of it).

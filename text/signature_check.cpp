@@ -29,10 +29,10 @@ typedef DWORD(WINAPI* CertOidToAlgIdFunction)(LPCSTR);
 // the digest's OID for the signature check: where it knows SHA-256, so does the check.
 bool SystemKnowsSha256() {
     HMODULE crypt = LoadSystemLibrary("crypt32.dll");
-    if (crypt == NULL) return false;
+    if (crypt == nullptr) return false;
     CertOidToAlgIdFunction oid_to_alg_id = reinterpret_cast<CertOidToAlgIdFunction>(
         reinterpret_cast<void*>(GetProcAddress(crypt, "CertOIDToAlgId")));
-    bool known = oid_to_alg_id != NULL && oid_to_alg_id(szOID_NIST_sha256) == SHA_256_ALG_ID;
+    bool known = oid_to_alg_id != nullptr && oid_to_alg_id(szOID_NIST_sha256) == SHA_256_ALG_ID;
     FreeLibrary(crypt);
     return known;
 }
@@ -61,11 +61,11 @@ bool IsDamageAnswer(LONG status) {
 SignatureAnswer CheckSignatureDigest(const wchar_t* path, int32_t* status) {
     *status = 0;
     HMODULE wintrust = LoadSystemLibrary("wintrust.dll");
-    if (wintrust == NULL) return SIGNATURE_NOT_ASKED;
+    if (wintrust == nullptr) return SIGNATURE_NOT_ASKED;
     WinVerifyTrustFunction verify_trust = reinterpret_cast<WinVerifyTrustFunction>(
         reinterpret_cast<void*>(GetProcAddress(wintrust, "WinVerifyTrust")));
     SignatureAnswer answer = SIGNATURE_NOT_ASKED;
-    if (verify_trust != NULL && SystemKnowsSha256()) {
+    if (verify_trust != nullptr && SystemKnowsSha256()) {
         WINTRUST_FILE_INFO file = {};
         file.cbStruct = sizeof file;
         file.pcwszFilePath = path;

@@ -79,7 +79,8 @@ HBITMAP LoadResourceDib(HINSTANCE module, int id, HPALETTE* palette) {
         SelectPalette(screen, *palette, FALSE);
         RealizePalette(screen);
     }
-    const BYTE* pixels = reinterpret_cast<const BYTE*>(header) + header->biSize + colours * 4;
+    const BYTE* pixels = reinterpret_cast<const BYTE*>(header) + header->biSize +
+                         static_cast<size_t>(colours) * sizeof(RGBQUAD);
     HBITMAP bitmap = CreateDIBitmap(screen, header, CBM_INIT, pixels,
                                     reinterpret_cast<const BITMAPINFO*>(header), DIB_RGB_COLORS);
     ReleaseDC(nullptr, screen);
