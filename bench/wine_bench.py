@@ -1,0 +1,267 @@
+#!/usr/bin/python3
+"""The stub under Wine against a plain copy and against its bare start-up.
+
+Packs three files of a small and of a large total size into two quiet installers, then runs in
+turns, round after round, in the same prefix and started the same way: each installer, the copy
+program on the same files (bench/plain_copy.c) and the program that makes only the stub's
+start-up calls (bench/startup_calls.c). Every timed run starts with its input files read into
+memory, the previous run's files removed and no dirty pages left. Prints the median of:
+  throughput ratio  the stub's extra time from the small to the large size over the copy's
+  start-up ratio    the stub at the small size over the start-up calls alone
+  peak working set  of the stub at both sizes: the process's high-water resident size, which is
+                    what Wine reports as PeakWorkingSetSize
+Checks what each run wrote, so that no figure comes from a run that failed; a run that hangs
+(a message box in quiet mode) is ended after RUN_TIMEOUT seconds and reported.
+
+Usage: wine_bench.py --tree WINDOWS_TREE --packer QJXPACK [--run WINE] [--work DIR]
+                     [--sizes SMALL,LARGE (MiB)] [--rounds N] [--settle SECONDS] [--verbose]
+Needs the Wine environment of the tree (wine_env.sh), its prefix and an X display; exit code 77
+when the packer is missing.
+"""
+import argparse
+import filecmp
+import os
+import platform
+import random
+import shutil
+import statistics
+import subprocess
+import sys
+import threading
+import time
+
+MIB = 1024 * 1024
+# Shares of the total, as in a package with two transforms; odd sizes cross block ends.
+FILES = (("package.msi", 5 / 8, 12345), ("transform_one.mst", 2 / 8, -12345),
+         ("transform_two.mst", 1 / 8, 0))
+TARGETS = {"throughput": 1.05, "startup": 1.15, "peak_bytes": 2_000_000}
+RUN_TIMEOUT = 120
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def make_sources(folder, total):
+    os.makedirs(folder, exist_ok=True)
+    piece = os.urandom(MIB)
+    for name, share, adjust in FILES:
+        size = max(0, int(total * share) + adjust)
+        with open(os.path.join(folder, name), "wb") as out:
+            left = size
+            while left > 0:
+                n = min(left, len(piece))
+                out.write(piece[:n])
+                left -= n
+            piece = piece[1:] + piece[:1]  # each file its own bytes
+
+
+class Bench:
+    def __init__(self, args):
+        self.args = args
+        self.run_wine = args.run.split()
+        self.temp = self.wine_temp_folder()
+
+    def wine_output(self, *command):
+        done = subprocess.run(self.run_wine + list(command), stdin=subprocess.DEVNULL,
+                              capture_output=True, text=True, check=True)
+        return done.stdout.strip()
+
+    def wine_temp_folder(self):
+        temp = self.wine_output("cmd", "/c", "echo", "%TEMP%")
+        return self.wine_output("winepath", "-u", temp)
+
+    def new_folders(self, before):
+        return sorted(set(os.listdir(self.temp)) - before)
+
+    def timed(self, command, expected_code, inputs, sources=None, compare=False):
+        """Runs one program under Wine; returns (seconds, CPU seconds, peak bytes). With
+        sources, exactly one new folder under %TEMP% must hold the same files; it is removed
+        afterwards."""
+        before = set(os.listdir(self.temp))
+        # Every run reads its files from memory: pages of them are dropped between runs here.
+        for path in inputs:
+            with open(path, "rb") as source:
+                while source.read(MIB):
+                    pass
+        # The last run's write-back and clean-up must not land on this one.
+        os.sync()
+        time.sleep(self.args.settle)
+        start = time.perf_counter()
+        process = subprocess.Popen(self.run_wine + command, stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.DEVNULL, cwd=self.args.work)
+        watchdog = threading.Timer(RUN_TIMEOUT, process.kill)
+        watchdog.start()
+        # wait4, not wait: the rusage of this one process is its CPU time and peak.
+        _, status, usage = os.wait4(process.pid, 0)
+        seconds = time.perf_counter() - start
+        watchdog.cancel()
+        measured = (seconds, usage.ru_utime + usage.ru_stime, usage.ru_maxrss * 1024)
+        code = os.waitstatus_to_exitcode(status)
+        created = self.new_folders(before)
+        try:
+            if seconds >= RUN_TIMEOUT:
+                sys.exit("%s: still running after %d s (a message box?)" % (command[0],
+                                                                             RUN_TIMEOUT))
+            if code != expected_code:
+                sys.exit("%s: exit code %d, expected %d" % (command[0], code, expected_code))
+            if sources is None:
+                return measured
+            if len(created) != 1:
+                sys.exit("%s: expected one new folder in %s, found %s" % (command[0], self.temp,
+                                                                          created))
+            folder = os.path.join(self.temp, created[0])
+            names = sorted(name for name, _, _ in FILES)
+            if sorted(os.listdir(folder)) != names:
+                sys.exit("%s wrote %s, expected %s" % (command[0], os.listdir(folder), names))
+            for name in names:
+                ours, theirs = os.path.join(sources, name), os.path.join(folder, name)
+                same = filecmp.cmp(ours, theirs, shallow=False) if compare else \
+                    os.path.getsize(ours) == os.path.getsize(theirs)
+                if not same:
+                    sys.exit("%s: %s differs from %s" % (command[0], theirs, ours))
+            return measured
+        finally:
+            for name in created:
+                shutil.rmtree(os.path.join(self.temp, name), ignore_errors=True)
+
+
+def machine():
+    model = "unknown processor"
+    try:
+        with open("/proc/cpuinfo") as info:
+            model = next(line.split(":", 1)[1].strip() for line in info
+                         if line.startswith("model name"))
+    except (OSError, StopIteration):
+        pass
+    return "%s, %d cores, %s" % (model, os.cpu_count() or 0, platform.release())
+
+
+def spread(values, form):
+    return "(%s to %s)" % (form % min(values), form % max(values))
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--tree", required=True, help="the Windows build tree")
+    parser.add_argument("--packer", required=True, help="the Linux qjxpack")
+    parser.add_argument("--run", default="wine", help="how to start a Windows program")
+    parser.add_argument("--work", default=None, help="folder for sources and installers")
+    # The stub's time at the small size includes copying it, about 10 ms for 16 MiB under Wine
+    # here, a tenth of the start-up calls' time: 1 MiB leaves start-up alone in the ratio.
+    parser.add_argument("--sizes", default="1,256", help="small,large total in MiB")
+    parser.add_argument("--rounds", type=int, default=15)
+    parser.add_argument("--verbose", action="store_true", help="print every run")
+    parser.add_argument("--settle", type=float, default=0.5,
+                        help="seconds of quiet before each run, after sync")
+    args = parser.parse_args()
+    small, large = (float(size) for size in args.sizes.split(","))
+    if not os.access(args.packer, os.X_OK):
+        print("no packer at %s: build the host tree" % args.packer)
+        sys.exit(77)
+    args.work = os.path.abspath(args.work or os.path.join(args.tree, "bench", "wine_work"))
+    stub = os.path.join(args.tree, "startup", "qjxsea.exe")
+    startup_calls = os.path.join(args.tree, "bench", "startup_calls.exe")
+    plain_copy = os.path.join(args.tree, "bench", "plain_copy.exe")
+
+    bench = Bench(args)
+    arch = bench.wine_output("cmd", "/c", "echo", "%PROCESSOR_ARCHITECTURE%")
+    print("machine: %s" % machine())
+    prefix = os.path.dirname(os.path.realpath(bench.wine_output("winepath", "-u", "C:\\")))
+    print("wine: %s, %s, prefix %s" % (bench.wine_output("--version"), arch, prefix))
+    print("payload: %g and %g MiB in three files; %d rounds, programs in turns" %
+          (small, large, args.rounds))
+
+    # (name, command, expected exit code, the files it reads, the files it must write): the
+    # stub exits with 1.
+    names = [name for name, _, _ in FILES]
+    runs = [("startup", [windows_path(startup_calls)], 1, [startup_calls], None)]
+    for label, mib in (("small", small), ("large", large)):
+        sources = os.path.join(args.work, "sources_%g" % mib)
+        installer = os.path.join(args.work, "setup_%g.exe" % mib)
+        shutil.rmtree(sources, ignore_errors=True)
+        make_sources(sources, int(mib * MIB))
+        subprocess.run([args.packer, "create", "--quiet", "--stub", stub, "-o", installer,
+                        sources + "/."], check=True, stdout=subprocess.DEVNULL)
+        runs.append(("stub_" + label, [windows_path(installer)], 1, [installer], sources))
+        runs.append(("copy_" + label, [windows_path(plain_copy), windows_path(sources)] + names,
+                     0, [plain_copy] + [os.path.join(sources, name) for name in names], sources))
+
+    # (seconds, CPU seconds, peak bytes) of every counted run, per program.
+    measured = {name: [] for name, _, _, _, _ in runs}
+    order = random.Random(1)
+    # Round 0 warms the caches and is not counted; every round takes the programs in a new order,
+    # so that none always follows the same one.
+    for round_number in range(args.rounds + 1):
+        for name, command, code, inputs, sources in order.sample(runs, len(runs)):
+            result = bench.timed(command, code, inputs, sources, compare=round_number == 0)
+            if args.verbose:
+                print("  %-11s %.3f s, CPU %.3f s, peak %.2f MB" %
+                      (name, result[0], result[1], result[2] / 1e6))
+            if round_number > 0:
+                measured[name].append(result)
+        if round_number > 0:
+            print("round %d: stub %.3f / %.3f s, copy %.3f / %.3f s, start-up calls %.3f s" %
+                  ((round_number,) + tuple(measured[name][-1][0] for name in
+                                           ("stub_small", "stub_large", "copy_small",
+                                            "copy_large", "startup"))))
+            sys.stdout.flush()
+    report(measured, small, large)
+
+
+def report(measured, small, large):
+    def series(name, index=0):
+        return [run[index] for run in measured[name]]
+
+    def median(name, index=0):
+        return statistics.median(series(name, index))
+
+    def ratio(numerator, denominator):
+        return numerator / denominator if denominator > 0 else float("inf")
+
+    def verdict(met):
+        return "met" if met else "MISSED"
+
+    stub_extra = median("stub_large") - median("stub_small")
+    copy_extra = median("copy_large") - median("copy_small")
+    throughput = ratio(stub_extra, copy_extra)
+    startup = ratio(median("stub_small"), median("startup"))
+    throughput_rounds = [ratio(sl - ss, cl - cs) for ss, sl, cs, cl in
+                         zip(*(series(name) for name in
+                               ("stub_small", "stub_large", "copy_small", "copy_large")))]
+    startup_rounds = [ratio(s, f) for s, f in zip(series("stub_small"), series("startup"))]
+    peak_small, peak_large = median("stub_small", 2), median("stub_large", 2)
+
+    print()
+    print("medians over %d rounds (in brackets: lowest and highest round)" %
+          len(measured["startup"]))
+    print("  throughput ratio  %.3f %s, target <= %.2f: %s" %
+          (throughput, spread(throughput_rounds, "%.2f"), TARGETS["throughput"],
+           verdict(throughput <= TARGETS["throughput"])))
+    print("      from %g to %g MiB: stub +%.3f s, copy +%.3f s" %
+          (small, large, stub_extra, copy_extra))
+    print("  start-up ratio    %.3f %s, target <= %.2f: %s" %
+          (startup, spread(startup_rounds, "%.2f"), TARGETS["startup"],
+           verdict(startup <= TARGETS["startup"])))
+    print("      stub at %g MiB %.3f s %s, start-up calls %.3f s %s" %
+          (small, median("stub_small"), spread(series("stub_small"), "%.3f"),
+           median("startup"), spread(series("startup"), "%.3f")))
+    print("  peak working set  %.2f MB at %g MiB, %.2f MB at %g MiB, target within %g MB: %s" %
+          (peak_small / 1e6, small, peak_large / 1e6, large, TARGETS["peak_bytes"] / 1e6,
+           verdict(abs(peak_large - peak_small) <= TARGETS["peak_bytes"])))
+    print("      start-up calls %.2f MB, copy %.2f MB" %
+          (median("startup", 2) / 1e6, median("copy_large", 2) / 1e6))
+    print("  wall time         copy %.3f / %.3f s" % (median("copy_small"), median("copy_large")))
+    # Contention on a shared machine only ever adds time: the fastest runs are a cross-check.
+    fastest = {name: min(series(name)) for name in measured}
+    print("  fastest runs      throughput ratio %.3f, start-up ratio %.3f" %
+          (ratio(fastest["stub_large"] - fastest["stub_small"],
+                 fastest["copy_large"] - fastest["copy_small"]),
+           ratio(fastest["stub_small"], fastest["startup"])))
+    print("  CPU time          stub %.3f / %.3f s, copy %.3f / %.3f s, start-up calls %.3f s" %
+          tuple(median(name, 1) for name in
+                ("stub_small", "stub_large", "copy_small", "copy_large", "startup")))
+
+
+if __name__ == "__main__":
+    main()
