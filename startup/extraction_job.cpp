@@ -118,18 +118,14 @@ void ShowStringMessage(HWND window, UINT text_id, const char* caption) {
 
 // A signed program file that was damaged after signing (a bad download, a changed mirror): the
 // signature covers every byte the job extracts, so the system can tell. Only a file that
-// carries a signature is checked, and never on the 9x family.
-bool IsSignatureDamaged(const char* program_path) {
-    if (IsWindows9x()) return false;
-    FILE* program = OpenFileUtf8(program_path, 0);
-    if (program == nullptr) return false;
+// carries a signature (a certificate table in its PE headers) is checked, and never on the 9x
+// family.
+bool IsSignatureDamaged(FILE* program, const char* program_path) {
     uint64_t table_offset = 0;
     uint64_t table_size = 0;
-    bool is_signed = FindCertificateTable(program, &table_offset, &table_size);
-    fclose(program);
+    if (IsWindows9x() || !FindCertificateTable(program, &table_offset, &table_size)) return false;
     wchar_t wide[UTF8_PATH_CAPACITY];
-    if (!is_signed ||
-        Utf8ToUtf16(program_path, UTF8_NUL_TERMINATED, reinterpret_cast<char16_t*>(wide),
+    if (Utf8ToUtf16(program_path, UTF8_NUL_TERMINATED, reinterpret_cast<char16_t*>(wide),
                     UTF8_PATH_CAPACITY) != RESULT_OK) {
         return false;
     }
@@ -222,14 +218,16 @@ ResultCode RunExtractionJob(HWND window, void* argument) {
     }
     PayloadTrailer trailer;
     uint64_t trailer_offset = 0;
-    bool found = ReadTrailer(program, &trailer, &trailer_offset);
-    fclose(program);
+    const bool found = ReadTrailer(program, &trailer, &trailer_offset);
     // A trailer whose payload lies outside the file or over the trailer is as bad as none.
-    if (!found || !IsTrailerSound(trailer, trailer_offset)) {
+    const bool sound = found && IsTrailerSound(trailer, trailer_offset);
+    const bool damaged = sound && IsSignatureDamaged(program, program_path);
+    fclose(program);
+    if (!sound) {
         ShowStringMessage(window, IDS_NOT_VALID_SEA, caption);
         return RESULT_USER_CANCEL;
     }
-    if (IsSignatureDamaged(program_path)) {
+    if (damaged) {
         ShowStringMessage(window, IDS_DAMAGED_SIGNATURE, caption);
         return RESULT_USER_CANCEL;
     }
