@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "text/file_access.h"
+#include "files/file_access.h"
 
 namespace {
 

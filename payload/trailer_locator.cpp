@@ -1,6 +1,6 @@
 #include "payload/trailer_locator.h"
 
-#include "text/file_access.h"
+#include "files/file_access.h"
 
 namespace {
 

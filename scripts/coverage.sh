@@ -13,7 +13,7 @@ ctest --test-dir "$build" -L unit >/dev/null || echo "coverage: some unit tests 
 printf '%-32s %8s %8s %7s\n' file lines covered percent
 total=0
 covered=0
-for source in text/utf8.cpp text/file_access.cpp payload/payload_format.cpp \
+for source in text/utf8.cpp files/file_access.cpp payload/payload_format.cpp \
   payload/extractor.cpp payload/payload_writer.cpp payload/trailer_locator.cpp; do
   object=$(find "$build" -path "*/$(basename "$(dirname "$source")")/*" \
     -name "$(basename "$source").gcda" | head -1)

@@ -6,12 +6,12 @@
 #include <wchar.h>
 
 #include "common/globals.h"
+#include "files/file_access.h"
 #include "payload/trailer_locator.h"
+#include "system/signature_check.h"
+#include "system/windows_family.h"
 #include "text/codepage_bridge.h"
-#include "text/file_access.h"
-#include "text/signature_check.h"
 #include "text/utf8.h"
-#include "text/windows_family.h"
 #include "window/progress_window.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include "common/globals.h"
 #include "startup/extraction_job.h"
-#include "text/system_library.h"
+#include "system/system_library.h"
 #include "window/progress_window.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <string.h>
 #include <windows.h>
 
+#include "system/windows_family.h"
 #include "text/utf8.h"
-#include "text/windows_family.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <io.h>
 #include <shellapi.h>
 
-#include "text/signature_check.h"
+#include "system/signature_check.h"
 #else
 #include <dirent.h>
 #include <fcntl.h>

@@ -6,8 +6,8 @@
 
 #include <set>
 
+#include "files/file_access.h"
 #include "payload/trailer_locator.h"
-#include "text/file_access.h"
 #include "tools/entry_names.h"
 #include "tools/file_system.h"
 

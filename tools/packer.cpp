@@ -7,9 +7,9 @@
 #include <map>
 #include <vector>
 
+#include "files/file_access.h"
 #include "payload/payload_writer.h"
 #include "payload/trailer_locator.h"
-#include "text/file_access.h"
 #include "tools/entry_names.h"
 #include "tools/installer_scan.h"
 

@@ -6,7 +6,7 @@
 #include <string.h>
 
 #include "qjx_branding.h"
-#include "text/system_library.h"
+#include "system/system_library.h"
 
 namespace {
 

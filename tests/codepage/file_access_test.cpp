@@ -1,6 +1,6 @@
 // Non-ASCII paths reach the same file on both Windows families: as UTF-16 on the NT family, in
 // the ANSI code page (through the code-page bridge) on the 9x family.
-#include "text/file_access.h"
+#include "files/file_access.h"
 
 #include <gtest/gtest.h>
 #include <stdio.h>

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include "system/system_library.h"
 #include "tests/codepage/test_support.h"
 #include "text/codepage_bridge.h"
-#include "text/system_library.h"
 #include "text/utf8.h"
 
 namespace {

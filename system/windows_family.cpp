@@ -1,4 +1,4 @@
-#include "text/windows_family.h"
+#include "system/windows_family.h"
 
 #include <windows.h>
 

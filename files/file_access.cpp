@@ -1,4 +1,4 @@
-#include "text/file_access.h"
+#include "files/file_access.h"
 
 #include "text/utf8.h"
 
@@ -8,8 +8,8 @@
 #include <io.h>
 #include <windows.h>
 
+#include "system/windows_family.h"
 #include "text/codepage_bridge.h"
-#include "text/windows_family.h"
 
 namespace {
 

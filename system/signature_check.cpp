@@ -1,4 +1,4 @@
-#include "text/signature_check.h"
+#include "system/signature_check.h"
 
 // windows.h first: the crypto headers build on its types.
 // clang-format off
@@ -8,7 +8,7 @@
 #include <wincrypt.h>
 #include <wintrust.h>
 
-#include "text/system_library.h"
+#include "system/system_library.h"
 
 namespace {
 

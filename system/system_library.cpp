@@ -1,4 +1,4 @@
-#include "text/system_library.h"
+#include "system/system_library.h"
 
 #include <string.h>
 
