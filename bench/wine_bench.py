@@ -274,8 +274,8 @@ def main():
         runs = [run for run in runs if not run[0].startswith("peer_")]
 
     # How a file was written shapes its cached pages: the packer writes in 64 KiB pieces behind
-    # a 4 KiB buffer, the sources here go out in 1 MiB pieces, and on the host the first read
-    # back a fifth slower by any reader. Dropped now, every input comes back alike, through the
+    # a 4 KiB buffer, the sources here go out in 1 MiB pieces, and on the host a plain read loop
+    # took 40% longer over the first. Dropped now, every input comes back alike, through the
     # read before each run.
     os.sync()
     for path in sorted({path for run in runs for path in run[3]}):
