@@ -1,22 +1,29 @@
 #!/usr/bin/python3
-"""The stub under Wine against a plain copy and against its bare start-up.
+"""The stub under Wine against a plain copy, against its bare start-up and against a peer.
 
-Packs three files of a small and of a large total size into two quiet installers, then runs in
-turns, round after round, in the same prefix and started the same way: each installer, the copy
-program on the same files (bench/plain_copy.c) and the program that makes only the stub's
-start-up calls (bench/startup_calls.c). Every timed run starts with its input files read into
-memory, the previous run's files removed and no dirty pages left. Prints the median of:
-  throughput ratio  the stub's extra time from the small to the large size over the copy's
-  start-up ratio    the stub at the small size over the start-up calls alone
-  peak working set  of the stub at both sizes: the process's high-water resident size, which is
-                    what Wine reports as PeakWorkingSetSize
+Packs three files of a small and of a large total size into two quiet installers, and where
+makensis (Debian's nsis) is there into two silent installers of that peer (stored, no CRC
+check: its fastest), then runs in turns, round after round, in the same prefix and started the
+same way: each installer, the copy program on the same files (bench/plain_copy.c) and the
+program that makes only the stub's quiet start-up calls (bench/startup_calls.c). Every input
+is dropped from the page cache once, so that all come back cached alike, whoever wrote them;
+every timed run starts with its input files read into memory, the previous run's files removed
+and no dirty pages left. Prints the median of:
+  throughput ratio       the stub's extra time from the small to the large size over the copy's
+  start-up ratio         the stub at the small size over the start-up calls alone
+  peak working set       of the stub at both sizes: the process's high-water resident size,
+                         which is what Wine reports as PeakWorkingSetSize
+  peer ratio             the stub at the small size over the peer at the small size
+  peer throughput ratio  the stub's extra time from the small to the large size over the peer's
 Checks what each run wrote, so that no figure comes from a run that failed; a run that hangs
 (a message box in quiet mode) is ended after RUN_TIMEOUT seconds and reported.
 
 Usage: wine_bench.py --tree WINDOWS_TREE --packer QJXPACK [--run WINE] [--work DIR]
                      [--sizes SMALL,LARGE (MiB)] [--rounds N] [--settle SECONDS] [--verbose]
+                     [--makensis MAKENSIS] [--require-peer]
 Needs the Wine environment of the tree (wine_env.sh), its prefix and an X display; exit code 77
-when the packer is missing.
+when the packer is missing, and with --require-peer after all runs when the peer could not be
+built (the reason is printed).
 """
 import argparse
 import filecmp
@@ -34,8 +41,29 @@ MIB = 1024 * 1024
 # Shares of the total, as in a package with two transforms; odd sizes cross block ends.
 FILES = (("package.msi", 5 / 8, 12345), ("transform_one.mst", 2 / 8, -12345),
          ("transform_two.mst", 1 / 8, 0))
-TARGETS = {"throughput": 1.05, "startup": 1.15, "peak_bytes": 2_000_000}
+TARGETS = {"throughput": 1.05, "startup": 1.15, "peak_bytes": 2_000_000, "peer": 1.00,
+           "peer_throughput": 1.00}
 RUN_TIMEOUT = 120
+# The peer's stub for the machine field of ours: its amd64 stubs are Unicode only, and the x86
+# one is taken in Unicode too, so that both read the same kind of paths as ours.
+PEER_TARGETS = {0x014C: "x86-unicode", 0x8664: "amd64-unicode"}
+# A new folder per run, as ours makes, and kept: GetTempFileName reserves a fresh name under
+# $TEMP as a file, which then makes way for the folder. Stored and unchecked, the peer only
+# copies, as ours does.
+PEER_SCRIPT = """Target %(target)s
+SetCompress off
+CRCCheck off
+SilentInstall silent
+RequestExecutionLevel user
+OutFile "%(installer)s"
+Section
+  GetTempFileName $0
+  Delete $0
+  CreateDirectory $0
+  SetOutPath $0
+%(files)s
+SectionEnd
+"""
 
 
 def windows_path(path):
@@ -126,6 +154,45 @@ class Bench:
                 shutil.rmtree(os.path.join(self.temp, name), ignore_errors=True)
 
 
+def pe_machine(path):
+    with open(path, "rb") as image:
+        header = image.read(4096)
+    pe = int.from_bytes(header[0x3C:0x40], "little")
+    if header[:2] != b"MZ" or header[pe:pe + 4] != b"PE\0\0":
+        sys.exit("%s is not a PE image" % path)
+    return int.from_bytes(header[pe + 4:pe + 6], "little")
+
+
+def find_makensis(name):
+    """(makensis path, None), or (None, why the peer cannot be built)."""
+    makensis = shutil.which(name)
+    if makensis is None:
+        return None, "%s not found: install Debian's nsis (optional in scripts/setup.sh)" % name
+    return makensis, None
+
+
+def build_peer(makensis, target, sources, installer):
+    """Builds the peer's installer of the files in sources; None, or why it cannot be built."""
+    def nsis_text(text):  # makensis reads $ as the start of a variable
+        return text.replace("$", "$$")
+    script = installer + ".nsi"
+    with open(script, "w") as out:
+        out.write(PEER_SCRIPT % {
+            "target": target, "installer": nsis_text(installer),
+            "files": "\n".join('  File "%s"' % nsis_text(os.path.join(sources, name))
+                               for name, _, _ in FILES)})
+    done = subprocess.run([makensis, "-V2", "-NOCD", script], stdin=subprocess.DEVNULL,
+                          capture_output=True, text=True)
+    if done.returncode == 0:
+        return None
+    said = (done.stdout + done.stderr).strip().splitlines()
+    # A Debian nsis without this target's stubs is a missing peer, not a failed benchmark.
+    missing = [line for line in said if "stub" in line.lower() and target in line]
+    if missing:
+        return "makensis has no %s stub (%s)" % (target, missing[0])
+    sys.exit("makensis failed on %s:\n%s" % (script, "\n".join(said)))
+
+
 def machine():
     model = "unknown processor"
     try:
@@ -154,6 +221,9 @@ def main():
     parser.add_argument("--verbose", action="store_true", help="print every run")
     parser.add_argument("--settle", type=float, default=0.5,
                         help="seconds of quiet before each run, after sync")
+    parser.add_argument("--makensis", default="makensis", help="the peer's packer")
+    parser.add_argument("--require-peer", action="store_true",
+                        help="exit with 77 after all runs when the peer could not be built")
     args = parser.parse_args()
     small, large = (float(size) for size in args.sizes.split(","))
     if not os.access(args.packer, os.X_OK):
@@ -171,6 +241,10 @@ def main():
     print("wine: %s, %s, prefix %s" % (bench.wine_output("--version"), arch, prefix))
     print("payload: %g and %g MiB in three files; %d rounds, programs in turns" %
           (small, large, args.rounds))
+    makensis, no_peer = find_makensis(args.makensis)
+    peer_target = PEER_TARGETS.get(pe_machine(stub))
+    if makensis is not None and peer_target is None:
+        no_peer = "no stub of the peer for machine 0x%04x" % pe_machine(stub)
 
     # (name, command, expected exit code, the files it reads, the files it must write): the
     # stub exits with 1.
@@ -186,6 +260,30 @@ def main():
         runs.append(("stub_" + label, [windows_path(installer)], 1, [installer], sources))
         runs.append(("copy_" + label, [windows_path(plain_copy), windows_path(sources)] + names,
                      0, [plain_copy] + [os.path.join(sources, name) for name in names], sources))
+        if no_peer is None:
+            peer = os.path.join(args.work, "peer_%g.exe" % mib)
+            no_peer = build_peer(makensis, peer_target, sources, peer)
+            # Exit code 0: the peer's success.
+            runs.append(("peer_" + label, [windows_path(peer)], 0, [peer], sources))
+    if no_peer is None:
+        print("peer: makensis %s, %s stub, silent, SetCompress off, CRCCheck off" %
+              (subprocess.run([makensis, "-VERSION"], capture_output=True, text=True)
+               .stdout.strip(), peer_target))
+    else:
+        print("peer: none, %s" % no_peer)
+        runs = [run for run in runs if not run[0].startswith("peer_")]
+
+    # How a file was written shapes its cached pages: the packer writes in 64 KiB pieces behind
+    # a 4 KiB buffer, the sources here go out in 1 MiB pieces, and on the host a plain read loop
+    # took 40% longer over the first. Dropped now, every input comes back alike, through the
+    # read before each run.
+    os.sync()
+    for path in sorted({path for run in runs for path in run[3]}):
+        descriptor = os.open(path, os.O_RDONLY)
+        try:
+            os.posix_fadvise(descriptor, 0, 0, os.POSIX_FADV_DONTNEED)
+        finally:
+            os.close(descriptor)
 
     # (seconds, CPU seconds, peak bytes) of every counted run, per program.
     measured = {name: [] for name, _, _, _, _ in runs}
@@ -201,12 +299,20 @@ def main():
             if round_number > 0:
                 measured[name].append(result)
         if round_number > 0:
-            print("round %d: stub %.3f / %.3f s, copy %.3f / %.3f s, start-up calls %.3f s" %
-                  ((round_number,) + tuple(measured[name][-1][0] for name in
-                                           ("stub_small", "stub_large", "copy_small",
-                                            "copy_large", "startup"))))
+            line = "round %d: stub %.3f / %.3f s, copy %.3f / %.3f s, start-up calls %.3f s" % (
+                (round_number,) + tuple(measured[name][-1][0] for name in
+                                        ("stub_small", "stub_large", "copy_small", "copy_large",
+                                         "startup")))
+            if "peer_small" in measured:
+                line += ", peer %.3f / %.3f s" % (measured["peer_small"][-1][0],
+                                                  measured["peer_large"][-1][0])
+            print(line)
             sys.stdout.flush()
     report(measured, small, large)
+    if no_peer is not None:
+        print("  peer              none: %s" % no_peer)
+        if args.require_peer:
+            sys.exit(77)
 
 
 def report(measured, small, large):
@@ -261,6 +367,33 @@ def report(measured, small, large):
     print("  CPU time          stub %.3f / %.3f s, copy %.3f / %.3f s, start-up calls %.3f s" %
           tuple(median(name, 1) for name in
                 ("stub_small", "stub_large", "copy_small", "copy_large", "startup")))
+    if "peer_small" not in measured:
+        return
+    peer_extra = median("peer_large") - median("peer_small")
+    peer = ratio(median("stub_small"), median("peer_small"))
+    peer_throughput = ratio(stub_extra, peer_extra)
+    peer_rounds = [ratio(s, p) for s, p in zip(series("stub_small"), series("peer_small"))]
+    peer_throughput_rounds = [ratio(sl - ss, pl - ps) for ss, sl, ps, pl in
+                              zip(*(series(name) for name in
+                                    ("stub_small", "stub_large", "peer_small", "peer_large")))]
+    print("  peer ratio        %.3f %s, target <= %.2f: %s" %
+          (peer, spread(peer_rounds, "%.2f"), TARGETS["peer"], verdict(peer <= TARGETS["peer"])))
+    print("      at %g MiB: stub %.3f s, peer %.3f s %s" %
+          (small, median("stub_small"), median("peer_small"),
+           spread(series("peer_small"), "%.3f")))
+    print("  peer throughput   %.3f %s, target <= %.2f: %s" %
+          (peer_throughput, spread(peer_throughput_rounds, "%.2f"), TARGETS["peer_throughput"],
+           verdict(peer_throughput <= TARGETS["peer_throughput"])))
+    print("      from %g to %g MiB: stub +%.3f s, peer +%.3f s; peer at %g MiB %.3f s %s" %
+          (small, large, stub_extra, peer_extra, large, median("peer_large"),
+           spread(series("peer_large"), "%.3f")))
+    print("  peer, fastest     ratio %.3f, throughput ratio %.3f" %
+          (ratio(fastest["stub_small"], fastest["peer_small"]),
+           ratio(fastest["stub_large"] - fastest["stub_small"],
+                 fastest["peer_large"] - fastest["peer_small"])))
+    print("  peer CPU time     %.3f / %.3f s, peak working set %.2f / %.2f MB" %
+          (median("peer_small", 1), median("peer_large", 1), median("peer_small", 2) / 1e6,
+           median("peer_large", 2) / 1e6))
 
 
 if __name__ == "__main__":
