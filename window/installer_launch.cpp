@@ -32,19 +32,6 @@ bool NeedsQuotes(const char* package_path) {
 
 }  // namespace
 
-const char* SkipProgramName(const char* command_line) {
-    bool quoted = false;
-    const char* p = command_line;
-    for (; *p != '\0'; ++p) {
-        if (*p == '"') {
-            quoted = !quoted;
-        } else if (*p == ' ' && !quoted) {
-            break;
-        }
-    }
-    return p;
-}
-
 size_t InstallerParametersSize(const char* package_path, const char* transform_path,
                                const char* tail) {
     size_t quotes = NeedsQuotes(package_path) ? 2 : 0;

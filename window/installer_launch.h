@@ -5,6 +5,8 @@
 #include <stdint.h>
 #include <windows.h>
 
+#include "command_line/stub_switches.h"
+
 // Size of the package and transform path buffers.
 constexpr size_t INSTALLER_PATH_CAPACITY = 264;
 
@@ -20,10 +22,6 @@ int32_t LaunchPackage(HWND window, const char* folder, const char* transform_nam
 int32_t StartInstaller(HWND window, const char* package_path, const char* transform_path);
 
 // --- pure pieces, exposed for the tests --------------------------------------------------------
-
-// The part of a command line after the program name: from the first space outside double quotes
-// (the space included), or the empty string at the end.
-const char* SkipProgramName(const char* command_line);
 
 // Bytes the parameters need, terminating NUL included.
 size_t InstallerParametersSize(const char* package_path, const char* transform_path,
