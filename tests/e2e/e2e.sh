@@ -669,6 +669,7 @@ case_real_install() {
         start_stub Setup.exe "/SeaQuiet /SeaLang:de /qn"
         wait_quiet_stub 0
         expect_no_folder
+        echo "unattended: Setup.exe /SeaQuiet /SeaLang:de /qn exited 0 and left no folder in %TEMP%"
     else
         start_stub Setup.exe "/qn"
         drive wait-window Velmora >/dev/null || fail "no progress window"
