@@ -8,6 +8,8 @@
 #include "common/globals.h"
 #include "files/file_access.h"
 #include "payload/trailer_locator.h"
+#include "startup/hidden_window.h"
+#include "startup/run_log.h"
 #include "system/signature_check.h"
 #include "system/windows_family.h"
 #include "text/codepage_bridge.h"
@@ -109,11 +111,49 @@ DWORD GetTempPathAnsi(char* buffer) {
     return AnsiNamesWide(buffer, short_path) ? static_cast<DWORD>(strlen(buffer)) : 0;
 }
 
-// An ANSI message from the string table.
-void ShowStringMessage(HWND window, UINT text_id, const char* caption) {
+// The owner of the job's message boxes, or null when none may show.
+HWND MessageOwner(WorkerContext* context) {
+    if (context->silent) return nullptr;
+    if (context->owner == nullptr) context->owner = GetHiddenOwnerWindow();
+    return context->owner;
+}
+
+// A message from the string table, in the log and, unless the run is silent, on the screen.
+void ShowStringMessage(WorkerContext* context, UINT text_id) {
     char text[CAPTION_CAPACITY] = {0};
     LoadStringA(g_hinstance, text_id, text, CAPTION_CAPACITY);
-    MessageBoxA(window, text, caption, ERROR_BOX);
+    LogLine("failure: %s", text);
+    HWND owner = MessageOwner(context);
+    if (owner == nullptr) return;
+    char caption[CAPTION_CAPACITY] = {0};
+    LoadStringA(g_hinstance, IDS_QJX_ERROR, caption, CAPTION_CAPACITY);
+    MessageBoxA(owner, text, caption, ERROR_BOX);
+}
+
+// A message naming a UTF-8 path in its caption, as the extractor's failures show.
+void ShowPathMessage(WorkerContext* context, const wchar_t* text, const char* path) {
+    HWND owner = MessageOwner(context);
+    if (owner == nullptr) return;
+    wchar_t caption[UTF8_PATH_CAPACITY] = {0};
+    Utf8ToUtf16(path, UTF8_NUL_TERMINATED, reinterpret_cast<char16_t*>(caption),
+                UTF8_PATH_CAPACITY);
+    MessageBoxW(owner, text, caption, ERROR_BOX);
+}
+
+// Creates the folder /SeaExtract names and its missing parents (UTF-8, ending in a separator).
+// A folder that exists already is used; one that cannot be made shows when the first entry is
+// written into it.
+void CreateFolderPath(char* folder) {
+    for (char* p = folder; *p != 0; ++p) {
+        // Not the drive's root nor a server's share: those exist or cannot be made.
+        if ((*p == '\\' || *p == '/') && p != folder && p[-1] != ':' && p[-1] != '\\' &&
+            p[-1] != '/') {
+            const char separator = *p;
+            *p = 0;
+            CreateDirectoryUtf8(folder);
+            *p = separator;
+        }
+    }
 }
 
 // A signed program file that was damaged after signing (a bad download, a changed mirror): the
@@ -197,75 +237,100 @@ bool ProbeQuietFlag() {
            (trailer.flags & TRAILER_FLAG_QUIET) != 0;
 }
 
+uint64_t CreatedEntryCount(const WorkerContext* context) {
+    if (context->entries_begun == 0) return 0;
+    return context->entries_begun - (context->last_entry_created ? 0 : 1);
+}
+
 ResultCode RunExtractionJob(HWND window, void* argument) {
     WorkerContext* context = static_cast<WorkerContext*>(argument);
     context->owner = window;
+    context->folder[0] = 0;
 
-    char caption[CAPTION_CAPACITY] = {0};
-    LoadStringA(g_hinstance, IDS_QJX_ERROR, caption, CAPTION_CAPACITY);
-
-    char program_path[UTF8_PATH_CAPACITY];
+    char* program_path = context->program_path;
     // A cut path is not opened: it would name another file, or none.
     FILE* program = GetProgramPathUtf8(program_path) ? OpenFileUtf8(program_path, 0) : nullptr;
+    LogLine("program: %s", program_path);
     if (program == nullptr) {
-        wchar_t path_caption[MODULE_PATH_CAPACITY] = {0};
-        Utf8ToUtf16(program_path, UTF8_NUL_TERMINATED, reinterpret_cast<char16_t*>(path_caption),
-                    MODULE_PATH_CAPACITY);
+        LogLine("failure: %s", DescribeResult(RESULT_CANT_OPEN_FILE));
         wchar_t text[256] = {0};
         LoadStringW(g_hinstance, IDS_CANT_OPEN_FOR_READ, text, 256);
-        MessageBoxW(window, text, path_caption, ERROR_BOX);
-        return RESULT_USER_CANCEL;
+        ShowPathMessage(context, text, program_path);
+        return RESULT_CANT_OPEN_FILE;
     }
-    PayloadTrailer trailer;
+    PayloadTrailer& trailer = context->trailer;
     uint64_t trailer_offset = 0;
     const bool found = ReadTrailer(program, &trailer, &trailer_offset);
     // A trailer whose payload lies outside the file or over the trailer is as bad as none.
     const bool sound = found && IsTrailerSound(trailer, trailer_offset);
     const bool damaged = sound && IsSignatureDamaged(program, program_path);
     fclose(program);
-    if (!sound) {
-        ShowStringMessage(window, IDS_NOT_VALID_SEA, caption);
-        return RESULT_USER_CANCEL;
-    }
-    if (damaged) {
-        ShowStringMessage(window, IDS_DAMAGED_SIGNATURE, caption);
-        return RESULT_USER_CANCEL;
+    if (!sound || damaged) {
+        ShowStringMessage(context, sound ? IDS_DAMAGED_SIGNATURE : IDS_NOT_VALID_SEA);
+        return RESULT_INVALID_INSTALLER;
     }
 
-    char folder[TEMP_FOLDER_BUFFER];
-    char folder_utf8[UTF8_PATH_CAPACITY];
-    if (CreateTempFolder(folder) != RESULT_OK ||
-        CodePageToUtf8(0, GetACP(), folder, UTF8_NUL_TERMINATED, folder_utf8, UTF8_PATH_CAPACITY,
-                       nullptr) != RESULT_OK) {
-        // Failing without a word would leave the user with nothing at all.
-        ShowStringMessage(window, IDS_CANT_CREATE_TEMP, caption);
-        return RESULT_TEMP_FOLDER;
+    char* folder_utf8 = context->folder;
+    if (context->extract_folder != nullptr) {
+        // The caller's folder, with a separator added where it has none.
+        const size_t length = strlen(context->extract_folder);
+        if (length + 2 > static_cast<size_t>(JOB_PATH_CAPACITY)) {
+            LogLine("failure: %s: %s", DescribeResult(RESULT_BUFFER_TOO_SMALL),
+                    context->extract_folder);
+            return RESULT_BUFFER_TOO_SMALL;
+        }
+        memcpy(folder_utf8, context->extract_folder, length + 1);
+        if (length == 0 || (folder_utf8[length - 1] != '\\' && folder_utf8[length - 1] != '/')) {
+            memcpy(folder_utf8 + length, "\\", 2);
+        }
+        CreateFolderPath(folder_utf8);
+    } else {
+        char folder[TEMP_FOLDER_BUFFER];
+        if (CreateTempFolder(folder) != RESULT_OK ||
+            CodePageToUtf8(0, GetACP(), folder, UTF8_NUL_TERMINATED, folder_utf8, JOB_PATH_CAPACITY,
+                           nullptr) != RESULT_OK) {
+            folder_utf8[0] = 0;
+            // Failing without a word would leave the user with nothing at all.
+            ShowStringMessage(context, IDS_CANT_CREATE_TEMP);
+            return RESULT_TEMP_FOLDER;
+        }
     }
+    LogLine("folder: %s", folder_utf8);
     return ExtractPayload(&trailer, program_path, folder_utf8, OnExtractEvent, context);
 }
 
 ResultCode OnExtractEvent(int32_t /*reserved*/, ExtractEvent* event, void* user) {
-    HWND owner = static_cast<WorkerContext*>(user)->owner;
-    if (IsCancelRequested(owner)) return RESULT_USER_CANCEL;
+    WorkerContext* context = static_cast<WorkerContext*>(user);
+    HWND owner = context->owner;
+    if (IsCancelRequested(owner)) {
+        // A file stopped at its target is never created.
+        if (event->kind == EVENT_RESOLVE_TARGET) context->last_entry_created = false;
+        return RESULT_USER_CANCEL;
+    }
     switch (event->kind) {
         case EVENT_PROGRESS:
             if (event->bytes_total == 0) return RESULT_OK;
             return SetProgress(
                 owner, static_cast<int32_t>(event->bytes_done * 100 / event->bytes_total), false);
+        case EVENT_ENTRY_BEGIN:
+            context->entries_begun += 1;
+            context->last_entry_created = true;
+            LogLine("entry: %s", event->path);
+            return RESULT_OK;
         case EVENT_RESOLVE_TARGET:
             // The extractor keeps joined paths below the target's 260 bytes; bound it anyway.
             lstrcpynA(event->target, event->path, static_cast<int>(MAX_PATH_BYTES));
             return RESULT_OK;
-        case EVENT_ERROR: {
-            wchar_t path_caption[UTF8_PATH_CAPACITY] = {0};
-            Utf8ToUtf16(event->path, UTF8_NUL_TERMINATED, reinterpret_cast<char16_t*>(path_caption),
-                        UTF8_PATH_CAPACITY);
-            MessageBoxW(
-                owner,
+        case EVENT_ERROR:
+            if (event->code == RESULT_CANT_CREATE_FILE || event->code == RESULT_ALREADY_EXISTS) {
+                context->last_entry_created = false;
+            }
+            LogLine("failure: %s: %s", DescribeResult(event->code), event->path);
+            ShowPathMessage(
+                context,
                 event->code == RESULT_BUFFER_TOO_SMALL ? NAME_TOO_LONG_TEXT : DECODE_ERROR_TEXT,
-                path_caption, ERROR_BOX);
+                event->path);
             return RESULT_OK;
-        }
         default:
             return RESULT_OK;
     }

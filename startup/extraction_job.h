@@ -9,18 +9,38 @@
 #include "payload/extractor.h"
 #include "resources/resource_ids.h"
 
+// Room for the UTF-8 paths the job records.
+constexpr int JOB_PATH_CAPACITY = 520;
+
 // Created zeroed by the entry and handed to the job; the job records its window here so that
 // the event handler can own its message boxes and reach the progress window's state.
 struct WorkerContext {
-    HWND owner;
+    HWND owner;  // null: message boxes get the hidden owner window, made when one is shown
+    // Set by the entry: no message box at all (failures go to the log only), and a folder to
+    // extract into instead of a new temporary folder (UTF-8; null for the temporary folder).
+    bool silent;
+    const char* extract_folder;
+    // Recorded by the job for the clean-up after the run: the program file, its trailer, the
+    // folder the payload went into (UTF-8, ending in a separator; empty when none was made), and
+    // the entries this run created there, in payload order.
+    char program_path[JOB_PATH_CAPACITY];
+    PayloadTrailer trailer;
+    char folder[JOB_PATH_CAPACITY];
+    uint64_t entries_begun;   // entries the extractor went on to create
+    bool last_entry_created;  // false when the last of them could not be created
 };
+
+// The number of entries this run created, from the start of the payload.
+uint64_t CreatedEntryCount(const WorkerContext* context);
 
 // Capacity of the buffer CreateTempFolder fills (the ANSI path is at most 260 bytes of it).
 constexpr int TEMP_FOLDER_BUFFER = 520;
 // Names drawn before giving up when each drawn folder exists already (same-second starts).
 constexpr int TEMP_FOLDER_ATTEMPTS = 32;
 
-// The worker of the whole program (a WorkerFunction): argument is the WorkerContext.
+// The worker of the whole program (a WorkerFunction): argument is the WorkerContext. Returns
+// RESULT_CANT_OPEN_FILE, RESULT_INVALID_INSTALLER or RESULT_TEMP_FOLDER after telling the user,
+// else the extractor's result.
 ResultCode RunExtractionJob(HWND window, void* argument);
 
 // True when the program file ends in a sound trailer whose quiet flag is set.

@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "qjx_branding.h"
+#include "resources/resource_ids.h"
 #include "system/system_library.h"
 
 namespace {
@@ -17,11 +18,20 @@ static_assert(sizeof(SHELLEXECUTEINFOA) == (sizeof(void*) == 4 ? 60 : 112),
 const char PACKAGE_NAME[] = QJX_PACKAGE_NAME;
 const char MSIEXEC_NAME[] = "msiexec.exe";
 
+HANDLE g_installerProcess;
+
+void Note(const char* text) {
+    if (g_launchSettings.note != nullptr) g_launchSettings.note(text);
+}
+
 void ShowStartFailure(HWND window, DWORD error, const char* caption) {
     char message[100];
     snprintf(message, sizeof message, "Could not start MSIExec. Error #%d.",
              static_cast<int>(error));
-    MessageBoxA(window, message, caption, MB_SETFOREGROUND | MB_ICONERROR);
+    Note(message);
+    if (!g_launchSettings.silent) {
+        MessageBoxA(window, message, caption, MB_SETFOREGROUND | MB_ICONERROR);
+    }
 }
 
 // A package path with a blank (a %TEMP% under a user name with one) would reach the installer
@@ -32,18 +42,7 @@ bool NeedsQuotes(const char* package_path) {
 
 }  // namespace
 
-const char* SkipProgramName(const char* command_line) {
-    bool quoted = false;
-    const char* p = command_line;
-    for (; *p != '\0'; ++p) {
-        if (*p == '"') {
-            quoted = !quoted;
-        } else if (*p == ' ' && !quoted) {
-            break;
-        }
-    }
-    return p;
-}
+LaunchSettings g_launchSettings;
 
 size_t InstallerParametersSize(const char* package_path, const char* transform_path,
                                const char* tail) {
@@ -80,10 +79,15 @@ bool JoinInstallerPath(char* out, size_t capacity, const char* folder, const cha
 }
 
 int32_t StartInstaller(HWND window, const char* package_path, const char* transform_path) {
-    const char* tail = SkipProgramName(GetCommandLineA());
+    const char* tail = g_launchSettings.arguments != nullptr ? g_launchSettings.arguments
+                                                             : SkipProgramName(GetCommandLineA());
     size_t size = InstallerParametersSize(package_path, transform_path, tail);
     char* parameters = static_cast<char*>(malloc(size));
-    if (parameters == nullptr) return 1;
+    if (parameters == nullptr) {
+        // Nothing started: that is a failure, also for a caller that waits on the installer.
+        Note("Could not start MSIExec: no memory for its command line.");
+        return 0;
+    }
     ComposeInstallerParameters(parameters, package_path, transform_path, tail);
 
     // By full path: a bare "MSIExec" would be looked up in the program's own folder (often a
@@ -93,25 +97,57 @@ int32_t StartInstaller(HWND window, const char* package_path, const char* transf
     if (!BuildSystemPath(MSIEXEC_NAME, program, sizeof program)) {
         ShowStartFailure(window, GetLastError(), parameters);
     } else {
+        if (g_launchSettings.note != nullptr) {
+            const size_t line_size = strlen(program) + strlen(parameters) + 16;
+            char* line = static_cast<char*>(malloc(line_size));
+            if (line != nullptr) {
+                snprintf(line, line_size, "MSIExec: \"%s\" %s", program, parameters);
+                Note(line);
+                free(line);
+            }
+        }
         SHELLEXECUTEINFOA info;
         memset(&info, 0, sizeof info);
         info.cbSize = sizeof info;
+        // Only a waiting caller gets the process; otherwise the record is as it always was.
+        if (g_launchSettings.wait) info.fMask |= SEE_MASK_NOCLOSEPROCESS;
+        if (g_launchSettings.silent) info.fMask |= SEE_MASK_FLAG_NO_UI;
         info.lpVerb = "open";
         info.lpFile = program;
         info.lpParameters = parameters;
         info.nShow = SW_SHOW;
         if (ShellExecuteExA(&info)) {
             result = 1;
+            if (g_launchSettings.wait) {
+                if (g_installerProcess != nullptr) CloseHandle(g_installerProcess);
+                g_installerProcess = info.hProcess;
+            }
         } else {
             DWORD error = GetLastError();
             // The shell's own error box (no mask flags) may reset the last error, as Wine's does;
             // its result code then tells the cause (SE_ERR_FNF is ERROR_FILE_NOT_FOUND, ...).
             if (error == 0) error = static_cast<DWORD>(reinterpret_cast<UINT_PTR>(info.hInstApp));
-            if (error != ERROR_CANCELLED) ShowStartFailure(window, error, parameters);
+            if (error != ERROR_CANCELLED) {
+                ShowStartFailure(window, error, parameters);
+            } else {
+                Note("MSIExec was not started: the user declined.");
+            }
         }
     }
     free(parameters);
     return result;
+}
+
+HANDLE TakeInstallerProcess() {
+    HANDLE process = g_installerProcess;
+    g_installerProcess = nullptr;
+    return process;
+}
+
+const char* TransformForButton(int button_id) {
+    return button_id == IDC_GERMAN     ? QJX_GERMAN_TRANSFORM
+           : button_id == IDC_JAPANESE ? QJX_JAPANESE_TRANSFORM
+                                       : nullptr;
 }
 
 int32_t LaunchPackage(HWND window, const char* folder, const char* transform_name) {

@@ -5,25 +5,40 @@
 #include <stdint.h>
 #include <windows.h>
 
+#include "command_line/stub_switches.h"
+
 // Size of the package and transform path buffers.
 constexpr size_t INSTALLER_PATH_CAPACITY = 264;
+
+// How the installer is started. Set once by the entry, before any window or worker runs; zeroed,
+// it gives the plain start: the stub's own command tail, no waiting, failures shown.
+struct LaunchSettings {
+    const char* arguments;  // the tail passed on after the parameters; null: the stub's own
+    bool wait;              // keep the started process for the caller to wait on
+    bool silent;            // no message box and no error UI of the shell's
+    void (*note)(const char* text);  // told the command line and every failure; may be null
+};
+extern LaunchSettings g_launchSettings;
+
+// The transform file name of a language button (IDC_ENGLISH, ...): null for English.
+const char* TransformForButton(int button_id);
 
 // Starts MSIExec on folder + the package name of the build's branding, with folder + transform_name
 // as the transform when transform_name is not null. Returns StartInstaller's result, or 0 after
 // telling the user when a path does not fit its buffer.
 int32_t LaunchPackage(HWND window, const char* folder, const char* transform_name);
 
-// Starts the system's msiexec.exe with "/I package [transforms="transform"] " and the stub's own
-// arguments, without waiting. A package path with a blank in it is put in double quotes. Returns 1
-// when started (also when the command line could not be allocated), 0 when the start was refused;
-// window owns the error message.
+// Starts the system's msiexec.exe with "/I package [transforms="transform"] " and the arguments of
+// g_launchSettings. A package path with a blank in it is put in double quotes. Returns 1 when
+// started, 0 when the command line could not be built or the start was refused; window owns the
+// error message. With g_launchSettings.wait, a started process is left for TakeInstallerProcess.
 int32_t StartInstaller(HWND window, const char* package_path, const char* transform_path);
 
-// --- pure pieces, exposed for the tests --------------------------------------------------------
+// The process of the last start made with waiting, once; null when there is none. The caller
+// closes it.
+HANDLE TakeInstallerProcess();
 
-// The part of a command line after the program name: from the first space outside double quotes
-// (the space included), or the empty string at the end.
-const char* SkipProgramName(const char* command_line);
+// --- pure pieces, exposed for the tests --------------------------------------------------------
 
 // Bytes the parameters need, terminating NUL included.
 size_t InstallerParametersSize(const char* package_path, const char* transform_path,

@@ -7,7 +7,6 @@
 #include <new>
 
 #include "common/globals.h"
-#include "qjx_branding.h"
 #include "resources/resource_ids.h"
 #include "window/installer_launch.h"
 #include "window/window_images.h"
@@ -42,7 +41,9 @@ struct ProgressWindowState {
     HPALETTE background_palette;
     int32_t palette_pending;
     HFONT caption_font;
-    HANDLE worker_thread;  // waited for before the record is freed
+    HANDLE worker_thread;     // waited for before the record is freed
+    int32_t language_button;  // taken without asking once the worker succeeds; 0: ask
+    int32_t launch_result;    // -1 until a language was taken, then LaunchPackage's result
 };
 
 static_assert(std::atomic<int32_t>::is_always_lock_free, "the shared fields need no lock");
@@ -166,11 +167,13 @@ void OnCommand(ProgressWindowState* state, int id) {
         case IDC_ENGLISH:
         case IDC_GERMAN:
         case IDC_JAPANESE: {
-            const char* transform = id == IDC_GERMAN     ? QJX_GERMAN_TRANSFORM
-                                    : id == IDC_JAPANESE ? QJX_JAPANESE_TRANSFORM
-                                                         : nullptr;
+            if (state->cancel_requested.load() != 0) {
+                // Cancel came before a language chosen beforehand was taken: nothing starts.
+                CloseDialog(state);
+                return;
+            }
             ShowWindow(dialog, SW_HIDE);
-            LaunchPackage(dialog, g_tempFolder, transform);
+            state->launch_result = LaunchPackage(dialog, g_tempFolder, TransformForButton(id));
             EndDialog(dialog, 1);
             return;
         }
@@ -248,6 +251,11 @@ DWORD WINAPI WorkerThreadMain(LPVOID record) {
         SendMessageA(dialog, WM_DESTROY, 0, 0);
         return 0;
     }
+    if (state->language_button != 0) {
+        // The language was chosen beforehand: go on as if its button had been clicked.
+        PostMessageA(dialog, WM_COMMAND, static_cast<WPARAM>(state->language_button), 0);
+        return 0;
+    }
     const int ids[3] = {IDC_ENGLISH, IDC_GERMAN, IDC_JAPANESE};
     for (int id : ids) {
         EnableWindow(GetDlgItem(dialog, id), TRUE);
@@ -266,13 +274,16 @@ DWORD WINAPI WorkerThreadMain(LPVOID record) {
     return 0;
 }
 
-ResultCode RunProgressWindow(HWND owner, WorkerFunction worker, void* worker_argument) {
+ResultCode RunProgressWindow(HWND owner, WorkerFunction worker, void* worker_argument,
+                             int32_t language_button) {
     void* memory = calloc(1, sizeof(ProgressWindowState));
     if (memory == nullptr) return RESULT_OUT_OF_MEMORY;
     ProgressWindowState* state = new (memory) ProgressWindowState();
     state->owner = owner;
     state->worker = worker;
     state->worker_argument = worker_argument;
+    state->language_button = language_button;
+    state->launch_result = -1;
     state->background_bitmap = LoadBackgroundImage(
         &state->background_palette, &state->background_width, &state->background_height);
     state->palette_pending = 1;
@@ -289,6 +300,11 @@ ResultCode RunProgressWindow(HWND owner, WorkerFunction worker, void* worker_arg
     if (state->background_bitmap != nullptr) DeleteObject(state->background_bitmap);
     if (state->background_palette != nullptr) DeleteObject(state->background_palette);
     ResultCode result = state->worker_result.load();
+    if (result == RESULT_OK) {
+        result = state->launch_result < 0    ? RESULT_USER_CANCEL
+                 : state->launch_result == 0 ? RESULT_LAUNCH_FAILED
+                                             : RESULT_OK;
+    }
     free(state);
     return result;
 }

@@ -57,25 +57,33 @@ mkinstaller() { wine_tool mkinstaller "$1" "$(winpath "$stub")" "${@:2}" >/dev/n
 start_stub() {
     # The driver finds windows by title: another stub's window must not be taken for this one.
     drive wait-gone Velmora 10000 >/dev/null || fail "a Velmora window is open already"
+    rm -f "$work/exit_code.txt"
     local line="\"$(winpath "$1")\""
     [ -n "${2:-}" ] && line+=" $2"
     wine "$tools/with_temp.exe" "$(winpath "${stub_temp:-temp}")\\" "$line" </dev/null >/dev/null 2>&1 &
     stub_pid=$!
 }
-# wait_stub: waits for the stub and checks the exit code, which is always 1.
+# wait_stub [CODE]: waits for the stub and checks the exit code: 1 without switches, as always.
+# Started through with_temp, the whole code comes from its file; Linux sees only the low byte.
+export QJX_EXIT_CODE_FILE
+QJX_EXIT_CODE_FILE=$(winpath "$work/exit_code.txt")
 wait_stub() {
     local code=0
     wait "$stub_pid" || code=$?
-    expect_eq "$code" 1 "exit code"
+    if [ -f "$work/exit_code.txt" ]; then
+        code=$(tr -d '\r\n' <"$work/exit_code.txt")
+        rm -f "$work/exit_code.txt"
+    fi
+    expect_eq "$code" "${1:-1}" "exit code"
 }
 
-# wait_quiet_stub: only error boxes may show in quiet mode; a clean run shows nothing at all.
+# wait_quiet_stub [CODE]: only error boxes may show in quiet mode; a clean run shows nothing.
 wait_quiet_stub() {
     while kill -0 "$stub_pid" 2>/dev/null; do
         if drive wait-window Velmora 0 >/dev/null; then fail "the progress window opened"; fi
         if drive message-box 0 >/dev/null; then fail "a message box appeared"; fi
     done
-    wait_stub
+    wait_stub "${1:-1}"
 }
 
 # expect_message_box CAPTION TEXT: a message box shows exactly this; the driver presses OK.
@@ -123,6 +131,7 @@ use_recorder() {
     bash "$recorder_script" install "$support/msiexec_recorder.exe"
     cleanups+=('bash "$recorder_script" restore')
     record=$(bash "$recorder_script" record)
+    record_done=$(bash "$recorder_script" done)
 }
 # The parameters the recorder received: its command line without its own program name.
 recorded_parameters() {
@@ -451,6 +460,108 @@ case_non_ascii_paths_9x() {
     non_ascii_paths "Übertragung"
 }
 
+# Unattended: no window and no message box, the language from the switch, the stand-in installer
+# waited for and its exit code returned, the stub's switches kept from it, the log written, and
+# nothing left in %TEMP%.
+case_unattended_quiet() {
+    use_recorder
+    make_sample_payload
+    mkinstaller Setup.exe "${sample_entries[@]}"
+    export QJX_MSIEXEC_EXIT=3010 QJX_MSIEXEC_PAUSE_MS=1500
+    mkdir "log dir"
+    start_stub Setup.exe "/SeaQuiet /SeaLang:de /qn \"/SeaLog:$(winpath "log dir")\\setup.log\" /norestart"
+    wait_quiet_stub 3010
+    [ -f "$record_done" ] || fail "the stub ended before the installer"
+    local parameters
+    parameters=$(recorded_parameters)
+    [[ "$parameters" =~ ^/I\ (.*\\)Velmora.msi\ transforms=\"(.*\\)Velmora_German.mst\"\ \ /qn\ /norestart$ ]] ||
+        fail "installer parameters [$parameters]"
+    expect_no_folder
+    local log="log dir/setup.log"
+    grep -q "MSIExec exit code: 3010" "$log" || fail "log: $(cat "$log")"
+    grep -q "entry: .*Velmora_German.mst" "$log" || fail "no entries in the log"
+    grep -q "exit code: 3010" "$log" || fail "no exit code in the log"
+}
+
+# The stub's own failures under /SeaQuiet: codes a deployment tool tells from the installer's,
+# and never a window or a message box.
+case_unattended_failures() {
+    use_recorder
+    make_sample_payload
+    cp "$stub" NoTrailer.exe
+    start_stub NoTrailer.exe "/SeaQuiet /qn"
+    wait_quiet_stub 1620
+    mkinstaller Setup.exe "${sample_entries[@]}"
+    # A misspelt switch stops the run before anything is made, and never reaches the installer.
+    start_stub Setup.exe "/SeaQiet /qn"
+    wait_quiet_stub 1639
+    expect_no_folder
+    # A temporary folder that cannot be made.
+    stub_temp=temp/missing start_stub Setup.exe "/SeaQuiet"
+    wait_quiet_stub 1632
+    [ ! -f "$record" ] || fail "the installer was started: $(cat "$record")"
+}
+
+# Waiting behind the window: the buttons still choose; Esc at the choice is a cancel; /SeaKeep
+# keeps the folder; /SeaLang takes its language without a click.
+case_unattended_windowed() {
+    use_recorder
+    make_sample_payload
+    mkinstaller Setup.exe "${sample_entries[@]}"
+    export QJX_MSIEXEC_EXIT=1603 QJX_MSIEXEC_PAUSE_MS=500
+    start_stub Setup.exe "/SeaWait /qb"
+    drive wait-window Velmora >/dev/null || fail "no progress window"
+    wait_language_buttons
+    drive click Velmora 1005 >/dev/null || fail "click Japanese"
+    wait_stub 1603
+    [[ "$(recorded_parameters)" == *"Velmora_Japanese.mst\"  /qb" ]] || fail "parameters $(recorded_parameters)"
+    expect_no_folder
+
+    rm -f "$record" "$record_done"
+    start_stub Setup.exe "-seawait /SeaKeep"
+    drive wait-window Velmora >/dev/null || fail "no progress window"
+    wait_language_buttons
+    drive key Velmora 0x1B >/dev/null
+    wait_stub 1602
+    [ ! -f "$record" ] || fail "the installer was started after Esc"
+    expect_sample_files "$(created_folder)"
+
+    rm -rf temp && mkdir temp
+    export QJX_MSIEXEC_EXIT=0
+    start_stub Setup.exe "/SeaLang:1041 /SeaWait"
+    wait_stub 0
+    [[ "$(recorded_parameters)" == *"Velmora_Japanese.mst\" " ]] || fail "parameters $(recorded_parameters)"
+    expect_no_folder
+}
+
+# Taking the files out: into a new nested folder, exactly the payload and nothing started; into
+# a folder that holds one of the names, nothing overwritten and exit code 80. The quiet trailer
+# with switches: its folder stays and its code is 0.
+case_extract_only() {
+    use_recorder
+    make_sample_payload
+    mkinstaller Setup.exe "${sample_entries[@]}"
+    start_stub Setup.exe "\"/SeaExtract:$(winpath "out dir/nested")\" /SeaWait /SeaLang:de"
+    wait_quiet_stub 0
+    expect_sample_files "out dir/nested"
+    expect_eq "$(find "out dir/nested" | wc -l)" 7 "entries extracted"
+    expect_no_folder
+    rm -r "out dir/nested"/*
+    echo "keep me" >"out dir/nested/Velmora_German.mst"
+    start_stub Setup.exe "/SeaExtract=\"$(winpath "out dir/nested")\""
+    wait_quiet_stub 80
+    cmp files/package "out dir/nested/Velmora.msi" || fail "the entry before the existing file"
+    expect_eq "$(cat "out dir/nested/Velmora_German.mst")" "keep me" "the existing file"
+    [ ! -e "out dir/nested/Velmora_Japanese.mst" ] || fail "extraction went on past the existing file"
+
+    mkinstaller Quiet.exe --quiet "${sample_entries[@]}"
+    start_stub Quiet.exe "/SeaWait /qn"
+    wait_quiet_stub 0
+    expect_sample_files "$(created_folder)"
+    sleep 1  # a started installer would record itself a moment after the stub's end
+    [ ! -f "$record" ] || fail "the installer was started: $(cat "$record")"
+}
+
 # A RichEd20.dll planted next to the stub must not be loaded. The prefix first has to let a
 # native RichEd20.dll win over Wine's own, and a program that asks by bare name must load it.
 case_dll_planting() {
@@ -463,9 +574,13 @@ case_dll_planting() {
     [ -f downloads/RichEd20.dll.loaded ] || fail "the prefix does not let a planted DLL win"
     rm downloads/RichEd20.dll.loaded
     make_sample_payload
-    mkinstaller downloads/Setup.exe --quiet "${sample_entries[@]}"
+    # Windowed: quiet runs do not load the rich-edit library at all.
+    mkinstaller downloads/Setup.exe "${sample_entries[@]}"
     start_stub downloads/Setup.exe
-    wait_quiet_stub
+    drive wait-window Velmora >/dev/null || fail "no progress window"
+    wait_language_buttons
+    drive close Velmora >/dev/null
+    wait_stub
     expect_sample_files "$(created_folder)"
     [ ! -f downloads/RichEd20.dll.loaded ] || fail "the stub loaded the planted RichEd20.dll"
 }
@@ -533,6 +648,12 @@ case_real_install_blank_in_temp() {
     case_real_install
 }
 
+# The unattended install a deployment tool makes, with Wine's own msiexec: German, exit code 0,
+# and no folder left behind.
+case_real_install_unattended() {
+    unattended=1 case_real_install
+}
+
 case_real_install() {
     local msi=$QJX_E2E_BIN/Velmora.msi
     [ -f "$msi" ] || fail "no sample package (wixl missing?)"
@@ -544,12 +665,19 @@ case_real_install() {
         '\Velmora_Japanese.mst=Velmora_Japanese.mst'
     [ "${QJX_DEMO:-0}" = 1 ] || cleanups+=('uninstall_velmora "$(winpath Velmora.msi)"')
 
-    start_stub Setup.exe "/qn"
-    drive wait-window Velmora >/dev/null || fail "no progress window"
-    wait_language_buttons
-    screenshot language_phase.png
-    drive click Velmora 1004 >/dev/null || fail "click German"
-    wait_stub
+    if [ -n "${unattended:-}" ]; then
+        start_stub Setup.exe "/SeaQuiet /SeaLang:de /qn"
+        wait_quiet_stub 0
+        expect_no_folder
+        echo "unattended: Setup.exe /SeaQuiet /SeaLang:de /qn exited 0 and left no folder in %TEMP%"
+    else
+        start_stub Setup.exe "/qn"
+        drive wait-window Velmora >/dev/null || fail "no progress window"
+        wait_language_buttons
+        screenshot language_phase.png
+        drive click Velmora 1004 >/dev/null || fail "click German"
+        wait_stub
+    fi
 
     local language
     for _ in $(seq 1 120); do
@@ -564,7 +692,7 @@ case_real_install() {
     for _ in $(seq 1 60); do [ -f "$unix_dir/readme.txt" ] && break; sleep 0.5; done
     cmp "$QJX_SOURCE/samples/velmora/readme.txt" "$unix_dir/readme.txt" || fail "readme.txt not installed"
     echo "installed: $install_dir ($unix_dir), language $language"
-    echo "screenshot: $work/language_phase.png"
+    [ -n "${unattended:-}" ] || echo "screenshot: $work/language_phase.png"
 }
 
 "case_$case_name"

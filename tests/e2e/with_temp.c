@@ -3,7 +3,8 @@
 
    Usage: with_temp TEMPDIR COMMAND_LINE [LOCKED_FILE]
    COMMAND_LINE is one argument, used byte for byte. With LOCKED_FILE, that file is held open
-   without any sharing from the program's start on, so the program cannot open it. */
+   without any sharing from the program's start on, so the program cannot open it. The exit code
+   also goes, whole, to the file QJX_EXIT_CODE_FILE names: Wine hands Linux only its low byte. */
 // windows.h first: the other system headers build on its types.
 // clang-format off
 #include <windows.h>
@@ -39,5 +40,13 @@ int main(void) {
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 2;
     GetExitCodeProcess(process.hProcess, &code);
+    char code_file[MAX_PATH];
+    if (GetEnvironmentVariableA("QJX_EXIT_CODE_FILE", code_file, sizeof code_file) != 0) {
+        FILE* out = fopen(code_file, "w");
+        if (out != NULL) {
+            fprintf(out, "%lu\n", code);
+            fclose(out);
+        }
+    }
     return (int)code;
 }

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "common/globals.h"
+#include "payload/payload_writer.h"
+#include "startup/extracted_cleanup.h"
 #include "startup/extraction_job.h"
 
 namespace {
@@ -166,13 +168,77 @@ TEST_F(TempFolderTest, FailsWithoutDrawingAgainWhenTheTempFolderIsMissing) {
     EXPECT_STREQ(g_tempFolder, "");
 }
 
+bool Exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// A run extracts a payload with nested folders; clean-up then takes exactly the entries the run
+// created, deepest first, and leaves what another program put there, with the folders it is in.
+TEST_F(TempFolderTest, CleanUpRemovesOnlyWhatTheRunCreated) {
+    const std::string program = root_ + "\\program.bin";
+    FILE* out = fopen(program.c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    fputs("stub", out);
+    PayloadWriter writer;
+    WorkerContext context = {};
+    BeginPayload(&writer, out);
+    AddMemoryEntry(&writer, "\\a.txt", "a", 1);
+    AddDirectoryEntry(&writer, "\\Docs");
+    AddMemoryEntry(&writer, "\\Docs\\b.txt", "bb", 2);
+    AddDirectoryEntry(&writer, "\\Docs\\Deep\\");
+    AddMemoryEntry(&writer, "\\Docs\\Deep\\c.txt", "", 0);
+    ASSERT_EQ(FinishPayload(&writer, 0, 1, &context.trailer), RESULT_OK);
+    fclose(out);
+
+    const std::string run = root_ + "\\run";
+    context.silent = true;
+    strcpy(context.program_path, program.c_str());
+    for (int pass = 0; pass < 2; ++pass) {
+        ASSERT_TRUE(CreateDirectoryA(run.c_str(), NULL));
+        strcpy(context.folder, (run + "\\").c_str());
+        context.entries_begun = 0;
+        ASSERT_EQ(ExtractPayload(&context.trailer, context.program_path, context.folder,
+                                 OnExtractEvent, &context),
+                  RESULT_OK);
+        ASSERT_EQ(CreatedEntryCount(&context), 5u);
+        ASSERT_TRUE(Exists(run + "\\Docs\\Deep\\c.txt"));
+        if (pass == 0) {
+            // The installer left a file of its own: it stays, and so do the folders above it.
+            FILE* own = fopen((run + "\\Docs\\installer.log").c_str(), "wb");
+            ASSERT_NE(own, nullptr);
+            fclose(own);
+            EXPECT_FALSE(RemoveExtractedFiles(&context));
+            EXPECT_TRUE(Exists(run + "\\Docs\\installer.log"));
+            EXPECT_FALSE(Exists(run + "\\a.txt"));
+            EXPECT_FALSE(Exists(run + "\\Docs\\b.txt"));
+            EXPECT_FALSE(Exists(run + "\\Docs\\Deep"));
+            DeleteFileA((run + "\\Docs\\installer.log").c_str());
+            RemoveDirectoryA((run + "\\Docs").c_str());
+            RemoveDirectoryA(run.c_str());
+        } else {
+            // Stopped at its third entry, which it could not create: that one is not ours.
+            context.entries_begun = 3;
+            context.last_entry_created = false;
+            EXPECT_FALSE(RemoveExtractedFiles(&context));
+            EXPECT_FALSE(Exists(run + "\\a.txt"));
+            EXPECT_TRUE(Exists(run + "\\Docs\\b.txt"));
+            context.entries_begun = 5;
+            context.last_entry_created = true;
+            EXPECT_TRUE(RemoveExtractedFiles(&context));
+            EXPECT_FALSE(Exists(run));
+        }
+    }
+    DeleteFileA(program.c_str());
+}
+
 TEST(ProbeQuietFlag, AProgramWithoutTrailerIsNotQuiet) {
     EXPECT_FALSE(ProbeQuietFlag());
 }
 
 // In quiet mode the owner is the hidden window, which has no progress record.
 TEST(OnExtractEvent, AnswersEventsForAWindowWithoutProgressRecord) {
-    WorkerContext context = {GetDesktopWindow()};
+    WorkerContext context = {};
+    context.owner = GetDesktopWindow();
     ExtractEvent progress = {};
     progress.kind = EVENT_PROGRESS;
     EXPECT_EQ(OnExtractEvent(0, &progress, &context), RESULT_OK);

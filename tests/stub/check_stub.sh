@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Static checks of the stub file, also where the machine cannot run it.
 #   imports: the import table holds only the DLLs the stub may use, and no function newer than the
-#            oldest target systems, nor one used on NT only that the 9x family may lack (those
-#            are looked up with GetProcAddress at run time)
+#            oldest target systems, nor one used on NT only that the 9x family may lack, nor one
+#            that only windowed runs need (those are looked up with GetProcAddress at run time)
 #   format:  a PE32 (x86) or PE32+ (x64) Windows GUI program within its size budget
 # Usage: check_stub.sh imports|format OBJDUMP qjxsea.exe x86|x64
 set -euo pipefail
@@ -25,7 +25,7 @@ check_imports() {
   done
   for newer in SetDefaultDllDirectories AddDllDirectory SetDllDirectoryA SetDllDirectoryW \
                GetTickCount64 _time64 _fseeki64 _ftelli64 _wfopen_s \
-               GetTempPathW GetShortPathNameW; do
+               GetTempPathW GetShortPathNameW GetCommandLineW InitCommonControls; do
     if grep -qE "^\s+[0-9a-f]+\s+[0-9]+\s+$newer\$" <<<"$dump"; then
       echo "imported directly, needs GetProcAddress: $newer"
       status=1

@@ -5,6 +5,7 @@
 #   msiexec_recorder.sh restore                the original back, override dropped
 #   msiexec_recorder.sh record                 prints the record file's Unix path (command lines)
 #   msiexec_recorder.sh program                prints the file naming the recorder programs run
+#   msiexec_recorder.sh done                   prints the file a recorder writes when it ends
 # Needs WINEPREFIX. A win32 prefix runs a replaced system32\msiexec.exe only with the DllOverrides
 # value msiexec.exe=native. Tests using this hold the CTest RESOURCE_LOCK "msiexec" and restore.
 set -euo pipefail
@@ -13,6 +14,7 @@ system32=$prefix/drive_c/windows/system32
 original=$system32/msiexec.exe.qjx-original
 record=$prefix/drive_c/msiexec_record.txt
 program=$prefix/drive_c/msiexec_record_program.txt
+done_file=$prefix/drive_c/msiexec_record_done.txt
 key='HKCU\Software\Wine\DllOverrides'
 
 backup() { [ -f "$original" ] || cp -p "$system32/msiexec.exe" "$original"; }
@@ -23,7 +25,7 @@ case "${1:-}" in
     backup
     cp "${2:?recorder program missing}" "$system32/msiexec.exe"
     native
-    rm -f "$record" "$program"
+    rm -f "$record" "$program" "$done_file"
     ;;
   remove)
     backup
@@ -33,9 +35,10 @@ case "${1:-}" in
   restore)
     if [ -f "$original" ]; then mv -f "$original" "$system32/msiexec.exe"; fi
     wine reg delete "$key" /v msiexec.exe /f >/dev/null 2>&1 || true
-    rm -f "$record" "$program"
+    rm -f "$record" "$program" "$done_file"
     ;;
   record) echo "$record" ;;
   program) echo "$program" ;;
+  done) echo "$done_file" ;;
   *) echo "usage: $0 install RECORDER.exe | remove | restore | record | program" >&2; exit 2 ;;
 esac

@@ -1,0 +1,214 @@
+#include "command_line/stub_switches.h"
+
+#include <string.h>
+
+#include "text/utf8.h"
+
+namespace {
+
+template <typename Char>
+const Char* SkipName(const Char* p) {
+    bool quoted = false;
+    for (; *p != 0; ++p) {
+        if (*p == '"') {
+            quoted = !quoted;
+        } else if (*p == ' ' && !quoted) {
+            break;
+        }
+    }
+    return p;
+}
+
+template <typename Char>
+bool IsBlank(Char c) {
+    return c == ' ' || c == '\t';
+}
+
+// One token of a tail: [begin, end) with its quotes, after skipping the blanks before it.
+template <typename Char>
+struct Token {
+    const Char* gap;  // the blanks and tabs before it
+    const Char* begin;
+    const Char* end;
+};
+
+// The next token from p, or false at the end of the tail.
+template <typename Char>
+bool NextToken(const Char* p, Token<Char>* token) {
+    token->gap = p;
+    while (IsBlank(*p)) ++p;
+    if (*p == 0) return false;
+    token->begin = p;
+    bool quoted = false;
+    for (; *p != 0 && (quoted || !IsBlank(*p)); ++p) {
+        if (*p == '"') quoted = !quoted;
+    }
+    token->end = p;
+    return true;
+}
+
+// The token's text without its double quotes, cut at capacity - 1 units.
+template <typename Char>
+void Unquote(const Token<Char>& token, Char* out, size_t capacity) {
+    size_t length = 0;
+    for (const Char* p = token.begin; p != token.end && length + 1 < capacity; ++p) {
+        if (*p != '"') out[length++] = *p;
+    }
+    out[length] = 0;
+}
+
+unsigned Unit(char c) {
+    return static_cast<unsigned char>(c);
+}
+unsigned Unit(char16_t c) {
+    return c;
+}
+
+// ASCII letters in lower case; every other unit compares as itself.
+template <typename Char>
+unsigned Lower(Char c) {
+    const unsigned unit = Unit(c);
+    return unit >= 'A' && unit <= 'Z' ? unit - 'A' + 'a' : unit;
+}
+
+// True when text begins with the ASCII word, any case.
+template <typename Char>
+bool StartsWith(const Char* text, const char* word) {
+    for (; *word != 0; ++text, ++word) {
+        if (Lower(*text) != static_cast<unsigned>(*word)) return false;
+    }
+    return true;
+}
+
+template <typename Char>
+bool Equals(const Char* text, const char* word) {
+    return StartsWith(text, word) && text[strlen(word)] == 0;
+}
+
+template <typename Char>
+bool IsSwitch(const Char* text) {
+    return (text[0] == '/' || text[0] == '-') && StartsWith(text + 1, "sea");
+}
+
+// The switch's name ends at ':' or '='; value points after it (true), or to the empty end.
+template <typename Char>
+bool SplitSwitch(Char* text, const Char** value) {
+    Char* p = text;
+    while (*p != 0 && *p != ':' && *p != '=') ++p;
+    const bool separated = *p != 0;
+    if (separated) *p++ = 0;
+    *value = p;
+    return separated;
+}
+
+constexpr size_t TOKEN_CAPACITY = 1024;
+
+bool CopyPath(const char* value, char* out) {
+    const size_t length = strlen(value);
+    if (length == 0 || length >= SWITCH_PATH_CAPACITY) return false;
+    memcpy(out, value, length + 1);
+    return true;
+}
+
+bool CopyPath(const char16_t* value, char* out) {
+    return value[0] != 0 && Utf16ToUtf8(value, UTF8_NUL_TERMINATED, out, SWITCH_PATH_CAPACITY,
+                                        nullptr) == RESULT_OK;
+}
+
+template <typename Char>
+int32_t LanguageOf(const Char* value) {
+    if (Equals(value, "en") || Equals(value, "1033")) return STUB_LANGUAGE_ENGLISH;
+    if (Equals(value, "de") || Equals(value, "1031")) return STUB_LANGUAGE_GERMAN;
+    if (Equals(value, "ja") || Equals(value, "1041")) return STUB_LANGUAGE_JAPANESE;
+    return STUB_LANGUAGE_ASK;
+}
+
+void MarkBad(StubSwitches* out, const char* text) {
+    if (out->bad) return;
+    out->bad = true;
+    size_t length = strlen(text);
+    if (length >= SWITCH_ERROR_CAPACITY) length = SWITCH_ERROR_CAPACITY - 1;
+    memcpy(out->bad_token, text, length);
+    out->bad_token[length] = 0;
+}
+
+// Applies one switch; paths only when take_paths. False for an unknown switch or a bad value.
+template <typename Char>
+bool Apply(Char* text, bool take_paths, StubSwitches* out) {
+    const Char* value;
+    const bool separated = SplitSwitch(text, &value);
+    const Char* name = text + 1;
+    if (Equals(name, "seakeep")) {
+        out->keep = true;
+        return !separated;
+    }
+    if (Equals(name, "seawait") || Equals(name, "seaquiet")) {
+        out->wait = true;
+        if (Lower(name[3]) == 'q') out->quiet = true;
+        return !separated;
+    }
+    if (Equals(name, "sealang")) {
+        out->language = LanguageOf(value);
+        return out->language != STUB_LANGUAGE_ASK;
+    }
+    if (Equals(name, "sealog")) return !take_paths || CopyPath(value, out->log_path);
+    if (Equals(name, "seaextract")) return !take_paths || CopyPath(value, out->extract_path);
+    return false;
+}
+
+// Walks a tail: applies its switches and, where forwarded is given, writes what stays.
+template <typename Char>
+void ReadTail(const Char* tail, bool take_paths, Char* forwarded, StubSwitches* out) {
+    Token<Char> token;
+    const Char* p = tail;
+    while (NextToken(p, &token)) {
+        Char text[TOKEN_CAPACITY];
+        Unquote(token, text, TOKEN_CAPACITY);
+        if (IsSwitch(text)) {
+            out->any = true;
+            // The error names the token as given; the ANSI pass sees every token first.
+            char shown[SWITCH_ERROR_CAPACITY];
+            size_t length = 0;
+            for (const Char* c = token.begin; c != token.end && length + 1 < sizeof shown; ++c) {
+                shown[length++] = static_cast<char>(*c);
+            }
+            shown[length] = 0;
+            const size_t full = static_cast<size_t>(token.end - token.begin);
+            if (full >= TOKEN_CAPACITY || !Apply(text, take_paths, out)) MarkBad(out, shown);
+        } else if (forwarded != nullptr) {
+            const size_t length = static_cast<size_t>(token.end - token.gap);
+            memcpy(forwarded, token.gap, length * sizeof(Char));
+            forwarded += length;
+        }
+        p = token.end;
+    }
+    if (forwarded != nullptr) {
+        // Blanks after the last token belong to no switch: they stay.
+        while (*p != 0) *forwarded++ = *p++;
+        *forwarded = 0;
+    }
+}
+
+}  // namespace
+
+const char* SkipProgramName(const char* command_line) {
+    return SkipName(command_line);
+}
+
+const char16_t* SkipProgramName(const char16_t* command_line) {
+    return SkipName(command_line);
+}
+
+void ReadStubSwitches(const char* ansi_tail, const char16_t* wide_tail, char* forwarded,
+                      StubSwitches* out) {
+    memset(out, 0, sizeof *out);
+    ReadTail(ansi_tail, wide_tail == nullptr, forwarded, out);
+    if (wide_tail != nullptr) {
+        StubSwitches wide;
+        memset(&wide, 0, sizeof wide);
+        ReadTail(wide_tail, true, static_cast<char16_t*>(nullptr), &wide);
+        memcpy(out->log_path, wide.log_path, sizeof out->log_path);
+        memcpy(out->extract_path, wide.extract_path, sizeof out->extract_path);
+        if (wide.bad) MarkBad(out, wide.bad_token);
+    }
+}

@@ -1,0 +1,45 @@
+// The stub's own switches on its command line, for unattended runs: every token of the command
+// tail whose text, without its double quotes, begins with "/sea" or "-sea" (any case) is the
+// stub's and is never passed on to the installer. Pure functions, built on every platform.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+enum : int32_t {
+    STUB_LANGUAGE_ASK = 0,  // the language buttons decide
+    STUB_LANGUAGE_ENGLISH = 1,
+    STUB_LANGUAGE_GERMAN = 2,
+    STUB_LANGUAGE_JAPANESE = 3,
+};
+
+// Room for a path value in UTF-8, its NUL included.
+constexpr size_t SWITCH_PATH_CAPACITY = 520;
+// Room for the text of the first bad token, cut if longer.
+constexpr size_t SWITCH_ERROR_CAPACITY = 80;
+
+struct StubSwitches {
+    bool any;       // at least one switch token was given
+    bool bad;       // an unknown switch or a bad value: nothing may run
+    bool quiet;     // /SeaQuiet: no window, no message box (implies wait)
+    bool wait;      // /SeaWait (or /SeaQuiet): wait for the installer and return its exit code
+    bool keep;      // /SeaKeep: keep the extracted folder after waiting
+    int32_t language;                         // /SeaLang: STUB_LANGUAGE_*
+    char log_path[SWITCH_PATH_CAPACITY];      // /SeaLog: UTF-8, empty without it
+    char extract_path[SWITCH_PATH_CAPACITY];  // /SeaExtract: UTF-8, empty without it
+    char bad_token[SWITCH_ERROR_CAPACITY];    // the first bad token, as given
+};
+
+// The part of a command line after the program name: from the first space outside double quotes
+// (the space included), or the empty string at the end. A tab does not end the program name.
+const char* SkipProgramName(const char* command_line);
+const char16_t* SkipProgramName(const char16_t* command_line);
+
+// Reads the switches of the command tail ansi_tail into *out and writes the tail to forward
+// into forwarded (room for strlen(ansi_tail) + 1 bytes): each switch token is removed together
+// with the blanks and tabs before it, every other byte stays as it was. Path values come from
+// wide_tail where it is given (the same tail in UTF-16, as the NT family has it), so that a path
+// outside the ANSI code page survives; otherwise from the ANSI tail, taken as UTF-8 when it is
+// valid UTF-8 and passed on as it is else. A path that does not fit makes the switches bad.
+void ReadStubSwitches(const char* ansi_tail, const char16_t* wide_tail, char* forwarded,
+                      StubSwitches* out);

@@ -1,0 +1,169 @@
+#include "startup/extracted_cleanup.h"
+
+#include <stdio.h>
+#include <string.h>
+#include <windows.h>
+
+#include "files/file_access.h"
+#include "payload/payload_format.h"
+#include "startup/run_log.h"
+#include "system/windows_family.h"
+#include "text/codepage_bridge.h"
+#include "text/utf8.h"
+
+namespace {
+
+constexpr int WIDE_CAPACITY = 520;
+
+// One entry of the payload as the walk meets it.
+struct WalkedEntry {
+    const char* name;
+    bool directory;
+};
+
+typedef void (*EntryVisitor)(const WalkedEntry& entry, void* user);
+
+// Reads the first count entry headers of the payload again, skipping their data, and hands each
+// to visit. False when the program file cannot be read as it was during the extraction.
+bool WalkEntries(const WorkerContext* context, uint64_t count, EntryVisitor visit, void* user) {
+    FILE* program = OpenFileUtf8(context->program_path, 0);
+    if (program == nullptr) return false;
+    uint64_t position = context->trailer.payload_offset;
+    bool ok = SeekFile(program, position);
+    EntryHeaderDecoder header;
+    memset(&header, 0, sizeof header);
+    for (uint64_t walked = 0; ok && walked < count;) {
+        const int byte = fgetc(program);
+        if (byte == EOF) {
+            ok = false;
+            break;
+        }
+        position += 1;
+        const EntryHeaderStep step = PushEntryHeaderByte(&header, static_cast<uint8_t>(byte));
+        if (step == ENTRY_HEADER_NAME_TOO_LONG) ok = false;
+        if (step != ENTRY_HEADER_DONE) continue;
+        const bool directory = header.size == ENTRY_SIZE_DIRECTORY;
+        visit(WalkedEntry{header.name, directory}, user);
+        walked += 1;
+        if (!directory && header.size != 0) {
+            position += header.size;
+            ok = SeekFile(program, position);
+        }
+    }
+    fclose(program);
+    return ok;
+}
+
+// The system's attributes of a UTF-8 path, or INVALID_FILE_ATTRIBUTES.
+DWORD AttributesOf(const char* path) {
+    if (IsWindows9x()) {
+        char ansi[WIDE_CAPACITY];
+        Utf8ToCodePage(0, GetACP(), path, UTF8_NUL_TERMINATED, ansi, WIDE_CAPACITY, nullptr);
+        return GetFileAttributesA(ansi);
+    }
+    wchar_t wide[WIDE_CAPACITY];
+    if (Utf8ToUtf16(path, UTF8_NUL_TERMINATED, reinterpret_cast<char16_t*>(wide),
+                    WIDE_CAPACITY) != RESULT_OK) {
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    return GetFileAttributesW(wide);
+}
+
+// True when the path, or a folder on its way below the run's folder, is a link or junction:
+// deleting through it would reach what this run never wrote.
+bool PassesALink(char* path, size_t folder_length) {
+    for (char* p = path + folder_length; *p != 0; ++p) {
+        if ((*p == '\\' || *p == '/') && p[1] != 0 && p > path + folder_length) {
+            const char separator = *p;
+            *p = 0;
+            const DWORD attributes = AttributesOf(path);
+            *p = separator;
+            if (attributes != INVALID_FILE_ATTRIBUTES &&
+                (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+                return true;
+            }
+        }
+    }
+    const DWORD attributes = AttributesOf(path);
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+bool DeletePath(const char* path, bool directory) {
+    if (IsWindows9x()) {
+        char ansi[WIDE_CAPACITY];
+        Utf8ToCodePage(0, GetACP(), path, UTF8_NUL_TERMINATED, ansi, WIDE_CAPACITY, nullptr);
+        return (directory ? RemoveDirectoryA(ansi) : DeleteFileA(ansi)) != 0;
+    }
+    wchar_t wide[WIDE_CAPACITY];
+    if (Utf8ToUtf16(path, UTF8_NUL_TERMINATED, reinterpret_cast<char16_t*>(wide),
+                    WIDE_CAPACITY) != RESULT_OK) {
+        return false;
+    }
+    return (directory ? RemoveDirectoryW(wide) : DeleteFileW(wide)) != 0;
+}
+
+// Separators inside a name: how deep its entry lies (a directory's own trailing one not counted).
+uint32_t DepthOf(const char* name) {
+    uint32_t depth = 0;
+    for (const char* p = name; *p != 0; ++p) {
+        if ((*p == '\\' || *p == '/') && p[1] != 0) depth += 1;
+    }
+    return depth;
+}
+
+struct Cleanup {
+    const WorkerContext* context;
+    size_t folder_length;
+    bool directories;  // this pass removes directories of depth `depth`, else files
+    uint32_t depth;
+    uint32_t deepest;
+    bool complete;
+};
+
+void RemoveEntry(const WalkedEntry& entry, void* user) {
+    Cleanup* cleanup = static_cast<Cleanup*>(user);
+    if (entry.directory != cleanup->directories) return;
+    const uint32_t depth = DepthOf(entry.name);
+    if (entry.directory) {
+        if (cleanup->deepest < depth) cleanup->deepest = depth;
+        if (depth != cleanup->depth) return;
+    }
+    char path[MAX_PATH_BYTES];
+    const size_t name_length = strlen(entry.name);
+    if (cleanup->folder_length + name_length >= sizeof path) return;  // never created either
+    memcpy(path, cleanup->context->folder, cleanup->folder_length);
+    memcpy(path + cleanup->folder_length, entry.name, name_length + 1);
+    if (AttributesOf(path) == INVALID_FILE_ATTRIBUTES) return;  // gone already
+    if (PassesALink(path, cleanup->folder_length) || !DeletePath(path, entry.directory)) {
+        cleanup->complete = false;
+        LogLine("clean-up: left in place: %s", path);
+    }
+}
+
+}  // namespace
+
+bool RemoveExtractedFiles(const WorkerContext* context) {
+    if (context->folder[0] == 0) return true;
+    const uint64_t count = CreatedEntryCount(context);
+    Cleanup cleanup = {context, strlen(context->folder), false, 0, 0, true};
+    // Files first, noting how deep the directories go; then the directories, deepest first.
+    bool read = WalkEntries(context, count, RemoveEntry, &cleanup);
+    cleanup.directories = true;
+    cleanup.depth = UINT32_MAX;
+    read = read && WalkEntries(context, count, RemoveEntry, &cleanup);
+    for (uint32_t depth = cleanup.deepest; read && depth > 0; --depth) {
+        cleanup.depth = depth;
+        read = WalkEntries(context, count, RemoveEntry, &cleanup);
+    }
+    if (!read) LogLine("clean-up: the payload could not be read again");
+
+    char folder[JOB_PATH_CAPACITY];
+    memcpy(folder, context->folder, cleanup.folder_length + 1);
+    if (cleanup.folder_length > 0) folder[cleanup.folder_length - 1] = 0;  // its separator
+    if (!DeletePath(folder, true)) {
+        LogLine("clean-up: the folder stays (not empty): %s", folder);
+        return false;
+    }
+    return read && cleanup.complete;
+}

@@ -1,0 +1,90 @@
+#include "command_line/stub_switches.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+struct Read {
+    StubSwitches switches;
+    std::string forwarded;
+};
+
+Read ReadAnsi(const std::string& tail) {
+    Read read;
+    std::string forwarded(tail.size() + 1, '\x7f');
+    ReadStubSwitches(tail.c_str(), nullptr, &forwarded[0], &read.switches);
+    read.forwarded = forwarded.c_str();
+    return read;
+}
+
+TEST(StubSwitches, ATailWithoutSwitchesComesBackByteForByte) {
+    for (const char* tail : {"", " ", " /qn", "  /qb \"TARGETDIR=C:\\My Apps\"\t", " /l*v log.txt ",
+                             " -s", " \"/qn", " sea /se a", " \"/se\" a"}) {
+        Read read = ReadAnsi(tail);
+        EXPECT_EQ(read.forwarded, tail);
+        EXPECT_FALSE(read.switches.any) << tail;
+        EXPECT_FALSE(read.switches.bad) << tail;
+    }
+}
+
+TEST(StubSwitches, SwitchesAreRemovedWithTheBlanksBeforeThem) {
+    EXPECT_EQ(ReadAnsi(" /SeaQuiet /qn").forwarded, " /qn");
+    EXPECT_EQ(ReadAnsi(" /qn /SeaQuiet").forwarded, " /qn");
+    EXPECT_EQ(ReadAnsi(" /qn\t -SEAWAIT  /norestart ").forwarded, " /qn  /norestart ");
+    EXPECT_EQ(ReadAnsi(" \"/SeaLog:C:\\my logs\\a.log\" /qn").forwarded, " /qn");
+    EXPECT_EQ(ReadAnsi(" /SeaLog:\"C:\\my logs\\a.log\"").forwarded, "");
+}
+
+TEST(StubSwitches, FlagsLanguagesAndPaths) {
+    Read read = ReadAnsi(" /seaquiet /SeaLang:DE /SeaKeep \"/SeaLog:C:\\my logs\\a.log\"");
+    const StubSwitches& s = read.switches;
+    EXPECT_TRUE(s.any && s.quiet && s.wait && s.keep);
+    EXPECT_FALSE(s.bad);
+    EXPECT_EQ(s.language, STUB_LANGUAGE_GERMAN);
+    EXPECT_STREQ(s.log_path, "C:\\my logs\\a.log");
+    EXPECT_STREQ(s.extract_path, "");
+
+    EXPECT_EQ(ReadAnsi(" /SeaLang=1041").switches.language, STUB_LANGUAGE_JAPANESE);
+    EXPECT_EQ(ReadAnsi(" -sealang:en").switches.language, STUB_LANGUAGE_ENGLISH);
+    EXPECT_EQ(ReadAnsi(" /SeaLang:1033").switches.language, STUB_LANGUAGE_ENGLISH);
+    Read wait = ReadAnsi(" /SeaWait /SeaExtract=\"D:\\out dir\"");
+    EXPECT_TRUE(wait.switches.wait);
+    EXPECT_FALSE(wait.switches.quiet);
+    EXPECT_STREQ(wait.switches.extract_path, "D:\\out dir");
+}
+
+TEST(StubSwitches, UnknownSwitchesAndBadValuesAreRefusedAndNeverForwarded) {
+    for (const char* tail : {" /SeaQiet", " /SeaLang:fr", " /SeaLang", " /SeaQuiet:1", " /SeaWait=",
+                             " /SeaLog", " /SeaLog:", " -sea", " /season", " /SeaExtract:\"\""}) {
+        Read read = ReadAnsi(std::string(tail) + " /qn");
+        EXPECT_TRUE(read.switches.bad) << tail;
+        EXPECT_EQ(read.forwarded, " /qn") << tail;
+        EXPECT_EQ(std::string(read.switches.bad_token), std::string(tail + 1)) << tail;
+    }
+    Read long_path = ReadAnsi(" /SeaLog:" + std::string(600, 'a'));
+    EXPECT_TRUE(long_path.switches.bad);
+    EXPECT_EQ(long_path.forwarded, "");
+}
+
+TEST(StubSwitches, PathsComeFromTheWideTailWhereGiven) {
+    // The ANSI code page had no letters for the folder: the system put '?' in their place.
+    const char ansi[] = " /SeaQuiet \"/SeaLog:C:\\??\\a.log\" /qn";
+    const char16_t wide[] = u" /SeaQuiet \"/SeaLog:C:\\Журнал\\a.log\" /qn";
+    StubSwitches s;
+    char forwarded[sizeof ansi];
+    ReadStubSwitches(ansi, wide, forwarded, &s);
+    EXPECT_STREQ(forwarded, " /qn");
+    EXPECT_TRUE(s.quiet);
+    EXPECT_FALSE(s.bad);
+    EXPECT_STREQ(s.log_path, "C:\\Журнал\\a.log");
+}
+
+TEST(StubSwitches, SkipsTheProgramNameInBothForms) {
+    EXPECT_STREQ(SkipProgramName("\"C:\\my files\\set up.exe\" /qb"), " /qb");
+    const char16_t* wide = u"\"C:\\my files\\set up.exe\" /qb";
+    EXPECT_EQ(std::u16string(SkipProgramName(wide)), u" /qb");
+}
+
+}  // namespace
