@@ -5,6 +5,10 @@
 
 #include <algorithm>
 
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
+
 #include "packer_test_support.h"
 #include "tools/file_system.h"
 #include "tools/installer_scan.h"
@@ -42,10 +46,10 @@ class CommandsTest : public ::testing::Test {
         EXPECT_NE(result.err.find(fragment), std::string::npos) << result.err;
     }
 
-    Captured Extract(const std::string& image, const std::string& folder) {
+    Captured Extract(const std::string& image, const std::string& folder, bool overwrite = false) {
         std::string path = scratch_.Write("extract.exe", image);
         return packer_test::Capture(scratch_, [&](FILE* out, FILE* err) {
-            return qjxpack::RunExtract(path, folder, false, out, err);
+            return qjxpack::RunExtract(path, folder, overwrite, false, out, err);
         });
     }
 
@@ -224,6 +228,40 @@ TEST_F(CommandsTest, ExtractWritesEveryEntry) {
     EXPECT_EQ(qjxpack::GetFileInfo(scratch_.At("out/nested/empty.txt")).kind,
               qjxpack::FileKind::kRegular);
 }
+
+// A second extraction into the same folder meets every name again: it stops at the first file,
+// naming it, and leaves it alone; plain folders on the way are used. --overwrite replaces.
+TEST_F(CommandsTest, ExtractRefusesANameThatExistsUnlessOverwriting) {
+    const std::string folder = scratch_.At("out");
+    ASSERT_EQ(Extract(Installer(kGoodPayload, 4), folder).status, qjxpack::EXIT_OK);
+    const std::string planted = scratch_.At("out/docs/a.txt");
+    packer_test::WriteWholeFile(planted, "planted");
+    Captured result = Extract(Installer(kGoodPayload, 4), folder);
+    EXPECT_EQ(result.status, qjxpack::EXIT_FAILED);
+    EXPECT_NE(result.err.find("exists already"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("a.txt)"), std::string::npos) << result.err;
+    EXPECT_EQ(ReadWholeFile(planted), "planted");
+
+    result = Extract(Installer(kGoodPayload, 4), folder, true);
+    EXPECT_EQ(result.status, qjxpack::EXIT_OK) << result.err;
+    EXPECT_EQ(ReadWholeFile(planted), "alpha");
+}
+
+#if !defined(_WIN32)
+// The Linux packer makes the folders itself: a link in a folder's place is refused there too.
+TEST_F(CommandsTest, ExtractDoesNotFollowALinkInAFoldersPlace) {
+    const std::string outside = scratch_.At("outside");
+    ASSERT_TRUE(qjxpack::MakeDirectories(outside));
+    ASSERT_TRUE(qjxpack::MakeDirectories(scratch_.At("out")));
+    ASSERT_EQ(symlink(outside.c_str(), scratch_.At("out/docs").c_str()), 0);
+    Captured result = Extract(Installer(kGoodPayload, 4), scratch_.At("out"));
+    EXPECT_EQ(result.status, qjxpack::EXIT_FAILED);
+    EXPECT_NE(result.err.find("docs)"), std::string::npos) << result.err;
+    std::vector<std::string> names;
+    ASSERT_TRUE(qjxpack::ListDirectory(outside, &names));
+    EXPECT_TRUE(names.empty());
+}
+#endif
 
 TEST_F(CommandsTest, ExtractRefusesAnInstallerThatFailsVerification) {
     std::string folder = scratch_.At("out");
