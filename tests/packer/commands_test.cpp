@@ -5,10 +5,6 @@
 
 #include <algorithm>
 
-#if !defined(_WIN32)
-#include <unistd.h>
-#endif
-
 #include "packer_test_support.h"
 #include "tools/file_system.h"
 #include "tools/installer_scan.h"
@@ -246,22 +242,6 @@ TEST_F(CommandsTest, ExtractRefusesANameThatExistsUnlessOverwriting) {
     EXPECT_EQ(result.status, qjxpack::EXIT_OK) << result.err;
     EXPECT_EQ(ReadWholeFile(planted), "alpha");
 }
-
-#if !defined(_WIN32)
-// The Linux packer makes the folders itself: a link in a folder's place is refused there too.
-TEST_F(CommandsTest, ExtractDoesNotFollowALinkInAFoldersPlace) {
-    const std::string outside = scratch_.At("outside");
-    ASSERT_TRUE(qjxpack::MakeDirectories(outside));
-    ASSERT_TRUE(qjxpack::MakeDirectories(scratch_.At("out")));
-    ASSERT_EQ(symlink(outside.c_str(), scratch_.At("out/docs").c_str()), 0);
-    Captured result = Extract(Installer(kGoodPayload, 4), scratch_.At("out"));
-    EXPECT_EQ(result.status, qjxpack::EXIT_FAILED);
-    EXPECT_NE(result.err.find("docs)"), std::string::npos) << result.err;
-    std::vector<std::string> names;
-    ASSERT_TRUE(qjxpack::ListDirectory(outside, &names));
-    EXPECT_TRUE(names.empty());
-}
-#endif
 
 TEST_F(CommandsTest, ExtractRefusesAnInstallerThatFailsVerification) {
     std::string folder = scratch_.At("out");
