@@ -1,5 +1,7 @@
 #include "files/file_access.h"
 
+#include <string.h>
+
 #include "text/utf8.h"
 
 #if defined(_WIN32)
@@ -35,6 +37,16 @@ void ToAnsi(const char* path, char* ansi) {
 
 // Largest piece handed to one WriteFile: its length is a DWORD.
 constexpr size_t WRITE_PIECE_MAX = 0x40000000;
+
+// Drops a directory path's closing separators: with one, the system answers for what a link
+// leads to rather than for the link itself. A drive's root keeps its own.
+template <typename Char>
+void DropClosingSeparators(Char* path, size_t length) {
+    while (length > 1 && (path[length - 1] == '\\' || path[length - 1] == '/') &&
+           path[length - 2] != ':') {
+        path[--length] = 0;
+    }
+}
 
 // After a create failed: whether the name exists, as anything. CREATE_NEW answers "file exists"
 // and CreateDirectory "already exists" for a name that is there; the attributes catch what the
@@ -117,6 +129,7 @@ ResultCode CreateDirectoryUtf8(const char* path, ExistingPolicy policy) {
     if (IsWindows9x()) {
         char ansi[ANSI_PATH_CAPACITY];
         ToAnsi(path, ansi);
+        DropClosingSeparators(ansi, strlen(ansi));
         created = CreateDirectoryA(ansi, nullptr);
         if (!created) {
             error = GetLastError();
@@ -125,6 +138,7 @@ ResultCode CreateDirectoryUtf8(const char* path, ExistingPolicy policy) {
     } else {
         wchar_t wide[WIDE_PATH_CAPACITY];
         if (!ToWide(path, wide)) return RESULT_CANT_CREATE_FILE;
+        DropClosingSeparators(wide, wcslen(wide));
         created = CreateDirectoryW(wide, nullptr);
         if (!created) {
             error = GetLastError();
@@ -212,15 +226,21 @@ bool CloseOutputFile(OutputFile* file) {
 }
 
 ResultCode CreateDirectoryUtf8(const char* path, ExistingPolicy policy) {
-    if (mkdir(path, 0777) == 0) return RESULT_OK;
+    // Without its closing '/': lstat would otherwise answer for what a link leads to.
+    char own[4096];
+    size_t length = strlen(path);
+    if (length >= sizeof own) return RESULT_CANT_CREATE_FILE;
+    memcpy(own, path, length + 1);
+    while (length > 1 && own[length - 1] == '/') own[--length] = 0;
+    if (mkdir(own, 0777) == 0) return RESULT_OK;
     if (errno != EEXIST) return RESULT_CANT_CREATE_FILE;
     struct stat status;
-    if (policy == EXISTING_REFUSED || lstat(path, &status) != 0) return RESULT_ALREADY_EXISTS;
+    if (policy == EXISTING_REFUSED || lstat(own, &status) != 0) return RESULT_ALREADY_EXISTS;
     // A symbolic link leads elsewhere; overwriting follows it, as the system would.
     if (S_ISDIR(status.st_mode)) return RESULT_OK;
     if (S_ISLNK(status.st_mode) && policy == EXISTING_REPLACED) {
-        return stat(path, &status) == 0 && S_ISDIR(status.st_mode) ? RESULT_OK
-                                                                   : RESULT_ALREADY_EXISTS;
+        return stat(own, &status) == 0 && S_ISDIR(status.st_mode) ? RESULT_OK
+                                                                  : RESULT_ALREADY_EXISTS;
     }
     return RESULT_ALREADY_EXISTS;
 }

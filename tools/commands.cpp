@@ -110,7 +110,8 @@ ResultCode OnEvent(int32_t, ExtractEvent* event, void* user) {
             if (PathSeparator() != '\\' && index < entries.size() && entries[index].is_directory) {
                 // The parents as before, the folder itself under the extraction's policy: a
                 // symbolic link in its place would lead the files elsewhere.
-                const std::string native = NativePath(event->path);
+                std::string native = NativePath(event->path);
+                while (native.size() > 1 && native.back() == PathSeparator()) native.pop_back();
                 const size_t last = native.find_last_of(PathSeparator());
                 if (last != std::string::npos && last > 0) MakeDirectories(native.substr(0, last));
                 const ResultCode made = CreateDirectoryUtf8(native.c_str(), progress->policy);

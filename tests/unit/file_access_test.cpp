@@ -107,6 +107,8 @@ TEST_F(FileAccessTest, LinksAreNeitherWrittenThroughNorTakenForFolders) {
     OutputFile file;
     for (ExistingPolicy policy : {EXISTING_REFUSED, EXISTING_FOLDER_KEPT}) {
         EXPECT_EQ(RESULT_ALREADY_EXISTS, CreateDirectoryUtf8(At("dir_link").c_str(), policy));
+        // Named with a closing separator, as a directory entry may be.
+        EXPECT_EQ(RESULT_ALREADY_EXISTS, CreateDirectoryUtf8(At("dir_link/").c_str(), policy));
         EXPECT_EQ(RESULT_ALREADY_EXISTS,
                   CreateOutputFileUtf8(At("file_link").c_str(), policy, &file));
     }
