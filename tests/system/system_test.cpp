@@ -1,12 +1,10 @@
 #include <gtest/gtest.h>
-#include <string.h>
 #include <windows.h>
 
 #include <set>
 #include <string>
 
 #include "system/folder_security.h"
-#include "system/random_source.h"
 
 namespace {
 
@@ -81,17 +79,6 @@ TEST(FolderSecurity, FullControlForSystemAdministratorsAndTheUserAloneInheritedA
     const std::string user = UserText();
     if (user != "SY") expected.insert("(A;OICI;FA;;;" + user + ")");
     EXPECT_EQ(entries, expected) << text;
-}
-
-// A draw that failed or repeated would leave the names to the clock again.
-TEST(SystemRandom, EveryDrawFillsTheBufferAnew) {
-    unsigned char first[32] = {0};
-    unsigned char second[32] = {0};
-    const unsigned char zeros[32] = {0};
-    ASSERT_TRUE(DrawSystemRandom(first, sizeof first));
-    ASSERT_TRUE(DrawSystemRandom(second, sizeof second));
-    EXPECT_NE(memcmp(first, zeros, sizeof zeros), 0);
-    EXPECT_NE(memcmp(first, second, sizeof first), 0);
 }
 
 }  // namespace
