@@ -9,8 +9,8 @@ enum : int32_t {
     RESULT_OK = 0,
     RESULT_OUT_OF_MEMORY = -11999,     // the progress window's state record could not be allocated
     RESULT_BUFFER_TOO_SMALL = -11998,  // converted text does not fit; an entry path is too long
-    RESULT_CANT_CREATE_FILE = -11991,  // an output file could not be created
-    RESULT_ALREADY_EXISTS = -11985,    // a file or folder to be created exists already
+    RESULT_ALREADY_EXISTS = -11992,    // a file or folder to be created new exists already
+    RESULT_CANT_CREATE_FILE = -11991,  // an output file or folder could not be created
     RESULT_CANT_OPEN_FILE = -11990,    // the program file could not be opened for reading
     RESULT_WRITE_FAILED = -11989,      // writing or closing an output file failed (disk full, ...)
     RESULT_USER_CANCEL = -11987,       // cancelled, or stopped after the job showed its own message

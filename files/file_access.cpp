@@ -1,10 +1,11 @@
 #include "files/file_access.h"
 
+#include <string.h>
+
 #include "text/utf8.h"
 
 #if defined(_WIN32)
 
-#include <direct.h>
 #include <io.h>
 #include <windows.h>
 
@@ -34,6 +35,27 @@ void ToAnsi(const char* path, char* ansi) {
     Utf8ToCodePage(0, GetACP(), path, UTF8_NUL_TERMINATED, ansi, ANSI_PATH_CAPACITY, nullptr);
 }
 
+// Largest piece handed to one WriteFile: its length is a DWORD.
+constexpr size_t WRITE_PIECE_MAX = 0x40000000;
+
+// Drops a directory path's closing separators: with one, the system answers for what a link
+// leads to rather than for the link itself. A drive's root keeps its own.
+template <typename Char>
+void DropClosingSeparators(Char* path, size_t length) {
+    while (length > 1 && (path[length - 1] == '\\' || path[length - 1] == '/') &&
+           path[length - 2] != ':') {
+        path[--length] = 0;
+    }
+}
+
+// After a create failed: whether the name exists, as anything. CREATE_NEW answers "file exists"
+// and CreateDirectory "already exists" for a name that is there; the attributes catch what the
+// error code does not, such as a directory in the way of a file.
+bool NameExists(DWORD error, DWORD attributes) {
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
+           attributes != INVALID_FILE_ATTRIBUTES;
+}
+
 }  // namespace
 
 FILE* OpenFileUtf8(const char* path, int for_writing) {
@@ -47,15 +69,94 @@ FILE* OpenFileUtf8(const char* path, int for_writing) {
     return _wfopen(wide, for_writing ? L"wb" : L"rb");
 }
 
-void CreateDirectoryUtf8(const char* path) {
+ResultCode CreateOutputFileUtf8(const char* path, ExistingPolicy policy, OutputFile* file) {
+    file->handle = INVALID_HANDLE_VALUE;
+    // CREATE_NEW fails for any name that exists, a reparse point included, without following it.
+    const DWORD disposition = policy == EXISTING_REPLACED ? CREATE_ALWAYS : CREATE_NEW;
+    HANDLE handle;
+    // The error first: asking for the attributes sets it anew.
+    DWORD error = NO_ERROR;
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
     if (IsWindows9x()) {
         char ansi[ANSI_PATH_CAPACITY];
         ToAnsi(path, ansi);
-        _mkdir(ansi);
-        return;
+        handle = CreateFileA(ansi, GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            error = GetLastError();
+            attributes = GetFileAttributesA(ansi);
+        }
+    } else {
+        wchar_t wide[WIDE_PATH_CAPACITY];
+        if (!ToWide(path, wide)) return RESULT_CANT_CREATE_FILE;
+        handle = CreateFileW(wide, GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            error = GetLastError();
+            attributes = GetFileAttributesW(wide);
+        }
     }
-    wchar_t wide[WIDE_PATH_CAPACITY];
-    if (ToWide(path, wide)) _wmkdir(wide);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return disposition == CREATE_NEW && NameExists(error, attributes) ? RESULT_ALREADY_EXISTS
+                                                                          : RESULT_CANT_CREATE_FILE;
+    }
+    file->handle = handle;
+    return RESULT_OK;
+}
+
+bool WriteOutputFile(OutputFile* file, const void* data, size_t length) {
+    const char* bytes = static_cast<const char*>(data);
+    while (length > 0) {
+        const DWORD piece = static_cast<DWORD>(length < WRITE_PIECE_MAX ? length : WRITE_PIECE_MAX);
+        DWORD written = 0;
+        if (!WriteFile(file->handle, bytes, piece, &written, nullptr) || written == 0) return false;
+        bytes += written;
+        length -= written;
+    }
+    return true;
+}
+
+bool CloseOutputFile(OutputFile* file) {
+    const bool closed = CloseHandle(file->handle) != 0;
+    file->handle = INVALID_HANDLE_VALUE;
+    return closed;
+}
+
+ResultCode CreateDirectoryUtf8(const char* path, ExistingPolicy policy) {
+    BOOL created;
+    DWORD error = NO_ERROR;
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    if (IsWindows9x()) {
+        char ansi[ANSI_PATH_CAPACITY];
+        ToAnsi(path, ansi);
+        DropClosingSeparators(ansi, strlen(ansi));
+        created = CreateDirectoryA(ansi, nullptr);
+        if (!created) {
+            error = GetLastError();
+            attributes = GetFileAttributesA(ansi);
+        }
+    } else {
+        wchar_t wide[WIDE_PATH_CAPACITY];
+        if (!ToWide(path, wide)) return RESULT_CANT_CREATE_FILE;
+        DropClosingSeparators(wide, wcslen(wide));
+        created = CreateDirectoryW(wide, nullptr);
+        if (!created) {
+            error = GetLastError();
+            attributes = GetFileAttributesW(wide);
+        }
+    }
+    if (created) return RESULT_OK;
+    if (!NameExists(error, attributes)) return RESULT_CANT_CREATE_FILE;
+    // A name that exists but cannot be examined is taken for what it may be: not ours.
+    if (policy == EXISTING_REFUSED || attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        return RESULT_ALREADY_EXISTS;
+    }
+    // A junction or a symbolic link (Wine shows a Unix symbolic link so) leads elsewhere.
+    if (policy == EXISTING_FOLDER_KEPT && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        return RESULT_ALREADY_EXISTS;
+    }
+    return RESULT_OK;
 }
 
 bool IsPathAccepted(const char* path) {
@@ -83,7 +184,10 @@ bool GetFileLength(FILE* file, uint64_t* length) {
 
 #else  // POSIX: UTF-8 paths go to the system as they are.
 
+#include <errno.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 // As on the NT family, so that host tests and tools see the stub's refusals.
 bool IsPathAccepted(const char* path) {
@@ -94,8 +198,51 @@ FILE* OpenFileUtf8(const char* path, int for_writing) {
     return fopen(path, for_writing ? "wb" : "rb");
 }
 
-void CreateDirectoryUtf8(const char* path) {
-    mkdir(path, 0777);
+ResultCode CreateOutputFileUtf8(const char* path, ExistingPolicy policy, OutputFile* file) {
+    // O_EXCL fails for any name that exists, a symbolic link included, without following it.
+    const int flags =
+        O_WRONLY | O_CREAT | O_CLOEXEC | (policy == EXISTING_REPLACED ? O_TRUNC : O_EXCL);
+    file->descriptor = open(path, flags, 0666);
+    if (file->descriptor >= 0) return RESULT_OK;
+    return errno == EEXIST ? RESULT_ALREADY_EXISTS : RESULT_CANT_CREATE_FILE;
+}
+
+bool WriteOutputFile(OutputFile* file, const void* data, size_t length) {
+    const char* bytes = static_cast<const char*>(data);
+    while (length > 0) {
+        const ssize_t written = write(file->descriptor, bytes, length);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        bytes += written;
+        length -= static_cast<size_t>(written);
+    }
+    return true;
+}
+
+bool CloseOutputFile(OutputFile* file) {
+    const bool closed = close(file->descriptor) == 0;
+    file->descriptor = -1;
+    return closed;
+}
+
+ResultCode CreateDirectoryUtf8(const char* path, ExistingPolicy policy) {
+    // Without its closing '/': lstat would otherwise answer for what a link leads to.
+    char own[4096];
+    size_t length = strlen(path);
+    if (length >= sizeof own) return RESULT_CANT_CREATE_FILE;
+    memcpy(own, path, length + 1);
+    while (length > 1 && own[length - 1] == '/') own[--length] = 0;
+    if (mkdir(own, 0777) == 0) return RESULT_OK;
+    if (errno != EEXIST) return RESULT_CANT_CREATE_FILE;
+    struct stat status;
+    if (policy == EXISTING_REFUSED || lstat(own, &status) != 0) return RESULT_ALREADY_EXISTS;
+    // A symbolic link leads elsewhere; overwriting follows it, as the system would.
+    if (S_ISDIR(status.st_mode)) return RESULT_OK;
+    if (S_ISLNK(status.st_mode) && policy == EXISTING_REPLACED) {
+        return stat(own, &status) == 0 && S_ISDIR(status.st_mode) ? RESULT_OK
+                                                                  : RESULT_ALREADY_EXISTS;
+    }
+    return RESULT_ALREADY_EXISTS;
 }
 
 bool SeekFile(FILE* file, uint64_t offset) {

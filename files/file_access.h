@@ -6,15 +6,52 @@
 #include <stdint.h>
 #include <stdio.h>
 
+#include "common/result_code.h"
+
 // Opens a file for binary reading (for_writing == 0, "rb") or writing (any other value, "wb").
 // Returns null when the file cannot be opened. The caller closes the stream.
 FILE* OpenFileUtf8(const char* path, int for_writing);
 
-// Creates one directory (not its parents). Failure, or an existing directory, is not reported.
-void CreateDirectoryUtf8(const char* path);
+// What a name that exists already means to the calls below that create files and directories.
+typedef int32_t ExistingPolicy;
+enum : int32_t {
+    // Everything is created new: an existing name of any kind is refused. For a folder this run
+    // made itself, where anything already there was put there by someone else.
+    EXISTING_REFUSED = 0,
+    // Files are created new; an existing plain directory is used, but not one that is a reparse
+    // point (a junction or symbolic link, which would lead the writes elsewhere).
+    EXISTING_FOLDER_KEPT = 1,
+    // Files are replaced (truncated), directories used as they are.
+    EXISTING_REPLACED = 2,
+};
+
+// A file open for writing: the system's own handle, so that each write goes straight to the
+// system without a runtime buffer in between.
+struct OutputFile {
+#if defined(_WIN32)
+    void* handle;  // HANDLE
+#else
+    int descriptor;
+#endif
+};
+
+// Creates a file for writing under policy: RESULT_ALREADY_EXISTS when the file must be new and
+// anything of that name exists (nothing is opened then), RESULT_CANT_CREATE_FILE on any other
+// failure.
+ResultCode CreateOutputFileUtf8(const char* path, ExistingPolicy policy, OutputFile* file);
+// Writes all length bytes. False when the system takes fewer (a full disk).
+bool WriteOutputFile(OutputFile* file, const void* data, size_t length);
+// False when closing fails: on a network drive, say, the last data can be lost only then.
+bool CloseOutputFile(OutputFile* file);
+
+// Creates one directory (not its parents) under policy: RESULT_OK when it was created, or when
+// the policy takes the directory that exists; RESULT_ALREADY_EXISTS when the name exists and the
+// policy refuses it (under EXISTING_REPLACED too, for a name held by a file);
+// RESULT_CANT_CREATE_FILE on any other failure (a missing parent, say).
+ResultCode CreateDirectoryUtf8(const char* path, ExistingPolicy policy);
 
 // False for a path that would not reach the file system whole: one that is not valid UTF-8,
-// except on the 9x family, where such bytes pass through as ANSI code-page text. Both calls
+// except on the 9x family, where such bytes pass through as ANSI code-page text. The calls
 // above refuse such a path; callers ask first to report it.
 bool IsPathAccepted(const char* path);
 

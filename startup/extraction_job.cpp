@@ -10,6 +10,8 @@
 #include "payload/trailer_locator.h"
 #include "startup/hidden_window.h"
 #include "startup/run_log.h"
+#include "system/folder_security.h"
+#include "system/random_source.h"
 #include "system/signature_check.h"
 #include "system/windows_family.h"
 #include "text/codepage_bridge.h"
@@ -61,8 +63,28 @@ uint32_t CurrentTimeSeconds() {
     return static_cast<uint32_t>((ticks - 116444736000000000ull) / 10000000ull);
 }
 
-typedef DWORD(WINAPI* GetTempPathWFunction)(DWORD, LPWSTR);
+// The number behind a temporary folder's name, from the system's random generator, so that no
+// one can compute the next names ahead of a run. The first 9x releases have none: there the C
+// runtime's generator seeded with the start second, as before.
+uint32_t DrawTempFolderNumber() {
+    uint32_t number = 0;
+    if (DrawSystemRandom(&number, sizeof number)) return number;
+    static bool seeded = false;
+    if (!seeded) {
+        srand(CurrentTimeSeconds());
+        seeded = true;
+    }
+    const int first = rand();
+    const int second = rand();
+    return static_cast<uint32_t>(first * second);
+}
+
 typedef DWORD(WINAPI* GetShortPathNameWFunction)(LPCWSTR, LPWSTR, DWORD);
+
+template <typename Function>
+Function FindFunction(HMODULE module, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
 
 // True when ansi, read in the ANSI code page, is exactly wide: that code page held every
 // character, and no look-alike or '?' took a character's place.
@@ -80,21 +102,18 @@ bool AnsiNamesWide(const char* ansi, const wchar_t* wide) {
 // length, or 0. On the NT family the ANSI answer names another folder, or none, when the path
 // holds letters that code page lacks (a user name in another script); the folder's short form
 // stands in for it where the volume has one that the code page can express.
-DWORD GetTempPathAnsi(char* buffer) {
+DWORD GetTempPathAnsi(const TempFolderQueries* queries, char* buffer) {
     // A result of the buffer size or more is the size the path would need: it did not fit.
-    DWORD length = GetTempPathA(TEMP_FOLDER_CAPACITY, buffer);
+    DWORD length = queries->get_temp_path_a(TEMP_FOLDER_CAPACITY, buffer);
     if (length == 0 || length >= static_cast<DWORD>(TEMP_FOLDER_CAPACITY)) return 0;
     if (IsWindows9x()) return length;
     // Looked up at run time: an import the 9x family's kernel32 lacks would keep the program
-    // from starting there at all, and these are needed on NT only.
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    GetTempPathWFunction get_temp_path = reinterpret_cast<GetTempPathWFunction>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "GetTempPathW")));
-    GetShortPathNameWFunction get_short_path = reinterpret_cast<GetShortPathNameWFunction>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "GetShortPathNameW")));
-    if (get_temp_path == nullptr || get_short_path == nullptr) return length;
+    // from starting there at all, and this is needed on NT only.
+    GetShortPathNameWFunction get_short_path = FindFunction<GetShortPathNameWFunction>(
+        GetModuleHandleA("kernel32.dll"), "GetShortPathNameW");
+    if (queries->get_temp_path_w == nullptr || get_short_path == nullptr) return length;
     wchar_t wide[TEMP_FOLDER_CAPACITY];
-    DWORD wide_length = get_temp_path(TEMP_FOLDER_CAPACITY, wide);
+    DWORD wide_length = queries->get_temp_path_w(TEMP_FOLDER_CAPACITY, wide);
     if (wide_length == 0 || wide_length >= static_cast<DWORD>(TEMP_FOLDER_CAPACITY) ||
         AnsiNamesWide(buffer, wide)) {
         return length;
@@ -141,8 +160,8 @@ void ShowPathMessage(WorkerContext* context, const wchar_t* text, const char* pa
 }
 
 // Creates the folder /SeaExtract names and its missing parents (UTF-8, ending in a separator).
-// A folder that exists already is used; one that cannot be made shows when the first entry is
-// written into it.
+// A folder that exists already is used, a link included: the caller named this path. One that
+// cannot be made shows when the first entry is written into it.
 void CreateFolderPath(char* folder) {
     for (char* p = folder; *p != 0; ++p) {
         // Not the drive's root nor a server's share: those exist or cannot be made.
@@ -150,7 +169,7 @@ void CreateFolderPath(char* folder) {
             p[-1] != '/') {
             const char separator = *p;
             *p = 0;
-            CreateDirectoryUtf8(folder);
+            CreateDirectoryUtf8(folder, EXISTING_REPLACED);
             *p = separator;
         }
     }
@@ -194,29 +213,48 @@ bool AppendTempFolderName(char* path, size_t capacity, uint32_t product) {
     return true;
 }
 
+void FindTempFolderQueries(HMODULE exporter, TempFolderQueries* queries) {
+    queries->draw = DrawTempFolderNumber;
+    queries->get_temp_path_a = FindFunction<GetTempPathAFunction>(exporter, "GetTempPath2A");
+    queries->get_temp_path_w = FindFunction<GetTempPathWFunction>(exporter, "GetTempPath2W");
+    if (queries->get_temp_path_a != nullptr && queries->get_temp_path_w != nullptr) return;
+    queries->get_temp_path_a = GetTempPathA;
+    queries->get_temp_path_w =
+        IsWindows9x()
+            ? nullptr
+            : FindFunction<GetTempPathWFunction>(GetModuleHandleA("kernel32.dll"), "GetTempPathW");
+}
+
 ResultCode CreateTempFolder(char* buffer) {
+    TempFolderQueries queries;
+    FindTempFolderQueries(GetModuleHandleA("kernel32.dll"), &queries);
+    return CreateTempFolderWith(&queries, buffer);
+}
+
+ResultCode CreateTempFolderWith(const TempFolderQueries* queries, char* buffer) {
     buffer[0] = 0;
-    DWORD length = GetTempPathAnsi(buffer);
+    DWORD length = GetTempPathAnsi(queries, buffer);
+    // In a shared temporary folder (C:\Windows\Temp for SYSTEM) a folder with default security
+    // would inherit entries that let every user add files to it. NT only: 9x has no access lists.
+    PrivateFolderSecurity security;
+    SECURITY_ATTRIBUTES* attributes = nullptr;
+    if (length != 0 && !IsWindows9x()) {
+        if (!BuildPrivateFolderSecurity(&security)) length = 0;
+        attributes = &security.attributes;
+    }
     if (length == 0) {
         buffer[0] = 0;
         return RESULT_TEMP_FOLDER;
     }
-    srand(CurrentTimeSeconds());
-    // Two stubs started in the same second draw the same names: on a collision keep drawing
-    // from the same sequence, a bounded number of times.
+    // Only a folder created here is used: one that exists, whoever made it, may hold files
+    // planted for the installer. Any failure draws another name.
     for (int attempt = 0; attempt < TEMP_FOLDER_ATTEMPTS; ++attempt) {
-        int first = rand();
-        int second = rand();
         buffer[length] = 0;
-        if (!AppendTempFolderName(buffer, TEMP_FOLDER_CAPACITY,
-                                  static_cast<uint32_t>(first * second))) {
-            break;
-        }
-        if (CreateDirectoryA(buffer, nullptr)) {
+        if (!AppendTempFolderName(buffer, TEMP_FOLDER_CAPACITY, queries->draw())) break;
+        if (CreateDirectoryA(buffer, attributes)) {
             memcpy(g_tempFolder, buffer, strlen(buffer) + 1);
             return RESULT_OK;
         }
-        if (GetLastError() != ERROR_ALREADY_EXISTS) break;
     }
     buffer[0] = 0;
     return RESULT_TEMP_FOLDER;
@@ -296,7 +334,11 @@ ResultCode RunExtractionJob(HWND window, void* argument) {
         }
     }
     LogLine("folder: %s", folder_utf8);
-    return ExtractPayload(&trailer, program_path, folder_utf8, OnExtractEvent, context);
+    // The run's own new folder takes nothing that exists; the caller's folder may hold folders
+    // already, but never a file of the payload's names, nor a link in a folder's place.
+    return ExtractPayload(
+        &trailer, program_path, folder_utf8, OnExtractEvent, context,
+        context->extract_folder != nullptr ? EXISTING_FOLDER_KEPT : EXISTING_REFUSED);
 }
 
 ResultCode OnExtractEvent(int32_t /*reserved*/, ExtractEvent* event, void* user) {
@@ -322,6 +364,8 @@ ResultCode OnExtractEvent(int32_t /*reserved*/, ExtractEvent* event, void* user)
             lstrcpynA(event->target, event->path, static_cast<int>(MAX_PATH_BYTES));
             return RESULT_OK;
         case EVENT_ERROR:
+            // A name in the new folder that exists already (RESULT_ALREADY_EXISTS) was put there
+            // by someone else: for the user it is a file that could not be made, as any other.
             if (event->code == RESULT_CANT_CREATE_FILE || event->code == RESULT_ALREADY_EXISTS) {
                 context->last_entry_created = false;
             }

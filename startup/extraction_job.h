@@ -35,8 +35,24 @@ uint64_t CreatedEntryCount(const WorkerContext* context);
 
 // Capacity of the buffer CreateTempFolder fills (the ANSI path is at most 260 bytes of it).
 constexpr int TEMP_FOLDER_BUFFER = 520;
-// Names drawn before giving up when each drawn folder exists already (same-second starts).
+// Names drawn before giving up when no drawn folder can be created (each exists already).
 constexpr int TEMP_FOLDER_ATTEMPTS = 32;
+
+typedef DWORD(WINAPI* GetTempPathAFunction)(DWORD, LPSTR);
+typedef DWORD(WINAPI* GetTempPathWFunction)(DWORD, LPWSTR);
+
+// What CreateTempFolder asks of the system, so that a test can stand in for each part.
+struct TempFolderQueries {
+    GetTempPathAFunction get_temp_path_a;
+    GetTempPathWFunction get_temp_path_w;  // null: the ANSI answer is taken as it is
+    uint32_t (*draw)();                    // the number behind each name
+};
+
+// GetTempPath2A and GetTempPath2W where exporter (kernel32) has both: for SYSTEM they answer the
+// system's own temporary folder, which other users cannot open. Else kernel32's GetTempPathA and,
+// on the NT family, GetTempPathW: the two always come from one pair, since the ANSI path is
+// checked against the wide one. draw takes the system's random generator.
+void FindTempFolderQueries(HMODULE exporter, TempFolderQueries* queries);
 
 // The worker of the whole program (a WorkerFunction): argument is the WorkerContext. Returns
 // RESULT_CANT_OPEN_FILE, RESULT_INVALID_INSTALLER or RESULT_TEMP_FOLDER after telling the user,
@@ -47,8 +63,13 @@ ResultCode RunExtractionJob(HWND window, void* argument);
 bool ProbeQuietFlag();
 
 // Creates <temp>\QJX<up to 5 hex digits>\ and leaves its ANSI path in buffer
-// (TEMP_FOLDER_BUFFER bytes) and in g_tempFolder. RESULT_TEMP_FOLDER when that fails.
+// (TEMP_FOLDER_BUFFER bytes) and in g_tempFolder. Only a folder this call created is used: when
+// creating one fails, another name is drawn, up to TEMP_FOLDER_ATTEMPTS times. On the NT family
+// the folder gets an access list for SYSTEM, the Administrators and the user alone.
+// RESULT_TEMP_FOLDER when that fails, the access list cannot be built, or no name is left.
 ResultCode CreateTempFolder(char* buffer);
+// The same with the given queries.
+ResultCode CreateTempFolderWith(const TempFolderQueries* queries, char* buffer);
 
 // Appends "QJX", at most the first five lowercase hex digits of product and a backslash to the
 // folder path in path (capacity bytes). False, leaving path unchanged, when it would not fit

@@ -48,11 +48,11 @@ void LogLine(const char* format, ...) {
     va_list arguments;
     va_start(arguments, format);
     // msvcrt's vsnprintf leaves a cut text unterminated and answers -1: end it by hand.
-    int text = _vsnprintf(line + length, sizeof line - 2 - static_cast<size_t>(length), format,
-                         arguments);
+    int text =
+        _vsnprintf(line + length, sizeof line - 2 - static_cast<size_t>(length), format, arguments);
     va_end(arguments);
-    length = text < 0 || length + text > LOG_LINE_CAPACITY - 3 ? LOG_LINE_CAPACITY - 3
-                                                                 : length + text;
+    length =
+        text < 0 || length + text > LOG_LINE_CAPACITY - 3 ? LOG_LINE_CAPACITY - 3 : length + text;
     line[length++] = '\r';
     line[length++] = '\n';
     // Another run may append to the same file: always write at its current end.
@@ -83,6 +83,8 @@ const char* DescribeResult(int32_t result) {
             return "an entry name is not valid UTF-8";
         case RESULT_CANT_CREATE_FILE:
             return "a file or folder cannot be created";
+        case RESULT_ALREADY_EXISTS:
+            return "a file or folder exists already";
         case RESULT_WRITE_FAILED:
             return "writing a file failed";
         case RESULT_LAUNCH_FAILED:

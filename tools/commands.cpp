@@ -3,6 +3,7 @@
 #include <inttypes.h>
 #include <string.h>
 
+#include "files/file_access.h"
 #include "payload/extractor.h"
 #include "text/utf8.h"
 #include "tools/entry_names.h"
@@ -43,7 +44,9 @@ const char* ResultText(ResultCode code) {
         case RESULT_BUFFER_TOO_SMALL:
             return "an entry's path reaches 260 bytes below this folder";
         case RESULT_CANT_CREATE_FILE:
-            return "a file could not be created";
+            return "a file or folder could not be created";
+        case RESULT_ALREADY_EXISTS:
+            return "it exists already (--overwrite replaces files)";
         case RESULT_CANT_OPEN_FILE:
             return "the installer could not be opened";
         case RESULT_WRITE_FAILED:
@@ -61,6 +64,7 @@ const char* ResultText(ResultCode code) {
 
 struct ExtractProgress {
     FILE* err;
+    ExistingPolicy policy;
     bool draw;
     int last_percent;
     std::string failed_path;
@@ -104,7 +108,17 @@ ResultCode OnEvent(int32_t, ExtractEvent* event, void* user) {
             const std::vector<ScannedEntry>& entries = progress->scan->entries;
             size_t index = progress->next_entry++;
             if (PathSeparator() != '\\' && index < entries.size() && entries[index].is_directory) {
-                MakeDirectories(NativePath(event->path));
+                // The parents as before, the folder itself under the extraction's policy: a
+                // symbolic link in its place would lead the files elsewhere.
+                std::string native = NativePath(event->path);
+                while (native.size() > 1 && native.back() == PathSeparator()) native.pop_back();
+                const size_t last = native.find_last_of(PathSeparator());
+                if (last != std::string::npos && last > 0) MakeDirectories(native.substr(0, last));
+                const ResultCode made = CreateDirectoryUtf8(native.c_str(), progress->policy);
+                if (made != RESULT_OK && progress->policy != EXISTING_REPLACED) {
+                    progress->failed_path = native;
+                    return made;
+                }
             }
             break;
         }
@@ -323,18 +337,23 @@ int RunVerify(const std::string& installer, FILE* out, FILE* err) {
     return status;
 }
 
-int RunExtract(const std::string& installer, const std::string& folder, bool progress, FILE* out,
-               FILE* err) {
+int RunExtract(const std::string& installer, const std::string& folder, bool overwrite,
+               bool progress, FILE* out, FILE* err) {
     InstallerScan scan;
     if (!Scan(installer, &scan, err)) return EXIT_FAILED;
     if (ReportProblems(installer, scan, err, "nothing extracted: ") != EXIT_OK) return EXIT_FAILED;
     if (!MakeDirectories(folder)) return Error(err, "cannot create folder " + folder);
     std::string destination = folder;
     if (!IsPathSeparator(destination.back())) destination += PathSeparator();
-    ExtractProgress state = {
-        err, progress && scan.trailer.payload_size >= (1u << 20), -1, "", &scan, 0};
-    ResultCode result =
-        ExtractPayload(&scan.trailer, installer.c_str(), destination.c_str(), OnEvent, &state);
+    ExtractProgress state = {err,
+                             overwrite ? EXISTING_REPLACED : EXISTING_FOLDER_KEPT,
+                             progress && scan.trailer.payload_size >= (1u << 20),
+                             -1,
+                             "",
+                             &scan,
+                             0};
+    ResultCode result = ExtractPayload(&scan.trailer, installer.c_str(), destination.c_str(),
+                                       OnEvent, &state, state.policy);
     if (PathSeparator() != '\\') {
         // The extractor made each folder once more under its literal name ("\\sub"); those
         // stay empty, as every file went to its translated target.

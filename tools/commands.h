@@ -18,10 +18,12 @@ int RunCreate(const CreateRequest& request, FILE* out, FILE* err);
 int RunList(const std::string& installer, bool json, FILE* out, FILE* err);
 // Exit 0 only when the stub would extract the installer completely.
 int RunVerify(const std::string& installer, FILE* out, FILE* err);
-// Extracts with the stub's own extractor after the same checks as verify. progress draws a bar
+// Extracts with the stub's own extractor after the same checks as verify. Without overwrite, a
+// name that exists in folder already (a file, or a folder that is a link or junction) stops the
+// extraction there, and the message names it; with it, files are replaced. progress draws a bar
 // on err while the payload streams.
-int RunExtract(const std::string& installer, const std::string& folder, bool progress, FILE* out,
-               FILE* err);
+int RunExtract(const std::string& installer, const std::string& folder, bool overwrite,
+               bool progress, FILE* out, FILE* err);
 
 // A JSON string literal for text, with bytes that are not UTF-8 kept as \u00XX.
 std::string JsonString(const std::string& text);

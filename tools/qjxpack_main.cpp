@@ -74,6 +74,12 @@ int Run(int argc, char** argv) {
     extract_command->add_option("INSTALLER", installer, "installer to read")->required();
     extract_command->add_option("DIR", folder, "folder to extract into (created if missing)")
         ->required();
+    bool overwrite = false;
+    extract_command->add_flag("--overwrite", overwrite, "replace files that exist in DIR");
+    extract_command->footer(
+        "Without --overwrite, a name that exists in DIR already (a file, or a folder that is a "
+        "symbolic link or junction) stops the extraction with a message naming it; folders that "
+        "exist as plain folders are used. Entries before it stay extracted.");
 
     try {
         app.parse(static_cast<int>(pointers.size()), pointers.data());
@@ -91,7 +97,8 @@ int Run(int argc, char** argv) {
     if (*create_command) return qjxpack::RunCreate(create, stdout, stderr);
     if (*list_command) return qjxpack::RunList(installer, json, stdout, stderr);
     if (*verify_command) return qjxpack::RunVerify(installer, stdout, stderr);
-    return qjxpack::RunExtract(installer, folder, qjxpack::IsTerminal(stderr), stdout, stderr);
+    return qjxpack::RunExtract(installer, folder, overwrite, qjxpack::IsTerminal(stderr), stdout,
+                               stderr);
 }
 
 }  // namespace

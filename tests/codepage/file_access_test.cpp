@@ -46,12 +46,15 @@ TEST(NonAsciiPath, CreatesAndOpensTheFileOfThatUnicodeName) {
     std::wstring folder = scratch.path() + FOLDER_NAME;
     std::wstring file = folder + L"\\" + FILE_NAME;
 
-    CreateDirectoryUtf8(WideToUtf8(folder).c_str());
+    EXPECT_EQ(CreateDirectoryUtf8(WideToUtf8(folder).c_str(), EXISTING_REFUSED), RESULT_OK);
     ASSERT_TRUE(IsFolder(folder));
-    FILE* out = OpenFileUtf8(WideToUtf8(file).c_str(), 2);
-    ASSERT_NE(out, nullptr);
-    fputs("payload", out);
-    fclose(out);
+    OutputFile out;
+    ASSERT_EQ(CreateOutputFileUtf8(WideToUtf8(file).c_str(), EXISTING_REFUSED, &out), RESULT_OK);
+    EXPECT_TRUE(WriteOutputFile(&out, "payload", 7));
+    EXPECT_TRUE(CloseOutputFile(&out));
+    // The name it made is the one it refuses to make again.
+    EXPECT_EQ(CreateOutputFileUtf8(WideToUtf8(file).c_str(), EXISTING_REFUSED, &out),
+              RESULT_ALREADY_EXISTS);
 
     FILE* seen_by_system = _wfopen(file.c_str(), L"rb");
     ASSERT_NE(seen_by_system, nullptr);
@@ -69,7 +72,7 @@ TEST(NonAsciiPath, MissingFileDoesNotOpenForReading) {
 TEST(NonAsciiPath, NameOutsideTheAnsiCodePage) {
     ScratchFolder scratch;
     std::wstring folder = scratch.path() + FOREIGN_NAME;
-    CreateDirectoryUtf8(WideToUtf8(folder).c_str());
+    CreateDirectoryUtf8(WideToUtf8(folder).c_str(), EXISTING_REFUSED);
 #if QJX_EXPECT_PLATFORM == 1
     // The 9x family names files in the ANSI code page, which cannot hold this name.
     EXPECT_FALSE(IsFolder(folder));

@@ -281,21 +281,39 @@ case_output_file_not_created() {
     cmp files/package "$folder/Velmora.msi" || fail "earlier entry lost"
 }
 
-# Two stubs started in the same second draw the same name. Every name the next seconds' seeds
-# draw first exists already: the stub must draw again and still extract, without a message.
-case_same_second_collision() {
+# Stubs started in the same second once drew the same names, and anyone could compute them from
+# the clock. Quiet runs, four at a time, each extract into a folder of their own, and the names do
+# not follow the runtime's generator seeded with the start second (its first 32 draws, as the
+# old stub retried). At 20 bits one match by chance is allowed.
+case_same_second_names() {
     make_sample_payload
     mkinstaller Setup.exe --quiet "${sample_entries[@]}"
-    wine_tool first_names 30 | tr -d '\r' | while read -r name; do mkdir -p "temp/$name"; done
-    local taken
-    taken=$(created_folders)
-    [ "$(wc -l <<<"$taken")" -ge 20 ] || fail "too few names pre-created"
-    start_stub Setup.exe
-    wait_quiet_stub
-    local fresh
-    fresh=$(comm -13 <(echo "$taken") <(created_folders))
-    [[ "$fresh" =~ ^QJX[0-9a-f]{1,5}$ ]] || fail "no fresh folder: [$fresh]"
-    expect_sample_files "temp/$fresh"
+    local first last round pid code names clock_names matches
+    local pids=()
+    first=$(date +%s)
+    for round in 1 2 3 4; do
+        pids=()
+        for _ in 1 2 3 4; do
+            wine "$tools/with_temp.exe" "$(winpath temp)\\" "\"$(winpath Setup.exe)\"" </dev/null >/dev/null 2>&1 &
+            pids+=($!)
+        done
+        for pid in "${pids[@]}"; do
+            code=0
+            wait "$pid" || code=$?
+            expect_eq "$code" 1 "exit code"
+        done
+    done
+    last=$(date +%s)
+    names=$(created_folders)
+    expect_eq "$(wc -l <<<"$names")" 16 "folders created"
+    while read -r name; do
+        [[ "$name" =~ ^QJX[0-9a-f]{1,5}$ ]] || fail "folder name $name"
+        expect_sample_files "temp/$name"
+    done <<<"$names"
+    clock_names=$(wine_tool first_names $((first - 1)) $((last - first + 3)) 32 | tr -d '\r' | sort -u)
+    [ "$(wc -l <<<"$clock_names")" -ge 64 ] || fail "too few clock names computed"
+    matches=$(comm -12 <(echo "$names") <(echo "$clock_names"))
+    [ "$(grep -c . <<<"$matches")" -le 1 ] || fail "names follow the clock: $matches"
 }
 
 # A %TEMP% so long that "QJX", five digits and "\" would not fit the 260-byte folder buffer:

@@ -6,6 +6,9 @@
 //                model of the extractor;
 //   flags bits 1-2: payload_size is the payload's length, less the delta, more the delta, or
 //                more 4 GiB.
+//   flags bits 3-4: what an existing name means: overwrite (0), new tree (1 and 3), no
+//                overwrite (2). The model knows the directories made so far and whether the one
+//                target exists.
 //   stop: the handler stops the extraction at that progress event (0: never).
 // After every input nothing may exist outside the destination folder but the program file and
 // the one target.
@@ -15,6 +18,7 @@
 #include <string.h>
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -40,6 +44,7 @@ std::string g_target;
 
 struct Run {
     bool redirect = false;
+    ExistingPolicy policy = EXISTING_REPLACED;
     int stop_at = 0;
     int progress_seen = 0;
     uint64_t last_done = 0;
@@ -81,8 +86,31 @@ ResultCode Handler(int32_t reserved, ExtractEvent* event, void* user) {
     return Answer(static_cast<Run*>(user), event);
 }
 
-// The extractor as it would be written one byte at a time, for a file that opens every time
-// (all files go to the one target). Returns its result; *contents: the target's final bytes.
+// mkdir of g_dest + name as Linux answers it, in a destination that holds only the directories
+// in made (their '/'-separated components; '\\' is a character of a name here), which it updates.
+ResultCode ModelDirectory(std::set<std::string>* made, const char* name, ExistingPolicy policy) {
+    std::string path, parent;
+    for (const char* p = name; *p != 0;) {
+        const char* end = strchr(p, '/');
+        if (end == nullptr) end = p + strlen(p);
+        if (end - p > 255) return RESULT_CANT_CREATE_FILE;  // a name too long for the system
+        if (end != p) {
+            parent = path;
+            path += (path.empty() ? "" : "/") + std::string(p, end);
+        }
+        p = *end == 0 ? end : end + 1;
+    }
+    if (!parent.empty() && made->count(parent) == 0) return RESULT_CANT_CREATE_FILE;
+    if (made->count(path) != 0) {
+        return policy == EXISTING_REFUSED ? RESULT_ALREADY_EXISTS : RESULT_OK;
+    }
+    made->insert(path);
+    return RESULT_OK;
+}
+
+// The extractor as it would be written one byte at a time, for files that all go to the one
+// target: opened every time when overwriting, else only the first time. Returns its result;
+// *contents: the target's final bytes.
 ResultCode Model(const std::string& file, uint64_t offset, uint64_t payload_size, Run* run,
                  std::string* contents) {
     ResultCode error = RESULT_OK;
@@ -96,7 +124,8 @@ ResultCode Model(const std::string& file, uint64_t offset, uint64_t payload_size
         send(event);
     };
     uint64_t blocks = 0, block_pos = 512, header_pos = 0, entry_size = 0, written = 0;
-    bool in_header = true, open = false;
+    bool in_header = true, open = false, target_exists = false;
+    std::set<std::string> made;
     char name[ENTRY_NAME_CAPACITY] = {};
     char path[MAX_PATH_BYTES] = {};
     char target[MAX_PATH_BYTES] = {};
@@ -166,10 +195,21 @@ ResultCode Model(const std::string& file, uint64_t offset, uint64_t payload_size
         event.path = path;
         if ((error = send(event)) != RESULT_OK) continue;
         header_pos = 0;
-        if (entry_size == ENTRY_SIZE_DIRECTORY) continue;
+        if (entry_size == ENTRY_SIZE_DIRECTORY) {
+            const ResultCode made_result = ModelDirectory(&made, name, run->policy);
+            if (made_result != RESULT_OK && run->policy != EXISTING_REPLACED) {
+                fail(made_result, path);
+            }
+            continue;
+        }
         event.kind = EVENT_RESOLVE_TARGET;
         event.target = target;
         if ((error = send(event)) != RESULT_OK) continue;
+        if (target_exists && run->policy != EXISTING_REPLACED) {
+            fail(RESULT_ALREADY_EXISTS, target);
+            continue;
+        }
+        target_exists = true;
         contents->clear();
         if (entry_size != 0) {
             open = true;
@@ -252,11 +292,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fwrite(file.data(), 1, file.size(), out);
     fclose(out);
 
+    static const ExistingPolicy POLICIES[] = {EXISTING_REPLACED, EXISTING_REFUSED,
+                                              EXISTING_FOLDER_KEPT, EXISTING_REFUSED};
     Run run;
     run.redirect = flags & 1;
+    run.policy = POLICIES[(flags >> 3) & 3];
     run.stop_at = data[1];
     const ResultCode result =
-        ExtractPayload(&trailer, g_program.c_str(), g_dest.c_str(), Handler, &run);
+        ExtractPayload(&trailer, g_program.c_str(), g_dest.c_str(), Handler, &run, run.policy);
     CHECK(run.events.back() == "progress " + std::to_string(trailer.payload_size) + "/" +
                                    std::to_string(trailer.payload_size));
 
@@ -270,6 +313,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (run.redirect) {
         Run model;
         model.redirect = true;
+        model.policy = run.policy;
         model.stop_at = run.stop_at;
         std::string contents;
         const bool target_written = fs::exists(g_target);

@@ -99,6 +99,11 @@ int main(int argc, char** argv) {
                   ExtractSeed(1, 0, 0, {{"/x", "1", false}, {long_name.c_str(), "x", false}}));
         WriteSeed(folder, 7,
                   ExtractSeed(1, 0, 0, {{"/keep", "1", false}, {"/keep\xFF", "2", false}}));
+        // New tree and no overwrite: a folder named twice, a second file to the one target.
+        const std::vector<Entry> again = {
+            {"/d", "", true}, {"/d/", "", true}, {"/f", "1", false}, {"/g", "2", false}};
+        WriteSeed(folder, 8, ExtractSeed(1 | 8, 0, 0, again));
+        WriteSeed(folder, 9, ExtractSeed(1 | 16, 0, 0, again));
     } else {
         return 2;
     }

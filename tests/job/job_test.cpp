@@ -1,17 +1,44 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <string.h>
-#include <time.h>
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "common/globals.h"
 #include "payload/payload_writer.h"
 #include "startup/extracted_cleanup.h"
 #include "startup/extraction_job.h"
 
+// GetTempPath2A and GetTempPath2W as Windows 11 has them, exported by this program so that the
+// job can find them here: they answer g_system_temp, as they would for SYSTEM.
+std::string g_system_temp;
+
+extern "C" __declspec(dllexport) DWORD WINAPI GetTempPath2A(DWORD size, LPSTR buffer) {
+    if (g_system_temp.size() >= size) return static_cast<DWORD>(g_system_temp.size() + 1);
+    strcpy(buffer, g_system_temp.c_str());
+    return static_cast<DWORD>(g_system_temp.size());
+}
+
+extern "C" __declspec(dllexport) DWORD WINAPI GetTempPath2W(DWORD size, LPWSTR buffer) {
+    if (g_system_temp.size() >= size) return static_cast<DWORD>(g_system_temp.size() + 1);
+    return static_cast<DWORD>(
+        MultiByteToWideChar(CP_ACP, 0, g_system_temp.c_str(), -1, buffer, static_cast<int>(size)) -
+        1);
+}
+
 namespace {
+
+// The numbers the job draws, in order; the last one repeats.
+std::vector<uint32_t> g_draws;
+size_t g_drawn = 0;
+
+uint32_t ScriptedDraw() {
+    const uint32_t number = g_draws[g_drawn < g_draws.size() ? g_drawn : g_draws.size() - 1];
+    g_drawn += 1;
+    return number;
+}
 
 std::string Appended(const char* folder, uint32_t product, size_t capacity = 260) {
     char path[600];
@@ -91,24 +118,29 @@ TEST_F(TempFolderTest, CreatesTheFolderAndRecordsIt) {
     EXPECT_NE(GetFileAttributesA(buffer), INVALID_FILE_ATTRIBUTES);
 }
 
-TEST_F(TempFolderTest, DrawsAgainWhenTheSameSecondsNameExists) {
+// The names drawn first exist: a folder with a planted file in it, and a file. Neither is taken;
+// the job draws again until it creates a folder of its own.
+TEST_F(TempFolderTest, DrawsAgainAfterAnyFailureAndNeverTakesWhatExists) {
     UseTemp(root_);
-    // The first names of this second and the next few are taken, as by stubs started alike.
-    unsigned now = static_cast<unsigned>(time(NULL));
-    for (unsigned second = now; second < now + 5; ++second) {
-        srand(second);
-        int first = rand();
-        int next = rand();
-        std::string taken = root_ + "\\";
-        char path[600];
-        strcpy(path, taken.c_str());
-        ASSERT_TRUE(AppendTempFolderName(path, sizeof path, static_cast<uint32_t>(first * next)));
-        CreateDirectoryA(path, NULL);
-        Track(path);
-    }
+    ASSERT_TRUE(CreateDirectoryA((root_ + "\\QJXaaaaa").c_str(), NULL));
+    Track(root_ + "\\QJXaaaaa");
+    ASSERT_TRUE(CreateDirectoryA((root_ + "\\QJXaaaaa\\Velmora.msi").c_str(), NULL));
+    Track(root_ + "\\QJXaaaaa\\Velmora.msi");
+    HANDLE file =
+        CreateFileA((root_ + "\\QJXbbbbb").c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, 0, NULL);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+    g_draws = {0xaaaaa123, 0xbbbbb456, 0xccccc789};
+    g_drawn = 0;
+    TempFolderQueries queries;
+    FindTempFolderQueries(GetModuleHandleA("kernel32.dll"), &queries);
+    queries.draw = ScriptedDraw;
     char buffer[TEMP_FOLDER_BUFFER];
-    ASSERT_EQ(CreateTempFolder(buffer), RESULT_OK);
+    ASSERT_EQ(CreateTempFolderWith(&queries, buffer), RESULT_OK);
     Track(buffer);
+    DeleteFileA((root_ + "\\QJXbbbbb").c_str());
+    EXPECT_EQ(g_drawn, 3u);
+    EXPECT_EQ(std::string(buffer), root_ + "\\QJXccccc\\");
     EXPECT_STREQ(g_tempFolder, buffer);
 }
 
@@ -161,11 +193,38 @@ TEST_F(TempFolderTest, ReachesATempFolderOutsideTheAnsiCodePage) {
     EXPECT_STREQ(g_tempFolder, "");
 }
 
-TEST_F(TempFolderTest, FailsWithoutDrawingAgainWhenTheTempFolderIsMissing) {
-    UseTemp(root_ + "\\missing");
+// Where no folder can be made (the temporary folder is missing, or every name is taken) the
+// drawing stops after TEMP_FOLDER_ATTEMPTS names.
+TEST_F(TempFolderTest, FailsAfterTheLastDrawWhenNoFolderCanBeCreated) {
+    ASSERT_TRUE(CreateDirectoryA((root_ + "\\QJX12345").c_str(), NULL));
+    Track(root_ + "\\QJX12345");
+    for (const std::string& temp : {root_ + "\\missing", root_}) {
+        UseTemp(temp);
+        g_draws = {0x12345678};
+        g_drawn = 0;
+        TempFolderQueries queries;
+        FindTempFolderQueries(GetModuleHandleA("kernel32.dll"), &queries);
+        queries.draw = ScriptedDraw;
+        char buffer[TEMP_FOLDER_BUFFER];
+        EXPECT_EQ(CreateTempFolderWith(&queries, buffer), RESULT_TEMP_FOLDER) << temp;
+        EXPECT_EQ(g_drawn, static_cast<size_t>(TEMP_FOLDER_ATTEMPTS)) << temp;
+        EXPECT_STREQ(g_tempFolder, "");
+    }
+}
+
+// Where the system exports both GetTempPath2 queries (here this program), the folder goes where
+// they say; the wide one is checked against the ANSI one, so both must come from that pair.
+TEST_F(TempFolderTest, TakesGetTempPath2WhereTheSystemExportsBoth) {
+    g_system_temp = root_ + "\\system_temp\\";
+    ASSERT_TRUE(CreateDirectoryA(g_system_temp.c_str(), NULL));
+    Track(g_system_temp);
+    UseTemp(root_);
+    TempFolderQueries queries;
+    FindTempFolderQueries(GetModuleHandleA(NULL), &queries);
     char buffer[TEMP_FOLDER_BUFFER];
-    EXPECT_EQ(CreateTempFolder(buffer), RESULT_TEMP_FOLDER);
-    EXPECT_STREQ(g_tempFolder, "");
+    ASSERT_EQ(CreateTempFolderWith(&queries, buffer), RESULT_OK);
+    Track(buffer);
+    EXPECT_EQ(std::string(buffer).rfind(g_system_temp, 0), 0u) << buffer;
 }
 
 bool Exists(const std::string& path) {

@@ -42,10 +42,10 @@ class CommandsTest : public ::testing::Test {
         EXPECT_NE(result.err.find(fragment), std::string::npos) << result.err;
     }
 
-    Captured Extract(const std::string& image, const std::string& folder) {
+    Captured Extract(const std::string& image, const std::string& folder, bool overwrite = false) {
         std::string path = scratch_.Write("extract.exe", image);
         return packer_test::Capture(scratch_, [&](FILE* out, FILE* err) {
-            return qjxpack::RunExtract(path, folder, false, out, err);
+            return qjxpack::RunExtract(path, folder, overwrite, false, out, err);
         });
     }
 
@@ -223,6 +223,24 @@ TEST_F(CommandsTest, ExtractWritesEveryEntry) {
     EXPECT_EQ(ReadWholeFile(scratch_.At("out/nested/b.bin")), "beta");
     EXPECT_EQ(qjxpack::GetFileInfo(scratch_.At("out/nested/empty.txt")).kind,
               qjxpack::FileKind::kRegular);
+}
+
+// A second extraction into the same folder meets every name again: it stops at the first file,
+// naming it, and leaves it alone; plain folders on the way are used. --overwrite replaces.
+TEST_F(CommandsTest, ExtractRefusesANameThatExistsUnlessOverwriting) {
+    const std::string folder = scratch_.At("out");
+    ASSERT_EQ(Extract(Installer(kGoodPayload, 4), folder).status, qjxpack::EXIT_OK);
+    const std::string planted = scratch_.At("out/docs/a.txt");
+    packer_test::WriteWholeFile(planted, "planted");
+    Captured result = Extract(Installer(kGoodPayload, 4), folder);
+    EXPECT_EQ(result.status, qjxpack::EXIT_FAILED);
+    EXPECT_NE(result.err.find("exists already"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("a.txt)"), std::string::npos) << result.err;
+    EXPECT_EQ(ReadWholeFile(planted), "planted");
+
+    result = Extract(Installer(kGoodPayload, 4), folder, true);
+    EXPECT_EQ(result.status, qjxpack::EXIT_OK) << result.err;
+    EXPECT_EQ(ReadWholeFile(planted), "alpha");
 }
 
 TEST_F(CommandsTest, ExtractRefusesAnInstallerThatFailsVerification) {

@@ -59,6 +59,19 @@ print(listing["trailer"]["payload_offset"], listing["signature"]["table_offset"]
 "${qjxpack[@]}" extract Signed.exe extracted >/dev/null
 diff -r dist extracted || fail "qjxpack extract differs from the input"
 
+# Extracting again meets every name: refused, the file left as it is, unless overwriting. A
+# symbolic link in a folder's place (under Wine: a reparse point) leads nowhere.
+echo changed >extracted/docs/readme.txt
+"${qjxpack[@]}" extract Signed.exe extracted >/dev/null 2>again.log && fail "a second extract succeeded"
+tr -d '\r' <again.log | grep -q "exists already" || fail "second extract: $(cat again.log)"
+[ "$(cat extracted/docs/readme.txt)" = changed ] || fail "a refused file was written"
+"${qjxpack[@]}" extract --overwrite Signed.exe extracted >/dev/null
+diff -r dist extracted || fail "qjxpack extract --overwrite differs from the input"
+mkdir -p linked outside
+ln -s ../outside linked/docs
+"${qjxpack[@]}" extract Signed.exe linked >/dev/null 2>linked.log && fail "extracted through a link"
+[ -z "$(ls -A outside)" ] || fail "files went through the link: $(ls -A outside)"
+
 # One flipped payload byte breaks the signature.
 cp Signed.exe Flipped.exe
 python3 - "$((payload_offset + 100))" <<'PY'

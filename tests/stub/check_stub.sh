@@ -25,7 +25,11 @@ check_imports() {
   done
   for newer in SetDefaultDllDirectories AddDllDirectory SetDllDirectoryA SetDllDirectoryW \
                GetTickCount64 _time64 _fseeki64 _ftelli64 _wfopen_s \
-               GetTempPathW GetShortPathNameW GetCommandLineW InitCommonControls; do
+               GetTempPathW GetShortPathNameW GetTempPath2A GetTempPath2W \
+               SystemFunction036 CryptAcquireContextA CryptGenRandom CryptReleaseContext \
+               OpenProcessToken GetTokenInformation InitializeAcl AddAce \
+               InitializeSecurityDescriptor SetSecurityDescriptorDacl SetSecurityDescriptorControl \
+               GetCommandLineW InitCommonControls; do
     if grep -qE "^\s+[0-9a-f]+\s+[0-9]+\s+$newer\$" <<<"$dump"; then
       echo "imported directly, needs GetProcAddress: $newer"
       status=1

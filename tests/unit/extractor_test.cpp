@@ -85,6 +85,7 @@ class ExtractorTest : public testing::Test {
     std::string dest = Utf8(dest_path) + SEP;
     Recorder recorder;
     PayloadTrailer trailer = {};
+    ExistingPolicy policy = EXISTING_REFUSED;
 
     void SetUp() override { fs::create_directory(dest_path); }
 
@@ -116,7 +117,7 @@ class ExtractorTest : public testing::Test {
 
     ResultCode Extract() {
         return ExtractPayload(&trailer, Utf8(program).c_str(), dest.c_str(), Recorder::Handle,
-                              &recorder);
+                              &recorder, policy);
     }
 
     std::string Progress(uint64_t done) {
@@ -128,6 +129,10 @@ class ExtractorTest : public testing::Test {
     }
     std::string Contents(const std::string& relative) {
         return ReadBytes(FromUtf8(Joined(Name(relative))));
+    }
+    void EmptyDest() {
+        fs::remove_all(dest_path);
+        fs::create_directory(dest_path);
     }
 };
 
@@ -267,6 +272,7 @@ TEST_F(ExtractorTest, UnsafeNamesCreateNothing) {
     for (const std::string& name : unsafe) {
         for (bool directory : {false, true}) {
             recorder = Recorder();
+            EmptyDest();
             Build({Dir("sub"), Entry{name, "evil", directory}, File("after", "x")});
             EXPECT_EQ(RESULT_UNSAFE_NAME, Extract()) << name;
             EXPECT_EQ((std::vector<std::string>{Progress(0), "begin " + Joined(Name("sub")),
@@ -284,6 +290,7 @@ TEST_F(ExtractorTest, UnsafeNamesCreateNothing) {
 TEST_F(ExtractorTest, NamesThatAreNotUtf8CreateNothing) {
     for (bool directory : {false, true}) {
         recorder = Recorder();
+        EmptyDest();
         const std::string bad = Name("keep.txt\xFF");
         Build({File("keep.txt", "kept"), Entry{bad, "lost", directory}, File("after", "x")});
         EXPECT_EQ(RESULT_BAD_UTF8, Extract());
@@ -352,20 +359,64 @@ TEST_F(ExtractorTest, FileGoesWhereTheHandlerResolvesIt) {
 }
 
 TEST_F(ExtractorTest, FileThatCannotBeCreatedStopsWithItsPath) {
-    // The directory entry cannot be made (a file holds its name): not reported by itself, the
-    // file inside then fails.
+    // Overwriting: the directory entry cannot be made (a file holds its name) and is not
+    // reported by itself; the file inside then fails.
+    policy = EXISTING_REPLACED;
     Build({File("blocker", "x"), Dir("blocker"), File("blocker/inner", "y")});
     EXPECT_EQ(RESULT_CANT_CREATE_FILE, Extract());
     const std::string inner = Joined(Name("blocker/inner"));
     EXPECT_EQ(Error(RESULT_CANT_CREATE_FILE, inner), recorder.events[recorder.events.size() - 2]);
     EXPECT_EQ("x", Contents("blocker"));
+
+    // Otherwise the directory entry fails itself, also where its parent is missing.
+    for (ExistingPolicy other : {EXISTING_REFUSED, EXISTING_FOLDER_KEPT}) {
+        policy = other;
+        recorder = Recorder();
+        EmptyDest();
+        Build({Dir("missing/deeper"), File("after", "x")});
+        EXPECT_EQ(RESULT_CANT_CREATE_FILE, Extract());
+        EXPECT_EQ(Error(RESULT_CANT_CREATE_FILE, Joined(Name("missing/deeper"))),
+                  recorder.events[recorder.events.size() - 2]);
+        EXPECT_TRUE(ListTree(dest_path).empty());
+    }
 }
 
-TEST_F(ExtractorTest, ExistingDirectoryIsNoFailure) {
-    fs::create_directory(dest_path / "sub");
-    Build({Dir("sub"), Dir("sub"), File("sub/f", "z")});
-    EXPECT_EQ(RESULT_OK, Extract());
-    EXPECT_EQ("z", Contents("sub/f"));
+// What was there before the extraction: a plain folder with a file in it, and a file where the
+// payload names one. Each policy stops at the first name it refuses, and writes into none.
+TEST_F(ExtractorTest, ExistingNamesStopTheEntryAsThePolicySays) {
+    const struct {
+        ExistingPolicy policy;
+        ResultCode result;
+        const char* failed;  // the entry named by the error
+        std::vector<std::string> tree;
+    } cases[] = {
+        {EXISTING_REFUSED, RESULT_ALREADY_EXISTS, "sub", {"sub/", "sub/old", "taken"}},
+        {EXISTING_FOLDER_KEPT,
+         RESULT_ALREADY_EXISTS,
+         "taken",
+         {"sub/", "sub/new", "sub/old", "taken"}},
+        {EXISTING_REPLACED, RESULT_OK, nullptr, {"after", "sub/", "sub/new", "sub/old", "taken"}},
+    };
+    for (const auto& c : cases) {
+        policy = c.policy;
+        recorder = Recorder();
+        EmptyDest();
+        fs::create_directory(dest_path / "sub");
+        WriteBytes(dest_path / "sub" / "old", "old");
+        WriteBytes(dest_path / "taken", "planted");
+        Build({Dir("sub"), File("sub/new", "n"), File("taken", "mine"), File("after", "x")});
+        EXPECT_EQ(c.result, Extract()) << c.policy;
+        EXPECT_EQ(c.tree, ListTree(dest_path)) << c.policy;
+        EXPECT_EQ("old", Contents("sub/old"));
+        EXPECT_EQ(c.failed ? "planted" : "mine", Contents("taken")) << c.policy;
+        if (c.failed != nullptr) {
+            EXPECT_EQ(1,
+                      std::count_if(recorder.events.begin(), recorder.events.end(),
+                                    [](const std::string& e) { return e.rfind("error", 0) == 0; }));
+            EXPECT_EQ(Error(c.result, Joined(Name(c.failed))),
+                      recorder.events[recorder.events.size() - 2]);
+        }
+    }
 }
 
 TEST_F(ExtractorTest, ProgramFileThatCannotBeOpened) {
@@ -449,6 +500,7 @@ TEST_F(ExtractorTest, PayloadBeyond2GiBIsFoundBy64BitSeek) {
 
 #if !defined(_WIN32)
 TEST_F(ExtractorTest, FullDiskIsAWriteFailureNotSuccess) {
+    policy = EXISTING_REPLACED;  // the device exists
     recorder.redirect = "/dev/full";
     // Large (several runs) and small (one run).
     for (size_t size : {size_t{300000}, size_t{10}}) {
