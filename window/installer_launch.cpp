@@ -20,6 +20,18 @@ const char MSIEXEC_NAME[] = "msiexec.exe";
 
 HANDLE g_installerProcess;
 
+typedef BOOL(WINAPI* ShellExecuteExAFunction)(SHELLEXECUTEINFOA*);
+
+// The shell, loaded only to start the installer: runs that start nothing (the quiet trailer,
+// extraction only) never load it, and under Wine it costs more than the rest of their start.
+// By full path, as every library the stub loads itself.
+ShellExecuteExAFunction FindShellExecute() {
+    HMODULE shell = LoadSystemLibrary("shell32.dll");
+    if (shell == nullptr) return nullptr;
+    return reinterpret_cast<ShellExecuteExAFunction>(
+        reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteExA")));
+}
+
 void Note(const char* text) {
     if (g_launchSettings.note != nullptr) g_launchSettings.note(text);
 }
@@ -94,7 +106,9 @@ int32_t StartInstaller(HWND window, const char* package_path, const char* transf
     // downloads folder) and the current folder before the system folder.
     char program[MAX_PATH + sizeof MSIEXEC_NAME];
     int32_t result = 0;
-    if (!BuildSystemPath(MSIEXEC_NAME, program, sizeof program)) {
+    ShellExecuteExAFunction shell_execute = nullptr;
+    if (!BuildSystemPath(MSIEXEC_NAME, program, sizeof program) ||
+        (shell_execute = FindShellExecute()) == nullptr) {
         ShowStartFailure(window, GetLastError(), parameters);
     } else {
         if (g_launchSettings.note != nullptr) {
@@ -116,7 +130,7 @@ int32_t StartInstaller(HWND window, const char* package_path, const char* transf
         info.lpFile = program;
         info.lpParameters = parameters;
         info.nShow = SW_SHOW;
-        if (ShellExecuteExA(&info)) {
+        if (shell_execute(&info)) {
             result = 1;
             if (g_launchSettings.wait) {
                 if (g_installerProcess != nullptr) CloseHandle(g_installerProcess);
