@@ -81,7 +81,7 @@ wait_stub() {
 wait_quiet_stub() {
     while kill -0 "$stub_pid" 2>/dev/null; do
         if drive wait-window Velmora 0 >/dev/null; then fail "the progress window opened"; fi
-        if drive message-box 0 >/dev/null; then fail "a message box appeared"; fi
+        if drive message-box 0 >/dev/null 2>&1; then fail "a message box appeared"; fi
     done
     wait_stub "${1:-1}"
 }
