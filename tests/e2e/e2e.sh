@@ -544,7 +544,22 @@ case_unattended_windowed() {
     [ ! -f "$record" ] || fail "the installer was started after Esc"
     expect_sample_files "$(created_folder)"
 
+    # Cancel in the middle of a waiting run: what was extracted so far goes as well.
     rm -rf temp && mkdir temp
+    make_file files/part 4096
+    mkinstaller Large.exe '\Velmora.msi=files/package' --copies 2000 '\part=files/part'
+    start_stub Large.exe "/SeaWait"
+    drive wait-window Velmora >/dev/null || fail "no progress window"
+    local position=0
+    while [ "$position" -eq 0 ]; do
+        position=$(drive controls Velmora | awk '$1 == 1010 {print $9}')
+        [ -n "$position" ] || fail "no progress bar"
+    done
+    [ "$position" -lt 100 ] || fail "the payload was extracted before Cancel could be pressed"
+    drive click Velmora 2 >/dev/null || fail "click Cancel"
+    wait_stub 1602
+    expect_no_folder
+
     export QJX_MSIEXEC_EXIT=0
     start_stub Setup.exe "/SeaLang:1041 /SeaWait"
     wait_stub 0
