@@ -25,7 +25,11 @@ if [ -z "${QJX_WIN_TREE:-}" ]; then
         QJX_WINE_ARCH=x86 qjx_why="this machine runs 32-bit Wine"
       elif [ -z "$qjx_x64_error" ]; then
         QJX_WINE_ARCH=x64
-        qjx_why="the 32-bit Wine loader does not run here ($qjx_x86_error); see dmesg for 32-bit emulation"
+        if [ -e /usr/lib/wine/wine ]; then
+          qjx_why="the 32-bit Wine loader does not run here ($qjx_x86_error); see dmesg for 32-bit emulation"
+        else
+          qjx_why="wine32:i386 is not installed (scripts/setup.sh says why)"
+        fi
       else
         echo "wine: neither Wine loader runs on this machine, so no Windows test can run." >&2
         echo "wine:   32-bit (/usr/lib/wine/wine): $qjx_x86_error" >&2
