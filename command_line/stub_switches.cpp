@@ -111,8 +111,8 @@ bool CopyPath(const char* value, char* out) {
 }
 
 bool CopyPath(const char16_t* value, char* out) {
-    return value[0] != 0 && Utf16ToUtf8(value, UTF8_NUL_TERMINATED, out, SWITCH_PATH_CAPACITY,
-                                        nullptr) == RESULT_OK;
+    return value[0] != 0 &&
+           Utf16ToUtf8(value, UTF8_NUL_TERMINATED, out, SWITCH_PATH_CAPACITY, nullptr) == RESULT_OK;
 }
 
 template <typename Char>
@@ -123,12 +123,15 @@ int32_t LanguageOf(const Char* value) {
     return STUB_LANGUAGE_ASK;
 }
 
-void MarkBad(StubSwitches* out, const char* text) {
+// Marks the switches bad, naming the first bad token as given (cut to fit).
+template <typename Char>
+void MarkBad(StubSwitches* out, const Char* begin, const Char* end) {
     if (out->bad) return;
     out->bad = true;
-    size_t length = strlen(text);
-    if (length >= SWITCH_ERROR_CAPACITY) length = SWITCH_ERROR_CAPACITY - 1;
-    memcpy(out->bad_token, text, length);
+    size_t length = 0;
+    for (const Char* c = begin; c != end && length + 1 < SWITCH_ERROR_CAPACITY; ++c) {
+        out->bad_token[length++] = static_cast<char>(*c);
+    }
     out->bad_token[length] = 0;
 }
 
@@ -166,15 +169,10 @@ void ReadTail(const Char* tail, bool take_paths, Char* forwarded, StubSwitches* 
         Unquote(token, text, TOKEN_CAPACITY);
         if (IsSwitch(text)) {
             out->any = true;
-            // The error names the token as given; the ANSI pass sees every token first.
-            char shown[SWITCH_ERROR_CAPACITY];
-            size_t length = 0;
-            for (const Char* c = token.begin; c != token.end && length + 1 < sizeof shown; ++c) {
-                shown[length++] = static_cast<char>(*c);
-            }
-            shown[length] = 0;
             const size_t full = static_cast<size_t>(token.end - token.begin);
-            if (full >= TOKEN_CAPACITY || !Apply(text, take_paths, out)) MarkBad(out, shown);
+            if (full >= TOKEN_CAPACITY || !Apply(text, take_paths, out)) {
+                MarkBad(out, token.begin, token.end);
+            }
         } else if (forwarded != nullptr) {
             const size_t length = static_cast<size_t>(token.end - token.gap);
             memcpy(forwarded, token.gap, length * sizeof(Char));
@@ -209,6 +207,6 @@ void ReadStubSwitches(const char* ansi_tail, const char16_t* wide_tail, char* fo
         ReadTail(wide_tail, true, static_cast<char16_t*>(nullptr), &wide);
         memcpy(out->log_path, wide.log_path, sizeof out->log_path);
         memcpy(out->extract_path, wide.extract_path, sizeof out->extract_path);
-        if (wide.bad) MarkBad(out, wide.bad_token);
+        if (wide.bad) MarkBad(out, wide.bad_token, wide.bad_token + strlen(wide.bad_token));
     }
 }

@@ -56,51 +56,93 @@ bool NameExists(DWORD error, DWORD attributes) {
            attributes != INVALID_FILE_ATTRIBUTES;
 }
 
-}  // namespace
+// The system's calls in the two forms a path takes, so that each operation is written once.
+HANDLE SystemCreateFile(const char* path, DWORD access, DWORD share, DWORD disposition) {
+    return CreateFileA(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+HANDLE SystemCreateFile(const wchar_t* path, DWORD access, DWORD share, DWORD disposition) {
+    return CreateFileW(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+DWORD SystemAttributes(const char* path) {
+    return GetFileAttributesA(path);
+}
+DWORD SystemAttributes(const wchar_t* path) {
+    return GetFileAttributesW(path);
+}
+BOOL SystemCreateDirectory(const char* path) {
+    return CreateDirectoryA(path, nullptr);
+}
+BOOL SystemCreateDirectory(const wchar_t* path) {
+    return CreateDirectoryW(path, nullptr);
+}
+BOOL SystemRemove(const char* path, bool directory) {
+    return directory ? RemoveDirectoryA(path) : DeleteFileA(path);
+}
+BOOL SystemRemove(const wchar_t* path, bool directory) {
+    return directory ? RemoveDirectoryW(path) : DeleteFileW(path);
+}
+FILE* SystemOpenStream(const char* path, bool for_writing) {
+    return fopen(path, for_writing ? "wb" : "rb");
+}
+FILE* SystemOpenStream(const wchar_t* path, bool for_writing) {
+    return _wfopen(path, for_writing ? L"wb" : L"rb");
+}
+size_t SystemLength(const char* path) {
+    return strlen(path);
+}
+size_t SystemLength(const wchar_t* path) {
+    return wcslen(path);
+}
 
-FILE* OpenFileUtf8(const char* path, int for_writing) {
+// Hands the path to operation in the system's own form: ANSI on the 9x family, UTF-16 elsewhere.
+// A path that does not convert whole never reaches the system: the answer is refused.
+template <typename Result, typename Operation>
+Result WithSystemPath(const char* path, Result refused, Operation operation) {
     if (IsWindows9x()) {
         char ansi[ANSI_PATH_CAPACITY];
         ToAnsi(path, ansi);
-        return fopen(ansi, for_writing ? "wb" : "rb");
+        return operation(ansi);
     }
     wchar_t wide[WIDE_PATH_CAPACITY];
-    if (!ToWide(path, wide)) return nullptr;
-    return _wfopen(wide, for_writing ? L"wb" : L"rb");
+    if (!ToWide(path, wide)) return refused;
+    return operation(wide);
+}
+
+}  // namespace
+
+FILE* OpenFileUtf8(const char* path, int for_writing) {
+    return WithSystemPath(path, static_cast<FILE*>(nullptr), [&](auto* system_path) {
+        return SystemOpenStream(system_path, for_writing != 0);
+    });
 }
 
 ResultCode CreateOutputFileUtf8(const char* path, ExistingPolicy policy, OutputFile* file) {
     file->handle = INVALID_HANDLE_VALUE;
     // CREATE_NEW fails for any name that exists, a reparse point included, without following it.
     const DWORD disposition = policy == EXISTING_REPLACED ? CREATE_ALWAYS : CREATE_NEW;
-    HANDLE handle;
-    // The error first: asking for the attributes sets it anew.
-    DWORD error = NO_ERROR;
-    DWORD attributes = INVALID_FILE_ATTRIBUTES;
-    if (IsWindows9x()) {
-        char ansi[ANSI_PATH_CAPACITY];
-        ToAnsi(path, ansi);
-        handle = CreateFileA(ansi, GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    return WithSystemPath(path, RESULT_CANT_CREATE_FILE, [&](auto* system_path) {
+        HANDLE handle = SystemCreateFile(system_path, GENERIC_WRITE, FILE_SHARE_READ, disposition);
         if (handle == INVALID_HANDLE_VALUE) {
-            error = GetLastError();
-            attributes = GetFileAttributesA(ansi);
+            // The error first: asking for the attributes sets it anew.
+            const DWORD error = GetLastError();
+            return disposition == CREATE_NEW && NameExists(error, SystemAttributes(system_path))
+                       ? RESULT_ALREADY_EXISTS
+                       : RESULT_CANT_CREATE_FILE;
         }
-    } else {
-        wchar_t wide[WIDE_PATH_CAPACITY];
-        if (!ToWide(path, wide)) return RESULT_CANT_CREATE_FILE;
-        handle = CreateFileW(wide, GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle == INVALID_HANDLE_VALUE) {
-            error = GetLastError();
-            attributes = GetFileAttributesW(wide);
-        }
-    }
-    if (handle == INVALID_HANDLE_VALUE) {
-        return disposition == CREATE_NEW && NameExists(error, attributes) ? RESULT_ALREADY_EXISTS
-                                                                          : RESULT_CANT_CREATE_FILE;
-    }
-    file->handle = handle;
+        file->handle = handle;
+        return RESULT_OK;
+    });
+}
+
+ResultCode OpenAppendFileUtf8(const char* path, OutputFile* file) {
+    // Where the system has it, every write goes to the end, also after another program's.
+    const DWORD access = IsWindows9x() ? GENERIC_WRITE : FILE_APPEND_DATA;
+    file->handle = WithSystemPath(path, INVALID_HANDLE_VALUE, [&](auto* system_path) {
+        return SystemCreateFile(system_path, access, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                OPEN_ALWAYS);
+    });
+    if (file->handle == INVALID_HANDLE_VALUE) return RESULT_CANT_CREATE_FILE;
+    SetFilePointer(file->handle, 0, nullptr, FILE_END);
     return RESULT_OK;
 }
 
@@ -123,30 +165,15 @@ bool CloseOutputFile(OutputFile* file) {
 }
 
 ResultCode CreateDirectoryUtf8(const char* path, ExistingPolicy policy) {
-    BOOL created;
-    DWORD error = NO_ERROR;
     DWORD attributes = INVALID_FILE_ATTRIBUTES;
-    if (IsWindows9x()) {
-        char ansi[ANSI_PATH_CAPACITY];
-        ToAnsi(path, ansi);
-        DropClosingSeparators(ansi, strlen(ansi));
-        created = CreateDirectoryA(ansi, nullptr);
-        if (!created) {
-            error = GetLastError();
-            attributes = GetFileAttributesA(ansi);
-        }
-    } else {
-        wchar_t wide[WIDE_PATH_CAPACITY];
-        if (!ToWide(path, wide)) return RESULT_CANT_CREATE_FILE;
-        DropClosingSeparators(wide, wcslen(wide));
-        created = CreateDirectoryW(wide, nullptr);
-        if (!created) {
-            error = GetLastError();
-            attributes = GetFileAttributesW(wide);
-        }
-    }
-    if (created) return RESULT_OK;
-    if (!NameExists(error, attributes)) return RESULT_CANT_CREATE_FILE;
+    const ResultCode made = WithSystemPath(path, RESULT_CANT_CREATE_FILE, [&](auto* system_path) {
+        DropClosingSeparators(system_path, SystemLength(system_path));
+        if (SystemCreateDirectory(system_path)) return RESULT_OK;
+        const DWORD error = GetLastError();
+        attributes = SystemAttributes(system_path);
+        return NameExists(error, attributes) ? RESULT_ALREADY_EXISTS : RESULT_CANT_CREATE_FILE;
+    });
+    if (made != RESULT_ALREADY_EXISTS) return made;
     // A name that exists but cannot be examined is taken for what it may be: not ours.
     if (policy == EXISTING_REFUSED || attributes == INVALID_FILE_ATTRIBUTES ||
         (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
@@ -157,6 +184,22 @@ ResultCode CreateDirectoryUtf8(const char* path, ExistingPolicy policy) {
         return RESULT_ALREADY_EXISTS;
     }
     return RESULT_OK;
+}
+
+PathKind ExaminePathUtf8(const char* path) {
+    const DWORD attributes =
+        WithSystemPath(path, static_cast<DWORD>(INVALID_FILE_ATTRIBUTES), [&](auto* system_path) {
+            DropClosingSeparators(system_path, SystemLength(system_path));
+            return SystemAttributes(system_path);
+        });
+    if (attributes == INVALID_FILE_ATTRIBUTES) return PATH_MISSING;
+    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? PATH_LINK : PATH_PLAIN;
+}
+
+bool RemovePathUtf8(const char* path, bool directory) {
+    return WithSystemPath(path, FALSE, [&](auto* system_path) {
+               return SystemRemove(system_path, directory);
+           }) != 0;
 }
 
 bool IsPathAccepted(const char* path) {
@@ -207,6 +250,11 @@ ResultCode CreateOutputFileUtf8(const char* path, ExistingPolicy policy, OutputF
     return errno == EEXIST ? RESULT_ALREADY_EXISTS : RESULT_CANT_CREATE_FILE;
 }
 
+ResultCode OpenAppendFileUtf8(const char* path, OutputFile* file) {
+    file->descriptor = open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    return file->descriptor >= 0 ? RESULT_OK : RESULT_CANT_CREATE_FILE;
+}
+
 bool WriteOutputFile(OutputFile* file, const void* data, size_t length) {
     const char* bytes = static_cast<const char*>(data);
     while (length > 0) {
@@ -243,6 +291,21 @@ ResultCode CreateDirectoryUtf8(const char* path, ExistingPolicy policy) {
                                                                   : RESULT_ALREADY_EXISTS;
     }
     return RESULT_ALREADY_EXISTS;
+}
+
+PathKind ExaminePathUtf8(const char* path) {
+    char own[4096];
+    size_t length = strlen(path);
+    if (length >= sizeof own) return PATH_MISSING;
+    memcpy(own, path, length + 1);
+    while (length > 1 && own[length - 1] == '/') own[--length] = 0;
+    struct stat status;
+    if (lstat(own, &status) != 0) return PATH_MISSING;
+    return S_ISLNK(status.st_mode) ? PATH_LINK : PATH_PLAIN;
+}
+
+bool RemovePathUtf8(const char* path, bool directory) {
+    return (directory ? rmdir(path) : unlink(path)) == 0;
 }
 
 bool SeekFile(FILE* file, uint64_t offset) {

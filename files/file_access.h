@@ -39,6 +39,8 @@ struct OutputFile {
 // anything of that name exists (nothing is opened then), RESULT_CANT_CREATE_FILE on any other
 // failure.
 ResultCode CreateOutputFileUtf8(const char* path, ExistingPolicy policy, OutputFile* file);
+// Opens a file for appending, creating it if missing: every write goes to its end.
+ResultCode OpenAppendFileUtf8(const char* path, OutputFile* file);
 // Writes all length bytes. False when the system takes fewer (a full disk).
 bool WriteOutputFile(OutputFile* file, const void* data, size_t length);
 // False when closing fails: on a network drive, say, the last data can be lost only then.
@@ -49,6 +51,15 @@ bool CloseOutputFile(OutputFile* file);
 // policy refuses it (under EXISTING_REPLACED too, for a name held by a file);
 // RESULT_CANT_CREATE_FILE on any other failure (a missing parent, say).
 ResultCode CreateDirectoryUtf8(const char* path, ExistingPolicy policy);
+
+// What a path names, without following a link: nothing, a plain file or directory, or a link
+// (a junction or symbolic link, which leads elsewhere).
+typedef int32_t PathKind;
+enum : int32_t { PATH_MISSING = 0, PATH_PLAIN = 1, PATH_LINK = 2 };
+PathKind ExaminePathUtf8(const char* path);
+
+// Deletes a file, or a directory when it is empty. False when the name stays.
+bool RemovePathUtf8(const char* path, bool directory);
 
 // False for a path that would not reach the file system whole: one that is not valid UTF-8,
 // except on the 9x family, where such bytes pass through as ANSI code-page text. The calls

@@ -2,18 +2,12 @@
 
 #include <stdio.h>
 #include <string.h>
-#include <windows.h>
 
 #include "files/file_access.h"
 #include "payload/payload_format.h"
 #include "startup/run_log.h"
-#include "system/windows_family.h"
-#include "text/codepage_bridge.h"
-#include "text/utf8.h"
 
 namespace {
-
-constexpr int WIDE_CAPACITY = 520;
 
 // One entry of the payload as the walk meets it.
 struct WalkedEntry {
@@ -54,53 +48,19 @@ bool WalkEntries(const WorkerContext* context, uint64_t count, EntryVisitor visi
     return ok;
 }
 
-// The system's attributes of a UTF-8 path, or INVALID_FILE_ATTRIBUTES.
-DWORD AttributesOf(const char* path) {
-    if (IsWindows9x()) {
-        char ansi[WIDE_CAPACITY];
-        Utf8ToCodePage(0, GetACP(), path, UTF8_NUL_TERMINATED, ansi, WIDE_CAPACITY, nullptr);
-        return GetFileAttributesA(ansi);
-    }
-    wchar_t wide[WIDE_CAPACITY];
-    if (Utf8ToUtf16(path, UTF8_NUL_TERMINATED, reinterpret_cast<char16_t*>(wide),
-                    WIDE_CAPACITY) != RESULT_OK) {
-        return INVALID_FILE_ATTRIBUTES;
-    }
-    return GetFileAttributesW(wide);
-}
-
 // True when the path, or a folder on its way below the run's folder, is a link or junction:
 // deleting through it would reach what this run never wrote.
 bool PassesALink(char* path, size_t folder_length) {
-    for (char* p = path + folder_length; *p != 0; ++p) {
-        if ((*p == '\\' || *p == '/') && p[1] != 0 && p > path + folder_length) {
+    for (char* p = path + folder_length + 1; *p != 0; ++p) {
+        if ((*p == '\\' || *p == '/') && p[1] != 0) {
             const char separator = *p;
             *p = 0;
-            const DWORD attributes = AttributesOf(path);
+            const bool link = ExaminePathUtf8(path) == PATH_LINK;
             *p = separator;
-            if (attributes != INVALID_FILE_ATTRIBUTES &&
-                (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-                return true;
-            }
+            if (link) return true;
         }
     }
-    const DWORD attributes = AttributesOf(path);
-    return attributes != INVALID_FILE_ATTRIBUTES &&
-           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-}
-
-bool DeletePath(const char* path, bool directory) {
-    if (IsWindows9x()) {
-        char ansi[WIDE_CAPACITY];
-        Utf8ToCodePage(0, GetACP(), path, UTF8_NUL_TERMINATED, ansi, WIDE_CAPACITY, nullptr);
-        return (directory ? RemoveDirectoryA(ansi) : DeleteFileA(ansi)) != 0;
-    }
-    wchar_t wide[WIDE_CAPACITY];
-    if (Utf8ToUtf16(path, UTF8_NUL_TERMINATED, reinterpret_cast<char16_t*>(wide),
-                    WIDE_CAPACITY) != RESULT_OK) {
-        return false;
-    }
-    return (directory ? RemoveDirectoryW(wide) : DeleteFileW(wide)) != 0;
+    return ExaminePathUtf8(path) == PATH_LINK;
 }
 
 // Separators inside a name: how deep its entry lies (a directory's own trailing one not counted).
@@ -134,8 +94,8 @@ void RemoveEntry(const WalkedEntry& entry, void* user) {
     if (cleanup->folder_length + name_length >= sizeof path) return;  // never created either
     memcpy(path, cleanup->context->folder, cleanup->folder_length);
     memcpy(path + cleanup->folder_length, entry.name, name_length + 1);
-    if (AttributesOf(path) == INVALID_FILE_ATTRIBUTES) return;  // gone already
-    if (PassesALink(path, cleanup->folder_length) || !DeletePath(path, entry.directory)) {
+    if (ExaminePathUtf8(path) == PATH_MISSING) return;  // gone already
+    if (PassesALink(path, cleanup->folder_length) || !RemovePathUtf8(path, entry.directory)) {
         cleanup->complete = false;
         LogLine("clean-up: left in place: %s", path);
     }
@@ -161,7 +121,7 @@ bool RemoveExtractedFiles(const WorkerContext* context) {
     char folder[JOB_PATH_CAPACITY];
     memcpy(folder, context->folder, cleanup.folder_length + 1);
     if (cleanup.folder_length > 0) folder[cleanup.folder_length - 1] = 0;  // its separator
-    if (!DeletePath(folder, true)) {
+    if (!RemovePathUtf8(folder, true)) {
         LogLine("clean-up: the folder stays (not empty): %s", folder);
         return false;
     }

@@ -290,7 +290,6 @@ ResultCode RunExtractionJob(HWND window, void* argument) {
     FILE* program = GetProgramPathUtf8(program_path) ? OpenFileUtf8(program_path, 0) : nullptr;
     LogLine("program: %s", program_path);
     if (program == nullptr) {
-        LogLine("failure: %s", DescribeResult(RESULT_CANT_OPEN_FILE));
         wchar_t text[256] = {0};
         LoadStringW(g_hinstance, IDS_CANT_OPEN_FOR_READ, text, 256);
         ShowPathMessage(context, text, program_path);

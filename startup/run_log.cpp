@@ -5,41 +5,23 @@
 #include <windows.h>
 
 #include "common/result_code.h"
-#include "system/windows_family.h"
-#include "text/codepage_bridge.h"
-#include "text/utf8.h"
+#include "files/file_access.h"
 
 namespace {
 
-constexpr int LOG_PATH_CAPACITY = 520;
 constexpr int LOG_LINE_CAPACITY = 1200;
 
-HANDLE g_log = INVALID_HANDLE_VALUE;
+OutputFile g_log;
+bool g_logOpen;
 
 }  // namespace
 
 void OpenRunLog(const char* path) {
-    if (IsWindows9x()) {
-        char ansi[LOG_PATH_CAPACITY];
-        if (Utf8ToCodePage(0, GetACP(), path, UTF8_NUL_TERMINATED, ansi, LOG_PATH_CAPACITY,
-                           nullptr) != RESULT_OK) {
-            return;
-        }
-        g_log = CreateFileA(ansi, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        return;
-    }
-    wchar_t wide[LOG_PATH_CAPACITY];
-    if (Utf8ToUtf16(path, UTF8_NUL_TERMINATED, reinterpret_cast<char16_t*>(wide),
-                    LOG_PATH_CAPACITY) != RESULT_OK) {
-        return;
-    }
-    g_log = CreateFileW(wide, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    g_logOpen = OpenAppendFileUtf8(path, &g_log) == RESULT_OK;
 }
 
 void LogLine(const char* format, ...) {
-    if (g_log == INVALID_HANDLE_VALUE) return;
+    if (!g_logOpen) return;
     char line[LOG_LINE_CAPACITY];
     SYSTEMTIME now;
     GetLocalTime(&now);
@@ -55,10 +37,7 @@ void LogLine(const char* format, ...) {
         text < 0 || length + text > LOG_LINE_CAPACITY - 3 ? LOG_LINE_CAPACITY - 3 : length + text;
     line[length++] = '\r';
     line[length++] = '\n';
-    // Another run may append to the same file: always write at its current end.
-    SetFilePointer(g_log, 0, nullptr, FILE_END);
-    DWORD written = 0;
-    WriteFile(g_log, line, static_cast<DWORD>(length), &written, nullptr);
+    WriteOutputFile(&g_log, line, static_cast<size_t>(length));
 }
 
 const char* DescribeResult(int32_t result) {
