@@ -26,3 +26,14 @@
 #define IDS_CANT_OPEN_FOR_READ 5087  // "Error: Could not open the file for reading."
 #define IDS_CANT_CREATE_TEMP 5088    // "Error: Could not create the temporary folder."
 #define IDS_DAMAGED_SIGNATURE 5089   // "The installer is damaged: its signature does not ..."
+
+// The branding the packer may replace: a string-table block of its own (ids 5120 to 5135), so
+// that rewriting it leaves the job's messages alone. UTF-16 texts.
+#define IDS_BRAND_TITLE 5120               // the window's title
+#define IDS_BRAND_PACKAGE 5121             // the package every button installs
+#define IDS_BRAND_TRANSFORM_GERMAN 5122    // the German button's transform
+#define IDS_BRAND_TRANSFORM_JAPANESE 5123  // the Japanese button's transform
+
+// The stub's own version (RCDATA, ASCII), which branding never touches: it names the stub
+// inside a vendor's installer.
+#define IDR_STUB_VERSION 201

@@ -8,6 +8,7 @@
 
 #include "common/globals.h"
 #include "resources/resource_ids.h"
+#include "window/branding.h"
 #include "window/installer_launch.h"
 #include "window/window_images.h"
 
@@ -210,6 +211,7 @@ INT_PTR CALLBACK ProgressDialogProc(HWND window, UINT message, WPARAM wparam, LP
         ProgressWindowState* state = reinterpret_cast<ProgressWindowState*>(lparam);
         SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
         state->dialog = window;
+        SetBrandedTitle(window);
         SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
         SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
         LayoutDialog(state);
