@@ -18,6 +18,16 @@
 #define IDB_JAPANESE_PRESSED 110
 #define IDB_JAPANESE_NORMAL 111
 
+// The set for high display scales, twice the size of the 8-bit background and the buttons
+// (512 x 512 and 136 x 44, 8 bits, RLE8-compressed), in the order of 105 to 111.
+#define IDB_BACKGROUND_8BIT_2X 125
+#define IDB_ENGLISH_PRESSED_2X 126
+#define IDB_ENGLISH_NORMAL_2X 127
+#define IDB_GERMAN_PRESSED_2X 128
+#define IDB_GERMAN_NORMAL_2X 129
+#define IDB_JAPANESE_PRESSED_2X 130
+#define IDB_JAPANESE_NORMAL_2X 131
+
 #define IDI_PROGRAM 99
 
 // The extraction job's messages (strings.rc).
