@@ -110,9 +110,9 @@ bool CopyPath(const char* value, char* out) {
     return true;
 }
 
+// A wide value is taken whole or not at all: cut, it would name another file.
 bool CopyPath(const char16_t* value, char* out) {
-    return value[0] != 0 &&
-           Utf16ToUtf8(value, UTF8_NUL_TERMINATED, out, SWITCH_PATH_CAPACITY, nullptr) == RESULT_OK;
+    return value[0] != 0 && Utf16ToUtf8Whole(value, out, SWITCH_PATH_CAPACITY);
 }
 
 template <typename Char>
@@ -129,15 +129,16 @@ void MarkBad(StubSwitches* out, const Char* begin, const Char* end) {
     if (out->bad) return;
     out->bad = true;
     size_t length = 0;
+    // For the log only: a unit outside ASCII shows as '?'.
     for (const Char* c = begin; c != end && length + 1 < SWITCH_ERROR_CAPACITY; ++c) {
-        out->bad_token[length++] = static_cast<char>(*c);
+        out->bad_token[length++] = Unit(*c) < 0x80 ? static_cast<char>(*c) : '?';
     }
     out->bad_token[length] = 0;
 }
 
-// Applies one switch; paths only when take_paths. False for an unknown switch or a bad value.
+// Applies one switch. False for an unknown switch or a bad value.
 template <typename Char>
-bool Apply(Char* text, bool take_paths, StubSwitches* out) {
+bool Apply(Char* text, StubSwitches* out) {
     const Char* value;
     const bool separated = SplitSwitch(text, &value);
     const Char* name = text + 1;
@@ -154,14 +155,15 @@ bool Apply(Char* text, bool take_paths, StubSwitches* out) {
         out->language = LanguageOf(value);
         return out->language != STUB_LANGUAGE_ASK;
     }
-    if (Equals(name, "sealog")) return !take_paths || CopyPath(value, out->log_path);
-    if (Equals(name, "seaextract")) return !take_paths || CopyPath(value, out->extract_path);
+    if (Equals(name, "sealog")) return CopyPath(value, out->log_path);
+    if (Equals(name, "seaextract")) return CopyPath(value, out->extract_path);
     return false;
 }
 
-// Walks a tail: applies its switches and, where forwarded is given, writes what stays.
+// Walks a tail: applies its switches and writes what stays to forwarded.
 template <typename Char>
-void ReadTail(const Char* tail, bool take_paths, Char* forwarded, StubSwitches* out) {
+void ReadTail(const Char* tail, Char* forwarded, StubSwitches* out) {
+    memset(out, 0, sizeof *out);
     Token<Char> token;
     const Char* p = tail;
     while (NextToken(p, &token)) {
@@ -170,21 +172,19 @@ void ReadTail(const Char* tail, bool take_paths, Char* forwarded, StubSwitches* 
         if (IsSwitch(text)) {
             out->any = true;
             const size_t full = static_cast<size_t>(token.end - token.begin);
-            if (full >= TOKEN_CAPACITY || !Apply(text, take_paths, out)) {
+            if (full >= TOKEN_CAPACITY || !Apply(text, out)) {
                 MarkBad(out, token.begin, token.end);
             }
-        } else if (forwarded != nullptr) {
+        } else {
             const size_t length = static_cast<size_t>(token.end - token.gap);
             memcpy(forwarded, token.gap, length * sizeof(Char));
             forwarded += length;
         }
         p = token.end;
     }
-    if (forwarded != nullptr) {
-        // Blanks after the last token belong to no switch: they stay.
-        while (*p != 0) *forwarded++ = *p++;
-        *forwarded = 0;
-    }
+    // Blanks after the last token belong to no switch: they stay.
+    while (*p != 0) *forwarded++ = *p++;
+    *forwarded = 0;
 }
 
 }  // namespace
@@ -197,16 +197,10 @@ const char16_t* SkipProgramName(const char16_t* command_line) {
     return SkipName(command_line);
 }
 
-void ReadStubSwitches(const char* ansi_tail, const char16_t* wide_tail, char* forwarded,
-                      StubSwitches* out) {
-    memset(out, 0, sizeof *out);
-    ReadTail(ansi_tail, wide_tail == nullptr, forwarded, out);
-    if (wide_tail != nullptr) {
-        StubSwitches wide;
-        memset(&wide, 0, sizeof wide);
-        ReadTail(wide_tail, true, static_cast<char16_t*>(nullptr), &wide);
-        memcpy(out->log_path, wide.log_path, sizeof out->log_path);
-        memcpy(out->extract_path, wide.extract_path, sizeof out->extract_path);
-        if (wide.bad) MarkBad(out, wide.bad_token, wide.bad_token + strlen(wide.bad_token));
-    }
+void ReadStubSwitches(const char* tail, char* forwarded, StubSwitches* out) {
+    ReadTail(tail, forwarded, out);
+}
+
+void ReadStubSwitches(const char16_t* tail, char16_t* forwarded, StubSwitches* out) {
+    ReadTail(tail, forwarded, out);
 }

@@ -19,14 +19,14 @@ constexpr size_t SWITCH_PATH_CAPACITY = 520;
 constexpr size_t SWITCH_ERROR_CAPACITY = 80;
 
 struct StubSwitches {
-    bool any;       // at least one switch token was given
-    bool bad;       // an unknown switch or a bad value: nothing may run
-    bool quiet;     // /SeaQuiet: no window, no message box (implies wait)
-    bool wait;      // /SeaWait (or /SeaQuiet): wait for the installer and return its exit code
-    bool keep;      // /SeaKeep: keep the extracted folder after waiting
-    int32_t language;                         // /SeaLang: STUB_LANGUAGE_*
-    char log_path[SWITCH_PATH_CAPACITY];      // /SeaLog: UTF-8, empty without it
-    char extract_path[SWITCH_PATH_CAPACITY];  // /SeaExtract: UTF-8, empty without it
+    bool any;          // at least one switch token was given
+    bool bad;          // an unknown switch or a bad value: nothing may run
+    bool quiet;        // /SeaQuiet: no window, no message box (implies wait)
+    bool wait;         // /SeaWait (or /SeaQuiet): wait for the installer and return its exit code
+    bool keep;         // /SeaKeep: keep the extracted folder after waiting
+    int32_t language;  // /SeaLang: STUB_LANGUAGE_*
+    char log_path[SWITCH_PATH_CAPACITY];      // /SeaLog: empty without it
+    char extract_path[SWITCH_PATH_CAPACITY];  // /SeaExtract: empty without it
     char bad_token[SWITCH_ERROR_CAPACITY];    // the first bad token, as given
 };
 
@@ -35,11 +35,11 @@ struct StubSwitches {
 const char* SkipProgramName(const char* command_line);
 const char16_t* SkipProgramName(const char16_t* command_line);
 
-// Reads the switches of the command tail ansi_tail into *out and writes the tail to forward
-// into forwarded (room for strlen(ansi_tail) + 1 bytes): each switch token is removed together
-// with the blanks and tabs before it, every other byte stays as it was. Path values come from
-// wide_tail where it is given (the same tail in UTF-16, as the NT family has it), so that a path
-// outside the ANSI code page survives; otherwise from the ANSI tail, taken as UTF-8 when it is
-// valid UTF-8 and passed on as it is else. A path that does not fit makes the switches bad.
-void ReadStubSwitches(const char* ansi_tail, const char16_t* wide_tail, char* forwarded,
-                      StubSwitches* out);
+// Reads the switches of a command tail into *out and writes the tail to forward into forwarded
+// (room for the tail's length + 1 units): each switch token is removed together with the blanks
+// and tabs before it, every other unit stays as it was. The NT family reads its UTF-16 tail, so
+// that the switches and what is forwarded come from one reading of one command line: path values
+// become UTF-8, and one that cannot be taken whole makes the switches bad. The 9x family reads
+// its ANSI tail, whose path values stay code-page text.
+void ReadStubSwitches(const char* tail, char* forwarded, StubSwitches* out);
+void ReadStubSwitches(const char16_t* tail, char16_t* forwarded, StubSwitches* out);

@@ -22,4 +22,9 @@ enum : int32_t {
     RESULT_BAD_UTF8 = -11952,           // a byte string is not valid UTF-8
     RESULT_CONVERSION_FAILED = -11937,  // the system failed to convert code-page text
     RESULT_LAUNCH_FAILED = -11930,      // the installer could not be started
+    RESULT_WINDOW_FAILED = -11929,      // the progress window could not be created
+    RESULT_WAIT_FAILED = -11928,        // waiting for the installer failed; it may still run
+    RESULT_FOLDER_REFUSED = -11927,     // a folder to extract into is a link or not trusted
+    RESULT_LOG_REFUSED = -11926,        // the log file exists but may not be written to
+    RESULT_BAD_SWITCH = -11925,         // an unknown switch of the stub's, or a bad value
 };

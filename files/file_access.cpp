@@ -6,6 +6,7 @@
 
 #if defined(_WIN32)
 
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
@@ -116,6 +117,34 @@ FILE* OpenFileUtf8(const char* path, int for_writing) {
     });
 }
 
+FILE* OpenProgramFileUtf8(const char* path) {
+    HANDLE handle = WithSystemPath(path, INVALID_HANDLE_VALUE, [&](auto* system_path) {
+        HANDLE opened = SystemCreateFile(system_path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+        // The 9x family may hold its running program open for writing itself; it has no users
+        // to keep apart, so there the file is shared as the runtime's open shares it.
+        if (opened == INVALID_HANDLE_VALUE && IsWindows9x() &&
+            GetLastError() == ERROR_SHARING_VIOLATION) {
+            opened = SystemCreateFile(system_path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      OPEN_EXISTING);
+        }
+        return opened;
+    });
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    const int descriptor =
+        _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+    if (descriptor < 0) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    FILE* file = _fdopen(descriptor, "rb");
+    if (file == nullptr) _close(descriptor);  // closes the handle too
+    return file;
+}
+
+void* SystemHandleOf(FILE* file) {
+    return reinterpret_cast<void*>(_get_osfhandle(_fileno(file)));
+}
+
 ResultCode CreateOutputFileUtf8(const char* path, ExistingPolicy policy, OutputFile* file) {
     file->handle = INVALID_HANDLE_VALUE;
     // CREATE_NEW fails for any name that exists, a reparse point included, without following it.
@@ -123,11 +152,13 @@ ResultCode CreateOutputFileUtf8(const char* path, ExistingPolicy policy, OutputF
     return WithSystemPath(path, RESULT_CANT_CREATE_FILE, [&](auto* system_path) {
         HANDLE handle = SystemCreateFile(system_path, GENERIC_WRITE, FILE_SHARE_READ, disposition);
         if (handle == INVALID_HANDLE_VALUE) {
-            // The error first: asking for the attributes sets it anew.
+            // The error first: asking for the attributes sets it anew. It stays the caller's
+            // to read, as the system's reason.
             const DWORD error = GetLastError();
-            return disposition == CREATE_NEW && NameExists(error, SystemAttributes(system_path))
-                       ? RESULT_ALREADY_EXISTS
-                       : RESULT_CANT_CREATE_FILE;
+            const bool exists =
+                disposition == CREATE_NEW && NameExists(error, SystemAttributes(system_path));
+            SetLastError(error);
+            return exists ? RESULT_ALREADY_EXISTS : RESULT_CANT_CREATE_FILE;
         }
         file->handle = handle;
         return RESULT_OK;
@@ -171,6 +202,7 @@ ResultCode CreateDirectoryUtf8(const char* path, ExistingPolicy policy) {
         if (SystemCreateDirectory(system_path)) return RESULT_OK;
         const DWORD error = GetLastError();
         attributes = SystemAttributes(system_path);
+        SetLastError(error);
         return NameExists(error, attributes) ? RESULT_ALREADY_EXISTS : RESULT_CANT_CREATE_FILE;
     });
     if (made != RESULT_ALREADY_EXISTS) return made;
@@ -239,6 +271,10 @@ bool IsPathAccepted(const char* path) {
 
 FILE* OpenFileUtf8(const char* path, int for_writing) {
     return fopen(path, for_writing ? "wb" : "rb");
+}
+
+FILE* OpenProgramFileUtf8(const char* path) {
+    return fopen(path, "rb");
 }
 
 ResultCode CreateOutputFileUtf8(const char* path, ExistingPolicy policy, OutputFile* file) {

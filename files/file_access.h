@@ -12,6 +12,17 @@
 // Returns null when the file cannot be opened. The caller closes the stream.
 FILE* OpenFileUtf8(const char* path, int for_writing);
 
+// Opens the program's own file for reading, so that nobody can write, rename or delete it while
+// the stream stays open (Windows: no write or delete sharing): every later look at the program
+// goes through this one stream, and the file that was checked is the file that is read. Null
+// when it cannot be opened.
+FILE* OpenProgramFileUtf8(const char* path);
+
+#if defined(_WIN32)
+// The system's handle behind a stream, for the system's own checks of the same file.
+void* SystemHandleOf(FILE* file);
+#endif
+
 // What a name that exists already means to the calls below that create files and directories.
 typedef int32_t ExistingPolicy;
 enum : int32_t {

@@ -245,9 +245,9 @@ void ConsumePayloadByte(uint8_t byte, ExtractorState* state) {
 
 }  // namespace
 
-ResultCode ExtractPayload(const PayloadTrailer* trailer, const char* program_path,
-                          const char* dest_folder, ExtractEventHandler handler, void* user,
-                          ExistingPolicy policy) {
+ResultCode ExtractPayloadFrom(const PayloadTrailer* trailer, FILE* program,
+                              const char* program_path, const char* dest_folder,
+                              ExtractEventHandler handler, void* user, ExistingPolicy policy) {
     ExtractorState state;
     memset(&state, 0, sizeof state);
     state.policy = policy;
@@ -260,7 +260,7 @@ ResultCode ExtractPayload(const PayloadTrailer* trailer, const char* program_pat
     state.handler = handler;
     state.user = user;
 
-    state.source = OpenFileUtf8(program_path, 0);
+    state.source = program;
     if (state.source == nullptr) {
         Fail(&state, RESULT_CANT_OPEN_FILE, program_path);
     } else if (!SeekFile(state.source, trailer->payload_offset)) {
@@ -293,6 +293,15 @@ ResultCode ExtractPayload(const PayloadTrailer* trailer, const char* program_pat
     }
 
     SendProgress(&state, state.payload_size);
-    if (state.source != nullptr) fclose(state.source);
     return state.error;
+}
+
+ResultCode ExtractPayload(const PayloadTrailer* trailer, const char* program_path,
+                          const char* dest_folder, ExtractEventHandler handler, void* user,
+                          ExistingPolicy policy) {
+    FILE* program = OpenFileUtf8(program_path, 0);
+    const ResultCode result =
+        ExtractPayloadFrom(trailer, program, program_path, dest_folder, handler, user, policy);
+    if (program != nullptr) fclose(program);
+    return result;
 }

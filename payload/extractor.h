@@ -58,3 +58,11 @@ typedef ResultCode (*ExtractEventHandler)(int32_t reserved, ExtractEvent* event,
 ResultCode ExtractPayload(const PayloadTrailer* trailer, const char* program_path,
                           const char* dest_folder, ExtractEventHandler handler, void* user,
                           ExistingPolicy policy = EXISTING_REFUSED);
+
+// The same from a program file the caller holds open (null: RESULT_CANT_OPEN_FILE), so that the
+// file whose trailer was checked is the file extracted; program_path only names it in events.
+// The stream stays open; its position afterwards is unspecified.
+ResultCode ExtractPayloadFrom(const PayloadTrailer* trailer, FILE* program,
+                              const char* program_path, const char* dest_folder,
+                              ExtractEventHandler handler, void* user,
+                              ExistingPolicy policy = EXISTING_REFUSED);

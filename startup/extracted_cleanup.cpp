@@ -15,12 +15,14 @@ struct WalkedEntry {
     bool directory;
 };
 
-typedef void (*EntryVisitor)(const WalkedEntry& entry, void* user);
+// Reads the first count entry headers of the payload again from the program file the run holds
+// (never from whatever its path names now), skipping their data, and hands each to visit.
+// visit returns false to stop the walk. False when the file cannot be read as it was during the
+// extraction, or the walk was stopped.
+typedef bool (*EntryVisitor)(const WalkedEntry& entry, void* user);
 
-// Reads the first count entry headers of the payload again, skipping their data, and hands each
-// to visit. False when the program file cannot be read as it was during the extraction.
 bool WalkEntries(const WorkerContext* context, uint64_t count, EntryVisitor visit, void* user) {
-    FILE* program = OpenFileUtf8(context->program_path, 0);
+    FILE* program = context->program;
     if (program == nullptr) return false;
     uint64_t position = context->trailer.payload_offset;
     bool ok = SeekFile(program, position);
@@ -37,14 +39,16 @@ bool WalkEntries(const WorkerContext* context, uint64_t count, EntryVisitor visi
         if (step == ENTRY_HEADER_NAME_TOO_LONG) ok = false;
         if (step != ENTRY_HEADER_DONE) continue;
         const bool directory = header.size == ENTRY_SIZE_DIRECTORY;
-        visit(WalkedEntry{header.name, directory}, user);
+        if (!visit(WalkedEntry{header.name, directory}, user)) {
+            ok = false;
+            break;
+        }
         walked += 1;
         if (!directory && header.size != 0) {
             position += header.size;
             ok = SeekFile(program, position);
         }
     }
-    fclose(program);
     return ok;
 }
 
@@ -79,26 +83,35 @@ struct Cleanup {
     uint32_t depth;
     uint32_t deepest;
     bool complete;
+    bool unsafe;  // the walk met a name that fails the extractor's checks
 };
 
-void RemoveEntry(const WalkedEntry& entry, void* user) {
+bool RemoveEntry(const WalkedEntry& entry, void* user) {
     Cleanup* cleanup = static_cast<Cleanup*>(user);
-    if (entry.directory != cleanup->directories) return;
+    // The extractor created nothing for a name that fails its checks: such a name can only come
+    // from a file that is not the one extracted, and would lead out of the folder.
+    if (!IsSafeEntryName(entry.name, entry.directory) || !IsPathAccepted(entry.name)) {
+        LogLine("clean-up: stopped at an unsafe entry name: %s", entry.name);
+        cleanup->unsafe = true;
+        return false;
+    }
+    if (entry.directory != cleanup->directories) return true;
     const uint32_t depth = DepthOf(entry.name);
     if (entry.directory) {
         if (cleanup->deepest < depth) cleanup->deepest = depth;
-        if (depth != cleanup->depth) return;
+        if (depth != cleanup->depth) return true;
     }
     char path[MAX_PATH_BYTES];
     const size_t name_length = strlen(entry.name);
-    if (cleanup->folder_length + name_length >= sizeof path) return;  // never created either
+    if (cleanup->folder_length + name_length >= sizeof path) return true;  // never created either
     memcpy(path, cleanup->context->folder, cleanup->folder_length);
     memcpy(path + cleanup->folder_length, entry.name, name_length + 1);
-    if (ExaminePathUtf8(path) == PATH_MISSING) return;  // gone already
+    if (ExaminePathUtf8(path) == PATH_MISSING) return true;  // gone already
     if (PassesALink(path, cleanup->folder_length) || !RemovePathUtf8(path, entry.directory)) {
         cleanup->complete = false;
         LogLine("clean-up: left in place: %s", path);
     }
+    return true;
 }
 
 }  // namespace
@@ -106,7 +119,7 @@ void RemoveEntry(const WalkedEntry& entry, void* user) {
 bool RemoveExtractedFiles(const WorkerContext* context) {
     if (context->folder[0] == 0) return true;
     const uint64_t count = CreatedEntryCount(context);
-    Cleanup cleanup = {context, strlen(context->folder), false, 0, 0, true};
+    Cleanup cleanup = {context, strlen(context->folder), false, 0, 0, true, false};
     // Files first, noting how deep the directories go; then the directories, deepest first.
     bool read = WalkEntries(context, count, RemoveEntry, &cleanup);
     cleanup.directories = true;
@@ -116,6 +129,7 @@ bool RemoveExtractedFiles(const WorkerContext* context) {
         cleanup.depth = depth;
         read = WalkEntries(context, count, RemoveEntry, &cleanup);
     }
+    if (cleanup.unsafe) return false;  // nothing more is touched, the folder included
     if (!read) LogLine("clean-up: the payload could not be read again");
 
     char folder[JOB_PATH_CAPACITY];

@@ -4,8 +4,9 @@
 #include "startup/extraction_job.h"
 
 // Deletes exactly the files and folders this run created (CreatedEntryCount entries of the
-// payload, read again from the program file), files first, then folders deepest first, then the
-// run's folder when it is empty. Nothing that is or lies behind a link or junction is touched,
-// and a folder that another program filled stays. Each thing that stays goes to the log.
-// Returns true when everything went.
+// payload, read again from the program file the run holds), files first, then folders deepest
+// first, then the run's folder when it is empty. Nothing that is or lies behind a link or junction
+// is touched, and a folder that another program filled stays. A name that fails the extractor's
+// checks ends the clean-up there. Each thing that stays goes to the log. Returns true when
+// everything went.
 bool RemoveExtractedFiles(const WorkerContext* context);

@@ -5,9 +5,11 @@
 #include <string.h>
 #include <wchar.h>
 
+#include "command_line/exit_codes.h"
 #include "common/globals.h"
 #include "files/file_access.h"
 #include "payload/trailer_locator.h"
+#include "startup/caller_paths.h"
 #include "startup/hidden_window.h"
 #include "startup/run_log.h"
 #include "system/folder_security.h"
@@ -31,27 +33,34 @@ const wchar_t NAME_TOO_LONG_TEXT[] =
     L"Filename exceeds maximum length.\nTry decrypting to the root of a volume.";
 const wchar_t DECODE_ERROR_TEXT[] = L"Error decoding file";
 
-// The module path as UTF-8: the 9x family reports it in the ANSI code page, NT in UTF-16.
-// False for a path the buffers cannot hold: the system then returns it cut, and older systems
-// leave it unterminated. path still holds the cut path, terminated, for a message.
+// The module path as UTF-8 (PROGRAM_PATH_CAPACITY bytes): the 9x family reports it in the ANSI
+// code page, NT in UTF-16. False for a path the system or the buffer would cut: the system
+// returns it cut (older systems unterminated), and the conversions drop what does not fit without
+// a word. path still holds the path as far as it goes, terminated, for a message.
 bool GetProgramPathUtf8(char* path) {
+    path[0] = 0;
     DWORD length;
-    ResultCode converted;
+    bool whole;
     if (IsWindows9x()) {
         char ansi[MODULE_PATH_CAPACITY];
         length = GetModuleFileNameA(nullptr, ansi, MODULE_PATH_CAPACITY);
         ansi[length < MODULE_PATH_CAPACITY ? length : MODULE_PATH_CAPACITY - 1] = 0;
-        converted = CodePageToUtf8(0, GetACP(), ansi, UTF8_NUL_TERMINATED, path, UTF8_PATH_CAPACITY,
-                                   nullptr);
+        uint32_t needed = 0;
+        CodePageToUtf8(0, GetACP(), ansi, UTF8_NUL_TERMINATED, nullptr, 0, &needed);
+        whole = CodePageToUtf8(0, GetACP(), ansi, UTF8_NUL_TERMINATED, path, PROGRAM_PATH_CAPACITY,
+                               nullptr) == RESULT_OK &&
+                needed < static_cast<uint32_t>(PROGRAM_PATH_CAPACITY);
     } else {
         wchar_t wide[MODULE_PATH_CAPACITY];
         length = GetModuleFileNameW(nullptr, wide, MODULE_PATH_CAPACITY);
         wide[length < MODULE_PATH_CAPACITY ? length : MODULE_PATH_CAPACITY - 1] = 0;
-        converted = Utf16ToUtf8(reinterpret_cast<const char16_t*>(wide), UTF8_NUL_TERMINATED, path,
-                                UTF8_PATH_CAPACITY, nullptr);
+        const char16_t* text = reinterpret_cast<const char16_t*>(wide);
+        whole = Utf16ToUtf8Whole(text, path, PROGRAM_PATH_CAPACITY);
+        // For the message: as much of the path as the buffer holds.
+        if (!whole) Utf16ToUtf8(text, UTF8_NUL_TERMINATED, path, PROGRAM_PATH_CAPACITY, nullptr);
     }
-    path[UTF8_PATH_CAPACITY - 1] = 0;  // a text too long for it may fill it to the end
-    return length != 0 && length < MODULE_PATH_CAPACITY && converted == RESULT_OK;
+    path[PROGRAM_PATH_CAPACITY - 1] = 0;  // a text too long for it may fill it to the end
+    return length != 0 && length < MODULE_PATH_CAPACITY && whole;
 }
 
 // Seconds since 1970, as the C runtime's time() gives them, without relying on the runtime's
@@ -159,22 +168,6 @@ void ShowPathMessage(WorkerContext* context, const wchar_t* text, const char* pa
     MessageBoxW(owner, text, caption, ERROR_BOX);
 }
 
-// Creates the folder /SeaExtract names and its missing parents (UTF-8, ending in a separator).
-// A folder that exists already is used, a link included: the caller named this path. One that
-// cannot be made shows when the first entry is written into it.
-void CreateFolderPath(char* folder) {
-    for (char* p = folder; *p != 0; ++p) {
-        // Not the drive's root nor a server's share: those exist or cannot be made.
-        if ((*p == '\\' || *p == '/') && p != folder && p[-1] != ':' && p[-1] != '\\' &&
-            p[-1] != '/') {
-            const char separator = *p;
-            *p = 0;
-            CreateDirectoryUtf8(folder, EXISTING_REPLACED);
-            *p = separator;
-        }
-    }
-}
-
 // A signed program file that was damaged after signing (a bad download, a changed mirror): the
 // signature covers every byte the job extracts, so the system can tell. Only a file that
 // carries a signature (a certificate table in its PE headers) is checked, and never on the 9x
@@ -183,13 +176,68 @@ bool IsSignatureDamaged(FILE* program, const char* program_path) {
     uint64_t table_offset = 0;
     uint64_t table_size = 0;
     if (IsWindows9x() || !FindCertificateTable(program, &table_offset, &table_size)) return false;
-    wchar_t wide[UTF8_PATH_CAPACITY];
+    wchar_t wide[PROGRAM_PATH_CAPACITY];
     if (Utf8ToUtf16(program_path, UTF8_NUL_TERMINATED, reinterpret_cast<char16_t*>(wide),
-                    UTF8_PATH_CAPACITY) != RESULT_OK) {
+                    PROGRAM_PATH_CAPACITY) != RESULT_OK) {
         return false;
     }
+    // Through the held handle: the system checks the very file the job extracts.
     int32_t status = 0;
-    return CheckSignatureDigest(wide, &status) == SIGNATURE_DAMAGED;
+    return CheckSignatureDigest(wide, &status, SystemHandleOf(program)) == SIGNATURE_DAMAGED;
+}
+
+// /SeaExtract: into the caller's folder, created where missing, or used as it is when it may be
+// (PrepareExtractFolder); held so that it cannot be swapped for a link until the end. The folder
+// may hold folders already, but never a file of the payload's names, nor a link in a folder's
+// place.
+ResultCode ExtractIntoCallersFolder(WorkerContext* context) {
+    char* folder = context->folder;
+    const size_t length = strlen(context->extract_folder);
+    if (length + 2 > static_cast<size_t>(JOB_PATH_CAPACITY)) {
+        LogLine("failure: %s: %s", DescribeResult(RESULT_BUFFER_TOO_SMALL),
+                context->extract_folder);
+        return RESULT_BUFFER_TOO_SMALL;
+    }
+    memcpy(folder, context->extract_folder, length + 1);
+    if (length == 0 || (folder[length - 1] != '\\' && folder[length - 1] != '/')) {
+        memcpy(folder + length, "\\", 2);
+    }
+    HANDLE held = INVALID_HANDLE_VALUE;
+    const ResultCode prepared = PrepareExtractFolder(folder, &held);
+    if (prepared != RESULT_OK) {
+        LogLine("failure: %s: %s", DescribeResult(prepared), folder);
+        folder[0] = 0;
+        return prepared;
+    }
+    LogLine("folder: %s", folder);
+    const ResultCode result =
+        ExtractPayloadFrom(&context->trailer, context->program, context->program_path, folder,
+                           OnExtractEvent, context, EXISTING_FOLDER_KEPT);
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    return result;
+}
+
+// A failed entry in the log, with the system's own words for a file that could not be made or
+// written (a full disk, a denied folder): the log is all an unattended run leaves to read.
+void LogFailure(ResultCode code, const char* path, DWORD system_error) {
+    const bool system_cause = code == RESULT_CANT_CREATE_FILE || code == RESULT_WRITE_FAILED;
+    char reason[160] = {0};
+    if (!system_cause || system_error == 0 ||
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                       system_error, 0, reason, sizeof reason, nullptr) == 0) {
+        reason[0] = 0;
+    }
+    // The system's text ends in a line break.
+    for (char* end = reason + strlen(reason);
+         end > reason && (end[-1] == '\r' || end[-1] == '\n');) {
+        *--end = 0;
+    }
+    if (system_cause && system_error != 0) {
+        LogLine("failure: %s: %s (system error %lu: %s)", DescribeResult(code), path,
+                static_cast<unsigned long>(system_error), reason);
+    } else {
+        LogLine("failure: %s: %s", DescribeResult(code), path);
+    }
 }
 
 }  // namespace
@@ -260,19 +308,18 @@ ResultCode CreateTempFolderWith(const TempFolderQueries* queries, char* buffer) 
     return RESULT_TEMP_FOLDER;
 }
 
-bool ProbeQuietFlag() {
-    // The same path the job opens: an ANSI module path cannot name a program whose folder has
-    // characters outside the ANSI code page, and a quiet installer there would turn windowed.
-    char path[UTF8_PATH_CAPACITY];
-    if (!GetProgramPathUtf8(path)) return false;
-    FILE* file = OpenFileUtf8(path, 0);
-    if (file == nullptr) return false;
+void OpenProgramFile(WorkerContext* context) {
+    context->program = GetProgramPathUtf8(context->program_path)
+                           ? OpenProgramFileUtf8(context->program_path)
+                           : nullptr;
+}
+
+bool ProbeQuietFlag(FILE* program) {
+    if (program == nullptr) return false;
     PayloadTrailer trailer;
     uint64_t trailer_offset = 0;
-    bool found = ReadTrailer(file, &trailer, &trailer_offset);
-    fclose(file);
-    return found && IsTrailerSound(trailer, trailer_offset) &&
-           (trailer.flags & TRAILER_FLAG_QUIET) != 0;
+    return ReadTrailer(program, &trailer, &trailer_offset) &&
+           IsTrailerSound(trailer, trailer_offset) && (trailer.flags & TRAILER_FLAG_QUIET) != 0;
 }
 
 uint64_t CreatedEntryCount(const WorkerContext* context) {
@@ -285,9 +332,8 @@ ResultCode RunExtractionJob(HWND window, void* argument) {
     context->owner = window;
     context->folder[0] = 0;
 
-    char* program_path = context->program_path;
-    // A cut path is not opened: it would name another file, or none.
-    FILE* program = GetProgramPathUtf8(program_path) ? OpenFileUtf8(program_path, 0) : nullptr;
+    const char* program_path = context->program_path;
+    FILE* program = context->program;
     LogLine("program: %s", program_path);
     if (program == nullptr) {
         wchar_t text[256] = {0};
@@ -301,47 +347,38 @@ ResultCode RunExtractionJob(HWND window, void* argument) {
     // A trailer whose payload lies outside the file or over the trailer is as bad as none.
     const bool sound = found && IsTrailerSound(trailer, trailer_offset);
     const bool damaged = sound && IsSignatureDamaged(program, program_path);
-    fclose(program);
     if (!sound || damaged) {
         ShowStringMessage(context, sound ? IDS_DAMAGED_SIGNATURE : IDS_NOT_VALID_SEA);
         return RESULT_INVALID_INSTALLER;
     }
 
     char* folder_utf8 = context->folder;
-    if (context->extract_folder != nullptr) {
-        // The caller's folder, with a separator added where it has none.
-        const size_t length = strlen(context->extract_folder);
-        if (length + 2 > static_cast<size_t>(JOB_PATH_CAPACITY)) {
-            LogLine("failure: %s: %s", DescribeResult(RESULT_BUFFER_TOO_SMALL),
-                    context->extract_folder);
-            return RESULT_BUFFER_TOO_SMALL;
-        }
-        memcpy(folder_utf8, context->extract_folder, length + 1);
-        if (length == 0 || (folder_utf8[length - 1] != '\\' && folder_utf8[length - 1] != '/')) {
-            memcpy(folder_utf8 + length, "\\", 2);
-        }
-        CreateFolderPath(folder_utf8);
-    } else {
-        char folder[TEMP_FOLDER_BUFFER];
-        if (CreateTempFolder(folder) != RESULT_OK ||
-            CodePageToUtf8(0, GetACP(), folder, UTF8_NUL_TERMINATED, folder_utf8, JOB_PATH_CAPACITY,
-                           nullptr) != RESULT_OK) {
-            folder_utf8[0] = 0;
-            // Failing without a word would leave the user with nothing at all.
-            ShowStringMessage(context, IDS_CANT_CREATE_TEMP);
-            return RESULT_TEMP_FOLDER;
-        }
+    if (context->extract_folder != nullptr) return ExtractIntoCallersFolder(context);
+    char folder[TEMP_FOLDER_BUFFER];
+    if (CreateTempFolder(folder) != RESULT_OK ||
+        CodePageToUtf8(0, GetACP(), folder, UTF8_NUL_TERMINATED, folder_utf8, JOB_PATH_CAPACITY,
+                       nullptr) != RESULT_OK) {
+        folder_utf8[0] = 0;
+        // Failing without a word would leave the user with nothing at all.
+        ShowStringMessage(context, IDS_CANT_CREATE_TEMP);
+        return RESULT_TEMP_FOLDER;
     }
     LogLine("folder: %s", folder_utf8);
-    // The run's own new folder takes nothing that exists; the caller's folder may hold folders
-    // already, but never a file of the payload's names, nor a link in a folder's place.
-    return ExtractPayload(
-        &trailer, program_path, folder_utf8, OnExtractEvent, context,
-        context->extract_folder != nullptr ? EXISTING_FOLDER_KEPT : EXISTING_REFUSED);
+    // The run's own new folder takes nothing that exists.
+    return ExtractPayloadFrom(&trailer, program, program_path, folder_utf8, OnExtractEvent, context,
+                              EXISTING_REFUSED);
 }
 
 ResultCode OnExtractEvent(int32_t /*reserved*/, ExtractEvent* event, void* user) {
+    // The system's reason for a failed create or write, before any call below replaces it.
+    const DWORD system_error = GetLastError();
     WorkerContext* context = static_cast<WorkerContext*>(user);
+    // A failed entry's bookkeeping comes first, Cancel or not: counted as created, its name would
+    // be deleted after the run, and that name may be someone else's file.
+    if (event->kind == EVENT_ERROR &&
+        (event->code == RESULT_CANT_CREATE_FILE || event->code == RESULT_ALREADY_EXISTS)) {
+        context->last_entry_created = false;
+    }
     HWND owner = context->owner;
     if (IsCancelRequested(owner)) {
         // A file stopped at its target is never created.
@@ -365,10 +402,7 @@ ResultCode OnExtractEvent(int32_t /*reserved*/, ExtractEvent* event, void* user)
         case EVENT_ERROR:
             // A name in the new folder that exists already (RESULT_ALREADY_EXISTS) was put there
             // by someone else: for the user it is a file that could not be made, as any other.
-            if (event->code == RESULT_CANT_CREATE_FILE || event->code == RESULT_ALREADY_EXISTS) {
-                context->last_entry_created = false;
-            }
-            LogLine("failure: %s: %s", DescribeResult(event->code), event->path);
+            LogFailure(event->code, event->path, system_error);
             ShowPathMessage(
                 context,
                 event->code == RESULT_BUFFER_TOO_SMALL ? NAME_TOO_LONG_TEXT : DECODE_ERROR_TEXT,

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <stdint.h>
+#include <stdio.h>
 #include <windows.h>
 
 #include "common/result_code.h"
@@ -11,6 +12,8 @@
 
 // Room for the UTF-8 paths the job records.
 constexpr int JOB_PATH_CAPACITY = 520;
+// Room for the program's path in UTF-8: the system's 259 characters, each up to three bytes.
+constexpr int PROGRAM_PATH_CAPACITY = 3 * 260;
 
 // Created zeroed by the entry and handed to the job; the job records its window here so that
 // the event handler can own its message boxes and reach the progress window's state.
@@ -20,10 +23,15 @@ struct WorkerContext {
     // extract into instead of a new temporary folder (UTF-8; null for the temporary folder).
     bool silent;
     const char* extract_folder;
-    // Recorded by the job for the clean-up after the run: the program file, its trailer, the
-    // folder the payload went into (UTF-8, ending in a separator; empty when none was made), and
-    // the entries this run created there, in payload order.
-    char program_path[JOB_PATH_CAPACITY];
+    // The program's own file, opened once by OpenProgramFile before anything else reads it and
+    // held until the process ends: the trailer check, the signature check, the extraction and
+    // the clean-up all read this one file, whatever its path names meanwhile. Null when it could
+    // not be opened, which the job reports. program_path names it (UTF-8), for messages.
+    FILE* program;
+    char program_path[PROGRAM_PATH_CAPACITY];
+    // Recorded by the job for the clean-up after the run: the trailer, the folder the payload
+    // went into (UTF-8, ending in a separator; empty when none was made), and the entries this
+    // run created there, in payload order.
     PayloadTrailer trailer;
     char folder[JOB_PATH_CAPACITY];
     uint64_t entries_begun;   // entries the extractor went on to create
@@ -59,8 +67,13 @@ void FindTempFolderQueries(HMODULE exporter, TempFolderQueries* queries);
 // else the extractor's result.
 ResultCode RunExtractionJob(HWND window, void* argument);
 
+// Opens the program's own file for the whole run (nobody may write, rename or delete it while
+// it is open) into context->program, and its path into context->program_path. A path the
+// system or the buffer would cut is not opened: cut, it names another file, or none.
+void OpenProgramFile(WorkerContext* context);
+
 // True when the program file ends in a sound trailer whose quiet flag is set.
-bool ProbeQuietFlag();
+bool ProbeQuietFlag(FILE* program);
 
 // Creates <temp>\QJX<up to 5 hex digits>\ and leaves its ANSI path in buffer
 // (TEMP_FOLDER_BUFFER bytes) and in g_tempFolder. Only a folder this call created is used: when

@@ -4,6 +4,7 @@
 #include <string.h>
 #include <windows.h>
 
+#include "command_line/exit_codes.h"
 #include "command_line/stub_switches.h"
 #include "common/globals.h"
 #include "qjx_branding.h"
@@ -24,23 +25,11 @@ namespace {
 // LOAD_LIBRARY_SEARCH_SYSTEM32; the constant is missing from old headers.
 constexpr DWORD SEARCH_SYSTEM32 = 0x00000800;
 
-// Exit codes of runs with switches, in the Windows Installer's terms, so that deployment tools
-// read them as they read the installer's own.
-enum : int {
-    CODE_PLAIN = 1,  // every run without switches, as always
-    CODE_SUCCESS = 0,
-    CODE_FILE_EXISTS = 80,
-    CODE_INSTALL_FAILURE = 1603,
-    CODE_USER_CANCEL = 1602,
-    CODE_OPEN_FAILED = 1619,
-    CODE_PACKAGE_INVALID = 1620,
-    CODE_TEMP_FOLDER = 1632,
-    CODE_BAD_SWITCH = 1639,
-};
-
 typedef BOOL(WINAPI* SetDefaultDllDirectoriesFunction)(DWORD);
 typedef LPWSTR(WINAPI* GetCommandLineWFunction)();
 typedef void(WINAPI* InitCommonControlsFunction)();
+typedef HWINSTA(WINAPI* GetProcessWindowStationFunction)();
+typedef BOOL(WINAPI* GetUserObjectInformationAFunction)(HANDLE, int, PVOID, DWORD, LPDWORD);
 
 // A stub usually runs from a downloads folder, where anyone may have left a DLL. Where the
 // system can, restrict every later bare-name load to the system directory.
@@ -74,14 +63,74 @@ const char16_t* WideCommandTail() {
     return SkipProgramName(reinterpret_cast<const char16_t*>(get_command_line()));
 }
 
-// On the 9x family a path value is code-page text: made UTF-8 here, as every path inside is.
-void PathToUtf8(char* path) {
-    if (path[0] == 0 || !IsWindows9x()) return;
-    char utf8[SWITCH_PATH_CAPACITY];
-    if (CodePageToUtf8(0, GetACP(), path, UTF8_NUL_TERMINATED, utf8, SWITCH_PATH_CAPACITY,
-                       nullptr) == RESULT_OK) {
+// The stub's switches and the tail to forward, from one reading of one command line: the wide
+// one on the NT family, the ANSI one on the 9x family, whose path values become UTF-8 here as
+// every path inside is. False when there is no memory for the tail.
+bool ReadCommandLine(StubSwitches* switches) {
+    const char16_t* wide_tail = WideCommandTail();
+    if (wide_tail != nullptr) {
+        size_t length = 0;
+        while (wide_tail[length] != 0) ++length;
+        char16_t* forwarded = static_cast<char16_t*>(malloc((length + 1) * sizeof(char16_t)));
+        if (forwarded == nullptr) return false;
+        ReadStubSwitches(wide_tail, forwarded, switches);
+        g_launchSettings.wide_arguments = reinterpret_cast<const wchar_t*>(forwarded);
+        return true;
+    }
+    const char* ansi_tail = SkipProgramName(GetCommandLineA());
+    char* forwarded = static_cast<char*>(malloc(strlen(ansi_tail) + 1));
+    if (forwarded == nullptr) return false;
+    ReadStubSwitches(ansi_tail, forwarded, switches);
+    g_launchSettings.arguments = forwarded;
+    char* const paths[] = {switches->log_path, switches->extract_path};
+    for (char* path : paths) {
+        // Only a path that converts whole: cut, it would name another file.
+        char utf8[SWITCH_PATH_CAPACITY];
+        uint32_t needed = 0;
+        if (path[0] == 0) continue;
+        CodePageToUtf8(0, GetACP(), path, UTF8_NUL_TERMINATED, nullptr, 0, &needed);
+        if (needed >= SWITCH_PATH_CAPACITY ||
+            CodePageToUtf8(0, GetACP(), path, UTF8_NUL_TERMINATED, utf8, SWITCH_PATH_CAPACITY,
+                           nullptr) != RESULT_OK) {
+            switches->bad = true;
+            memcpy(switches->bad_token, "(a path too long)", 18);
+            continue;
+        }
         memcpy(path, utf8, strlen(utf8) + 1);
     }
+    return true;
+}
+
+// False when the process's window station is not visible, as for a service in session 0: a
+// window or message box there hangs unseen. True where the system cannot tell (the 9x family).
+bool IsWindowStationVisible() {
+    HMODULE user = GetModuleHandleA("user32.dll");
+    GetProcessWindowStationFunction get_station = reinterpret_cast<GetProcessWindowStationFunction>(
+        reinterpret_cast<void*>(GetProcAddress(user, "GetProcessWindowStation")));
+    GetUserObjectInformationAFunction get_information =
+        reinterpret_cast<GetUserObjectInformationAFunction>(
+            reinterpret_cast<void*>(GetProcAddress(user, "GetUserObjectInformationA")));
+    if (get_station == nullptr || get_information == nullptr) return true;
+    HWINSTA station = get_station();
+    USEROBJECTFLAGS flags;
+    DWORD size = 0;
+    if (station == nullptr || !get_information(station, UOI_FLAGS, &flags, sizeof flags, &size)) {
+        return true;
+    }
+    return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+// The version and the whole command tail, switches included, in UTF-8 (a long one cut to fit a
+// line: this is only for reading).
+void LogCommandTail() {
+    const char16_t* wide = WideCommandTail();
+    char tail[1000];
+    if (wide == nullptr) {
+        lstrcpynA(tail, SkipProgramName(GetCommandLineA()), sizeof tail);
+    } else {
+        Utf16ToUtf8(wide, UTF8_NUL_TERMINATED, tail, sizeof tail, nullptr);
+    }
+    LogLine("QJX SEA %s, command tail:%s", QJX_VERSION_TEXT, tail);
 }
 
 void NoteLaunch(const char* text) {
@@ -95,30 +144,13 @@ int ButtonOf(int32_t language) {
                                                 : 0;
 }
 
-// The exit code of a run of ours that did not end in the installer.
-int ExitCodeOf(ResultCode result, bool extract_only) {
-    switch (result) {
-        case RESULT_OK:
-            return CODE_SUCCESS;
-        case RESULT_USER_CANCEL:
-            return CODE_USER_CANCEL;
-        case RESULT_CANT_OPEN_FILE:
-            return CODE_OPEN_FAILED;
-        case RESULT_INVALID_INSTALLER:
-            return CODE_PACKAGE_INVALID;
-        case RESULT_TEMP_FOLDER:
-            return CODE_TEMP_FOLDER;
-        case RESULT_ALREADY_EXISTS:
-            return extract_only ? CODE_FILE_EXISTS : CODE_INSTALL_FAILURE;
-        default:
-            return CODE_INSTALL_FAILURE;
-    }
-}
-
 // Waits for the installer while serving this thread's messages: an installer broadcasts to
 // every top-level window (a changed environment, for one), and the hidden window must answer.
-DWORD WaitForInstaller(HANDLE process) {
-    while (MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_ALLINPUT) ==
+// False when the wait ends any other way than with the process: the installer may still run
+// from the folder, and STILL_ACTIVE (259) is no exit code of its.
+bool WaitForInstaller(HANDLE process, DWORD* code) {
+    DWORD waited;
+    while ((waited = MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_ALLINPUT)) ==
            WAIT_OBJECT_0 + 1) {
         MSG message;
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -126,9 +158,7 @@ DWORD WaitForInstaller(HANDLE process) {
             DispatchMessageA(&message);
         }
     }
-    DWORD code = CODE_INSTALL_FAILURE;
-    if (!GetExitCodeProcess(process, &code)) code = CODE_INSTALL_FAILURE;
-    return code;
+    return waited == WAIT_OBJECT_0 && GetExitCodeProcess(process, code) && *code != STILL_ACTIVE;
 }
 
 }  // namespace
@@ -139,23 +169,29 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_l
     RestrictDllSearch();
 
     // The stub's own switches come first: a bad one ends the run before anything is made.
-    const char* ansi_tail = SkipProgramName(GetCommandLineA());
-    char* forwarded = static_cast<char*>(malloc(strlen(ansi_tail) + 1));
-    if (forwarded == nullptr) return CODE_PLAIN;
     StubSwitches switches;
-    ReadStubSwitches(ansi_tail, WideCommandTail(), forwarded, &switches);
-    PathToUtf8(switches.log_path);
-    PathToUtf8(switches.extract_path);
-    if (switches.log_path[0] != 0) OpenRunLog(switches.log_path);
-    LogLine("QJX SEA %s, command tail:%s", QJX_VERSION_TEXT, ansi_tail);
+    if (!ReadCommandLine(&switches)) return EXIT_PLAIN;
+    const bool extract_only = switches.extract_path[0] != 0;
+    // An unattended run where nobody can see a window: a service's session, say.
+    const bool invisible = switches.any && !IsWindowStationVisible();
+    if (invisible) switches.quiet = switches.wait = true;
+    // No system error box in a run without windows, before the log is even opened: a drive
+    // that is not ready would stop an unattended run on one.
+    if (switches.quiet || extract_only || switches.bad) {
+        SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    }
+    if (switches.log_path[0] != 0 && OpenRunLog(switches.log_path) == RESULT_LOG_REFUSED) {
+        // Someone else's file, or a link: nothing goes to it, and nothing runs.
+        return EXIT_BAD_SWITCH;
+    }
+    LogCommandTail();
+    if (invisible) LogLine("the window station is not visible: running as with /SeaQuiet");
     if (switches.bad) {
         // Never a message box here: a misspelt /SeaQuiet would hang an unattended run on it.
-        LogLine("failure: unknown switch or bad value: %s", switches.bad_token);
-        LogLine("exit code: %d", CODE_BAD_SWITCH);
-        return CODE_BAD_SWITCH;
+        LogLine("failure: %s: %s", DescribeResult(RESULT_BAD_SWITCH), switches.bad_token);
+        LogLine("exit code: %d", EXIT_BAD_SWITCH);
+        return EXIT_BAD_SWITCH;
     }
-    if (switches.quiet) SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    g_launchSettings.arguments = forwarded;
     g_launchSettings.wait = switches.wait;
     g_launchSettings.silent = switches.quiet;
     g_launchSettings.note = NoteLaunch;
@@ -163,9 +199,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_l
     WorkerContext context;
     memset(&context, 0, sizeof(context));
     context.silent = switches.quiet;
-    const bool extract_only = switches.extract_path[0] != 0;
+    // The program file, once, for the whole run: everything the run reads of it, the clean-up
+    // included, comes from this open file, which nobody can replace while the run holds it.
+    OpenProgramFile(&context);
     // Runs that show no window skip the window's preparations; the quiet trailer extracts only.
-    bool launches = !extract_only && !ProbeQuietFlag();
+    bool launches = !extract_only && !ProbeQuietFlag(context.program);
     ResultCode result;
     if (extract_only) {
         context.silent = true;
@@ -187,21 +225,23 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_l
         result = RunProgressWindow(GetHiddenOwnerWindow(), RunExtractionJob, &context,
                                    ButtonOf(switches.language));
     }
-    if (!switches.any) return CODE_PLAIN;
+    if (!switches.any) return EXIT_PLAIN;
 
     int exit_code = ExitCodeOf(result, extract_only);
     bool keep = !switches.wait || switches.keep || !launches;
     if (result == RESULT_OK && launches && switches.wait) {
         HANDLE process = TakeInstallerProcess();
-        if (process == nullptr) {
-            LogLine("failure: no installer process to wait for");
-            exit_code = CODE_INSTALL_FAILURE;
-            keep = true;  // it may still be running from the folder
-        } else {
-            exit_code = static_cast<int>(WaitForInstaller(process));
-            CloseHandle(process);
+        DWORD code = 0;
+        if (process != nullptr && WaitForInstaller(process, &code)) {
+            exit_code = static_cast<int>(code);
             LogLine("MSIExec exit code: %d", exit_code);
+        } else {
+            LogLine("failure: %s",
+                    DescribeResult(process == nullptr ? RESULT_LAUNCH_FAILED : RESULT_WAIT_FAILED));
+            exit_code = EXIT_INSTALL_FAILURE;
+            keep = true;  // it may still be running from the folder
         }
+        if (process != nullptr) CloseHandle(process);
     } else if (result != RESULT_OK) {
         LogLine("failure: %s", DescribeResult(result));
     }

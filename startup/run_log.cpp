@@ -6,6 +6,7 @@
 
 #include "common/result_code.h"
 #include "files/file_access.h"
+#include "startup/caller_paths.h"
 
 namespace {
 
@@ -16,8 +17,10 @@ bool g_logOpen;
 
 }  // namespace
 
-void OpenRunLog(const char* path) {
-    g_logOpen = OpenAppendFileUtf8(path, &g_log) == RESULT_OK;
+ResultCode OpenRunLog(const char* path) {
+    const ResultCode opened = OpenCallerLog(path, &g_log);
+    g_logOpen = opened == RESULT_OK;
+    return opened;
 }
 
 void LogLine(const char* format, ...) {
@@ -38,37 +41,4 @@ void LogLine(const char* format, ...) {
     line[length++] = '\r';
     line[length++] = '\n';
     WriteOutputFile(&g_log, line, static_cast<size_t>(length));
-}
-
-const char* DescribeResult(int32_t result) {
-    switch (result) {
-        case RESULT_OK:
-            return "success";
-        case RESULT_USER_CANCEL:
-            return "cancelled";
-        case RESULT_CANT_OPEN_FILE:
-            return "the program file cannot be opened";
-        case RESULT_INVALID_INSTALLER:
-            return "the installer is not valid or is damaged";
-        case RESULT_TEMP_FOLDER:
-            return "the temporary folder cannot be made";
-        case RESULT_BAD_PAYLOAD:
-            return "the payload is damaged";
-        case RESULT_BUFFER_TOO_SMALL:
-            return "a path is too long";
-        case RESULT_UNSAFE_NAME:
-            return "an entry name is unsafe";
-        case RESULT_BAD_UTF8:
-            return "an entry name is not valid UTF-8";
-        case RESULT_CANT_CREATE_FILE:
-            return "a file or folder cannot be created";
-        case RESULT_ALREADY_EXISTS:
-            return "a file or folder exists already";
-        case RESULT_WRITE_FAILED:
-            return "writing a file failed";
-        case RESULT_LAUNCH_FAILED:
-            return "MSIExec could not be started";
-        default:
-            return "failure";
-    }
 }

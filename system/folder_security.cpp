@@ -17,13 +17,19 @@ typedef BOOL(WINAPI* InitializeSecurityDescriptorFunction)(PSECURITY_DESCRIPTOR,
 typedef BOOL(WINAPI* SetSecurityDescriptorDaclFunction)(PSECURITY_DESCRIPTOR, BOOL, PACL, BOOL);
 typedef BOOL(WINAPI* SetSecurityDescriptorControlFunction)(PSECURITY_DESCRIPTOR, WORD, WORD);
 
-constexpr WORD DACL_PROTECTED = 0x1000;  // SE_DACL_PROTECTED
-constexpr DWORD MAX_SID_BYTES = 8 + 15 * 4;
+typedef DWORD(WINAPI* GetSecurityInfoFunction)(HANDLE, int, SECURITY_INFORMATION, PSID*, PSID*,
+                                               PACL*, PACL*, PSECURITY_DESCRIPTOR*);
+
+constexpr WORD DACL_PROTECTED = 0x1000;    // SE_DACL_PROTECTED
+constexpr int FILE_OBJECT = 1;             // SE_FILE_OBJECT
+constexpr int TOKEN_ELEVATION_CLASS = 20;  // TokenElevation
 
 // S-1-5-18 and S-1-5-32-544: revision, sub-authority count, the NT authority (5), then the
 // sub-authorities as little-endian DWORDs.
 const BYTE SYSTEM_SID[] = {1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0};
 const BYTE ADMINISTRATORS_SID[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 0x02, 0, 0};
+// S-1-5-11: every user who signed in, and every machine account of the domain.
+const BYTE AUTHENTICATED_USERS_SID[] = {1, 1, 0, 0, 0, 0, 0, 5, 11, 0, 0, 0};
 
 template <typename Function>
 Function Find(HMODULE module, const char* name) {
@@ -34,15 +40,18 @@ DWORD SidBytes(const BYTE* sid) {
     return 8 + 4 * static_cast<DWORD>(sid[1]);
 }
 
-// Appends an allowed entry with full control for sid, inherited by files (OI) and folders (CI),
-// to the entry list at list + *used.
-void AppendEntry(BYTE* list, DWORD* used, const BYTE* sid) {
+bool SameSid(const BYTE* a, const BYTE* b) {
+    return a[1] == b[1] && memcmp(a, b, SidBytes(a)) == 0;
+}
+
+// Appends an allowed entry with the rights in mask for sid, inherited by files (OI) and folders
+// (CI), to the entry list at list + *used.
+void AppendEntry(BYTE* list, DWORD* used, const BYTE* sid, DWORD mask = FILE_ALL_ACCESS) {
     const DWORD sid_bytes = SidBytes(sid);
     ACE_HEADER header;
     header.AceType = ACCESS_ALLOWED_ACE_TYPE;
     header.AceFlags = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
     header.AceSize = static_cast<WORD>(sizeof header + sizeof(DWORD) + sid_bytes);
-    const DWORD mask = FILE_ALL_ACCESS;
     BYTE* out = list + *used;
     memcpy(out, &header, sizeof header);
     memcpy(out + sizeof header, &mask, sizeof mask);
@@ -79,7 +88,7 @@ bool GetTokenUserSid(HMODULE advapi, BYTE* sid) {
     return true;
 }
 
-bool Build(HMODULE advapi, PrivateFolderSecurity* security) {
+bool Build(HMODULE advapi, bool shared, PrivateFolderSecurity* security) {
     InitializeAclFunction initialize_acl = Find<InitializeAclFunction>(advapi, "InitializeAcl");
     AddAceFunction add_ace = Find<AddAceFunction>(advapi, "AddAce");
     InitializeSecurityDescriptorFunction initialize_descriptor =
@@ -99,8 +108,9 @@ bool Build(HMODULE advapi, PrivateFolderSecurity* security) {
     DWORD used = 0;
     AppendEntry(list, &used, SYSTEM_SID);
     AppendEntry(list, &used, ADMINISTRATORS_SID);
-    if (SidBytes(user) != sizeof SYSTEM_SID || memcmp(user, SYSTEM_SID, sizeof SYSTEM_SID) != 0) {
-        AppendEntry(list, &used, user);
+    if (!SameSid(user, SYSTEM_SID)) AppendEntry(list, &used, user);
+    if (shared) {
+        AppendEntry(list, &used, AUTHENTICATED_USERS_SID, FILE_GENERIC_READ | FILE_GENERIC_EXECUTE);
     }
     PACL acl = reinterpret_cast<PACL>(security->acl);
     if (!initialize_acl(acl, static_cast<DWORD>(sizeof(ACL)) + used, ACL_REVISION) ||
@@ -119,13 +129,84 @@ bool Build(HMODULE advapi, PrivateFolderSecurity* security) {
     return true;
 }
 
-}  // namespace
-
-bool BuildPrivateFolderSecurity(PrivateFolderSecurity* security) {
+bool BuildSecurity(bool shared, PrivateFolderSecurity* security) {
     memset(security, 0, sizeof *security);
     HMODULE advapi = LoadSystemLibrary("advapi32.dll");
     if (advapi == nullptr) return false;
-    const bool built = Build(advapi, security);
+    const bool built = Build(advapi, shared, security);
     FreeLibrary(advapi);
     return built;
+}
+
+// TokenElevation's answer, false where the system has no such class (before Vista).
+bool TokenSaysElevated(HMODULE advapi) {
+    OpenProcessTokenFunction open_token =
+        Find<OpenProcessTokenFunction>(advapi, "OpenProcessToken");
+    GetTokenInformationFunction get_information =
+        Find<GetTokenInformationFunction>(advapi, "GetTokenInformation");
+    HANDLE token = nullptr;
+    if (open_token == nullptr || get_information == nullptr ||
+        !open_token(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        return false;
+    }
+    DWORD elevated = 0;
+    DWORD size = 0;
+    const bool read =
+        get_information(token, static_cast<TOKEN_INFORMATION_CLASS>(TOKEN_ELEVATION_CLASS),
+                        &elevated, sizeof elevated, &size) != 0;
+    CloseHandle(token);
+    return read && elevated != 0;
+}
+
+}  // namespace
+
+bool BuildPrivateFolderSecurity(PrivateFolderSecurity* security) {
+    return BuildSecurity(false, security);
+}
+
+bool BuildSharedFolderSecurity(PrivateFolderSecurity* security) {
+    return BuildSecurity(true, security);
+}
+
+bool ReadProcessUserSid(BYTE* sid) {
+    HMODULE advapi = LoadSystemLibrary("advapi32.dll");
+    if (advapi == nullptr) return false;
+    const bool read = GetTokenUserSid(advapi, sid);
+    FreeLibrary(advapi);
+    return read;
+}
+
+bool IsProcessElevated() {
+    HMODULE advapi = LoadSystemLibrary("advapi32.dll");
+    if (advapi == nullptr) return false;
+    BYTE user[MAX_SID_BYTES];
+    const bool elevated =
+        (GetTokenUserSid(advapi, user) && SameSid(user, SYSTEM_SID)) || TokenSaysElevated(advapi);
+    FreeLibrary(advapi);
+    return elevated;
+}
+
+bool IsTrustedOwnerSid(const BYTE* sid, const BYTE* user) {
+    return SameSid(sid, SYSTEM_SID) || SameSid(sid, ADMINISTRATORS_SID) || SameSid(sid, user);
+}
+
+bool IsOwnedByTrustedOwner(HANDLE handle) {
+    HMODULE advapi = LoadSystemLibrary("advapi32.dll");
+    if (advapi == nullptr) return false;
+    GetSecurityInfoFunction get_security_info =
+        Find<GetSecurityInfoFunction>(advapi, "GetSecurityInfo");
+    BYTE user[MAX_SID_BYTES];
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    bool trusted = false;
+    if (get_security_info != nullptr && GetTokenUserSid(advapi, user) &&
+        get_security_info(handle, FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                          nullptr, &descriptor) == ERROR_SUCCESS &&
+        owner != nullptr) {
+        const BYTE* sid = static_cast<const BYTE*>(owner);
+        trusted = sid[0] == 1 && sid[1] <= 15 && IsTrustedOwnerSid(sid, user);
+    }
+    if (descriptor != nullptr) LocalFree(descriptor);
+    FreeLibrary(advapi);
+    return trusted;
 }

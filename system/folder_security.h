@@ -4,8 +4,10 @@
 
 #include <windows.h>
 
-// The list's header and three entries, each with a SID of the most sub-authorities (15).
-constexpr DWORD PRIVATE_ACL_BYTES = 8 + 3 * (8 + 68);
+// The list's header and four entries, each with a SID of the most sub-authorities (15).
+constexpr DWORD PRIVATE_ACL_BYTES = 8 + 4 * (8 + 68);
+// Room for any SID.
+constexpr DWORD MAX_SID_BYTES = 8 + 15 * 4;
 
 struct PrivateFolderSecurity {
     SECURITY_ATTRIBUTES attributes;  // for CreateDirectory; points at descriptor
@@ -21,3 +23,22 @@ struct PrivateFolderSecurity {
 // points into itself: build it where it is used. False when a call is missing or the token
 // cannot be read; the caller then creates nothing rather than an open folder.
 bool BuildPrivateFolderSecurity(PrivateFolderSecurity* security);
+
+// The same list plus read and execute for Authenticated Users, also inherited: for a folder the
+// caller names to extract into, from which other machines may install over a share, but which
+// no ordinary user may change.
+bool BuildSharedFolderSecurity(PrivateFolderSecurity* security);
+
+// The process token's user SID into sid (MAX_SID_BYTES). False when it cannot be read.
+bool ReadProcessUserSid(BYTE* sid);
+
+// True when the process runs as SYSTEM or its token says it is elevated (TokenElevation, Vista
+// and later): then a file or folder that an ordinary user may have made in advance is not taken.
+bool IsProcessElevated();
+
+// True when sid is SYSTEM, the Administrators or user: owners whose objects no ordinary user made.
+bool IsTrustedOwnerSid(const BYTE* sid, const BYTE* user);
+
+// True when the object behind handle (opened with READ_CONTROL) is owned by SYSTEM, the
+// Administrators or the process user. False when the owner cannot be read.
+bool IsOwnedByTrustedOwner(HANDLE handle);

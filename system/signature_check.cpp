@@ -58,7 +58,7 @@ bool IsDamageAnswer(LONG status) {
 
 }  // namespace
 
-SignatureAnswer CheckSignatureDigest(const wchar_t* path, int32_t* status) {
+SignatureAnswer CheckSignatureDigest(const wchar_t* path, int32_t* status, void* file_handle) {
     *status = 0;
     HMODULE wintrust = LoadSystemLibrary("wintrust.dll");
     if (wintrust == nullptr) return SIGNATURE_NOT_ASKED;
@@ -69,6 +69,7 @@ SignatureAnswer CheckSignatureDigest(const wchar_t* path, int32_t* status) {
         WINTRUST_FILE_INFO file = {};
         file.cbStruct = sizeof file;
         file.pcwszFilePath = path;
+        file.hFile = file_handle;
         WINTRUST_DATA data = {};
         data.cbStruct = sizeof data;
         data.dwUIChoice = WTD_UI_NONE;

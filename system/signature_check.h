@@ -18,5 +18,7 @@ enum SignatureAnswer {
 
 // Checks the file at path (UTF-16) with WinVerifyTrust and WINTRUST_ACTION_GENERIC_VERIFY_V2:
 // no UI, no revocation checks and no network retrieval, so that it never waits on a server.
-// *status receives the system's answer (an HRESULT), 0 when it was not asked.
-SignatureAnswer CheckSignatureDigest(const wchar_t* path, int32_t* status);
+// *status receives the system's answer (an HRESULT), 0 when it was not asked. With file, an open
+// handle of that file with read access, the system reads through it rather than opening the path
+// anew: the file checked is then the caller's, whatever the path names meanwhile.
+SignatureAnswer CheckSignatureDigest(const wchar_t* path, int32_t* status, void* file = nullptr);

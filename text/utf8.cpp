@@ -169,3 +169,19 @@ ResultCode Utf16ToUtf8(const char16_t* source, uint32_t source_length, char* des
     destination[bytes] = 0;
     return RESULT_OK;
 }
+
+bool Utf16ToUtf8Whole(const char16_t* source, char* destination, uint32_t capacity) {
+    if (capacity == 0) return false;
+    destination[0] = 0;
+    // A lone surrogate ends the encoder's text early, in counting too: find one first.
+    for (const char16_t* p = source; *p != 0; ++p) {
+        const bool high = *p >= 0xD800 && *p <= 0xDBFF;
+        const bool low = *p >= 0xDC00 && *p <= 0xDFFF;
+        if (low || (high && !(p[1] >= 0xDC00 && p[1] <= 0xDFFF))) return false;
+        if (high) ++p;
+    }
+    uint32_t needed = 0;
+    Utf16ToUtf8(source, UTF8_NUL_TERMINATED, nullptr, 0, &needed);
+    if (needed >= capacity) return false;
+    return Utf16ToUtf8(source, UTF8_NUL_TERMINATED, destination, capacity, nullptr) == RESULT_OK;
+}

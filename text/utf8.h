@@ -30,3 +30,9 @@ inline bool IsValidUtf8(const char* text) {
 // UTF-16 -> UTF-8. bytes_out: bytes written (or counted) without the terminator.
 ResultCode Utf16ToUtf8(const char16_t* source, uint32_t source_length, char* destination,
                        uint32_t capacity, uint32_t* bytes_out);
+
+// The whole of a NUL-terminated UTF-16 text as UTF-8, or nothing: the encoder above drops a
+// character that does not fit, and everything after it, without a word, so callers that need the
+// whole path or value count first. False, with an empty destination, when the text would not fit
+// capacity (terminator included) or holds a surrogate without its partner.
+bool Utf16ToUtf8Whole(const char16_t* source, char* destination, uint32_t capacity);

@@ -7,46 +7,52 @@
 
 #include "command_line/stub_switches.h"
 
-// Size of the package and transform path buffers.
+// Size of the package and transform path buffers, in units.
 constexpr size_t INSTALLER_PATH_CAPACITY = 264;
 
 // How the installer is started. Set once by the entry, before any window or worker runs; zeroed,
 // it gives the plain start: the stub's own command tail, no waiting, failures shown.
 struct LaunchSettings {
-    const char* arguments;  // the tail passed on after the parameters; null: the stub's own
-    bool wait;              // keep the started process for the caller to wait on
-    bool silent;            // no message box and no error UI of the shell's
-    void (*note)(const char* text);  // told the command line and every failure; may be null
+    // The tail passed on after the parameters, as the entry read it: in UTF-16 on the NT family,
+    // in the ANSI code page on the 9x family. Null: the stub's own command tail.
+    const wchar_t* wide_arguments;
+    const char* arguments;
+    bool wait;                       // keep the started process for the caller to wait on
+    bool silent;                     // no message box and no error UI of the shell's
+    void (*note)(const char* text);  // told the command line and every failure (UTF-8); may be null
 };
 extern LaunchSettings g_launchSettings;
 
-// The transform file name of a language button (IDC_ENGLISH, ...): null for English.
-const char* TransformForButton(int button_id);
+// The string resource naming the transform of a language button (IDC_ENGLISH, ...): 0 for
+// English, which starts the package without one.
+UINT TransformForButton(int button_id);
 
-// Starts MSIExec on folder + the package name of the build's branding, with folder + transform_name
-// as the transform when transform_name is not null. Returns StartInstaller's result, or 0 after
-// telling the user when a path does not fit its buffer.
-int32_t LaunchPackage(HWND window, const char* folder, const char* transform_name);
-
-// Starts the system's msiexec.exe with "/I package [transforms="transform"] " and the arguments of
-// g_launchSettings. A package path with a blank in it is put in double quotes. Returns 1 when
-// started, 0 when the command line could not be built or the start was refused; window owns the
-// error message. With g_launchSettings.wait, a started process is left for TakeInstallerProcess.
-int32_t StartInstaller(HWND window, const char* package_path, const char* transform_path);
+// Starts MSIExec on folder (ANSI, ending in a backslash) + the branded package name, with
+// folder + the branded transform name of transform_id (IDS_BRAND_TRANSFORM_*, or 0 for none).
+// On the NT family the paths and the command line are UTF-16 throughout, so that every argument
+// reaches the installer as given. Returns 1 when started, 0 after telling the user (a path that
+// does not fit, a name that cannot be read, a refused start).
+int32_t LaunchPackage(HWND window, const char* folder, UINT transform_id);
 
 // The process of the last start made with waiting, once; null when there is none. The caller
 // closes it.
 HANDLE TakeInstallerProcess();
 
-// --- pure pieces, exposed for the tests --------------------------------------------------------
+// --- pure pieces, exposed for the tests: the same in the ANSI and the UTF-16 form --------------
 
-// Bytes the parameters need, terminating NUL included.
+// Units the parameters need, terminating NUL included.
 size_t InstallerParametersSize(const char* package_path, const char* transform_path,
                                const char* tail);
+size_t InstallerParametersSize(const wchar_t* package_path, const wchar_t* transform_path,
+                               const wchar_t* tail);
 
-// Writes the parameters into out, which holds InstallerParametersSize(...) bytes.
+// Writes "/I package [transforms="transform"] " and the tail into out, which holds
+// InstallerParametersSize(...) units. A package path with a blank in it is put in double quotes.
 void ComposeInstallerParameters(char* out, const char* package_path, const char* transform_path,
                                 const char* tail);
+void ComposeInstallerParameters(wchar_t* out, const wchar_t* package_path,
+                                const wchar_t* transform_path, const wchar_t* tail);
 
 // out = folder + name when it fits capacity (NUL included); false and out empty otherwise.
 bool JoinInstallerPath(char* out, size_t capacity, const char* folder, const char* name);
+bool JoinInstallerPath(wchar_t* out, size_t capacity, const wchar_t* folder, const wchar_t* name);

@@ -291,8 +291,11 @@ ResultCode RunProgressWindow(HWND owner, WorkerFunction worker, void* worker_arg
     state->palette_pending = 1;
 
     g_runningWindow = state;
-    DialogBoxParamA(g_hinstance, MAKEINTRESOURCEA(IDD_PROGRESS), owner, ProgressDialogProc,
-                    reinterpret_cast<LPARAM>(state));
+    const INT_PTR ended = DialogBoxParamA(g_hinstance, MAKEINTRESOURCEA(IDD_PROGRESS), owner,
+                                          ProgressDialogProc, reinterpret_cast<LPARAM>(state));
+    // No dialog at all (a session without a desktop, no memory): nobody saw a window, so nobody
+    // cancelled either.
+    const bool no_window = ended == -1 || state->dialog == nullptr;
     if (state->worker_thread != nullptr) {
         WaitForWorker(state->worker_thread);
         CloseHandle(state->worker_thread);
@@ -302,7 +305,9 @@ ResultCode RunProgressWindow(HWND owner, WorkerFunction worker, void* worker_arg
     if (state->background_bitmap != nullptr) DeleteObject(state->background_bitmap);
     if (state->background_palette != nullptr) DeleteObject(state->background_palette);
     ResultCode result = state->worker_result.load();
-    if (result == RESULT_OK) {
+    if (no_window) {
+        result = RESULT_WINDOW_FAILED;
+    } else if (result == RESULT_OK) {
         result = state->launch_result < 0    ? RESULT_USER_CANCEL
                  : state->launch_result == 0 ? RESULT_LAUNCH_FAILED
                                              : RESULT_OK;

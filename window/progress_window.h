@@ -12,7 +12,8 @@ typedef ResultCode (*WorkerFunction)(HWND window, void* argument);
 
 // Runs the modal window. language_button is 0 to let the user pick a language, or the id of the
 // language button (IDC_ENGLISH, ...) to take as soon as the worker succeeds. Returns the worker's
-// failure; otherwise RESULT_USER_CANCEL when the window closed without a language, else
+// failure; RESULT_WINDOW_FAILED when the dialog could not be created at all; otherwise
+// RESULT_USER_CANCEL when the window closed without a language, else
 // RESULT_OK when the installer was started and RESULT_LAUNCH_FAILED when it was not.
 ResultCode RunProgressWindow(HWND owner, WorkerFunction worker, void* worker_argument,
                              int32_t language_button);

@@ -411,7 +411,8 @@ case_windowed_languages() {
     for button in 1003 1004 1005; do
         case $button in
             1003) transform="" arguments="" ;;
-            1004) transform=Velmora_German.mst arguments='/qb "TARGETDIR=C:\My Apps"' ;;
+            # A value outside the ANSI code page reaches the installer as given.
+            1004) transform=Velmora_German.mst arguments='/qb "TARGETDIR=C:\My Apps" INSTALLDIR="C:\製品"' ;;
             1005) transform=Velmora_Japanese.mst arguments='  /l*v log.txt' ;;
         esac
         rm -rf temp && mkdir temp && rm -f "$record"
@@ -498,12 +499,12 @@ case_unattended_quiet() {
     mkinstaller Setup.exe "${sample_entries[@]}"
     export QJX_MSIEXEC_EXIT=3010 QJX_MSIEXEC_PAUSE_MS=1500
     mkdir "log dir"
-    start_stub Setup.exe "/SeaQuiet /SeaLang:de /qn \"/SeaLog:$(winpath "log dir")\\setup.log\" /norestart"
+    start_stub Setup.exe "/SeaQuiet /SeaLang:de /qn \"/SeaLog:$(winpath "log dir")\\setup.log\" INSTALLDIR=\"C:\\製品\" /norestart"
     wait_quiet_stub 3010
     [ -f "$record_done" ] || fail "the stub ended before the installer"
     local parameters
     parameters=$(recorded_parameters)
-    [[ "$parameters" =~ ^/I\ (.*\\)Velmora.msi\ transforms=\"(.*\\)Velmora_German.mst\"\ \ /qn\ /norestart$ ]] ||
+    [[ "$parameters" =~ ^/I\ (.*\\)Velmora.msi\ transforms=\"(.*\\)Velmora_German.mst\"\ \ /qn\ INSTALLDIR=\"C:\\製品\"\ /norestart$ ]] ||
         fail "installer parameters [$parameters]"
     expect_no_folder
     local log="log dir/setup.log"
@@ -516,6 +517,26 @@ case_unattended_quiet() {
     wait_quiet_stub 1639
     expect_no_folder
     [ ! -f "$record" ] || fail "the installer was started: $(cat "$record")"
+
+    # While the installer runs, someone who can write the program's folder puts another file in
+    # its place whose entries climb out of the run's folder: the clean-up reads the file it
+    # extracted, which it held all along, and deletes nothing outside.
+    rm -f "$record" "$record_done"
+    echo victim >victim.txt
+    echo victim >temp/victim.txt
+    export QJX_MSIEXEC_PAUSE_MS=4000
+    start_stub Setup.exe "/SeaQuiet /qn"
+    for _ in $(seq 1 200); do [ -s "$record" ] && break; sleep 0.1; done
+    [ -s "$record" ] || fail "the installer was not started"
+    mv Setup.exe Setup.orig
+    mkinstaller Setup.exe '\..\victim.txt=files/nested' '\..\..\victim.txt=files/nested' \
+        '\..\..\victim.txt=files/nested' '\..\..\victim.txt=files/nested' \
+        '\..\..\victim.txt=files/nested' '\..\..\victim.txt=files/nested'
+    wait_quiet_stub 3010
+    [ -f "$record_done" ] || fail "the stub ended before the installer"
+    [ -f victim.txt ] && [ -f temp/victim.txt ] || fail "the clean-up deleted files outside its folder"
+    rm temp/victim.txt
+    expect_no_folder
 }
 
 # Waiting behind the window: the buttons still choose and /SeaKeep keeps the folder; Cancel is
@@ -548,6 +569,38 @@ case_unattended_windowed() {
     expect_no_folder
 }
 
+# A payload that ends inside an entry is a damaged installer (1620) and leaves nothing behind; a
+# %TEMP% that fills up is an installation failure (1603) that leaves the volume empty, with the
+# file and the system's reason in the log, and no box.
+case_unattended_failures() {
+    make_sample_payload
+    mkinstaller Setup.exe "${sample_entries[@]}"
+    local size trailer offset
+    size=$(stat -c %s Setup.exe)
+    trailer=$((size - 32))
+    offset=$(od -An -tu4 -j $((trailer + 8)) -N4 Setup.exe | tr -d ' ')
+    # payload_size cut to end inside the package's data
+    python3 -c "import struct,sys; sys.stdout.buffer.write(struct.pack('<Q', 5000))" |
+        dd of=Setup.exe bs=1 seek=$((trailer + 16)) conv=notrunc status=none
+    start_stub Setup.exe "/SeaQuiet /qn"
+    wait_quiet_stub 1620
+    expect_no_folder
+
+    mkdir small
+    if ! mount -t tmpfs -o size=1m tmpfs small 2>/dev/null; then
+        echo "SKIPPED: the full-disk part needs a tmpfs mount (not allowed here)" >&2
+        return 0
+    fi
+    cleanups+=("umount '$work/small'")
+    make_file files/package 3000000
+    mkinstaller Big.exe "${sample_entries[@]}"
+    stub_temp=small start_stub Big.exe "/SeaQuiet \"/SeaLog:$(winpath .)\\full.log\""
+    wait_quiet_stub 1603
+    expect_eq "$(find small -mindepth 1 | wc -l)" 0 "what the full volume holds"
+    grep -qE "failure: writing a file failed: .*Velmora.msi \(system error 112: .+\)" full.log ||
+        fail "log: $(cat full.log)"
+}
+
 # Taking the files out: into a new nested folder, exactly the payload and nothing started; into
 # a folder that holds one of the names, nothing overwritten and exit code 80.
 case_extract_only() {
@@ -565,6 +618,15 @@ case_extract_only() {
     cmp files/package "out dir/nested/Velmora.msi" || fail "the entry before the existing file"
     expect_eq "$(cat "out dir/nested/Velmora_German.mst")" "keep me" "the existing file"
     [ ! -e "out dir/nested/Velmora_Japanese.mst" ] || fail "extraction went on past the existing file"
+    # A folder that is a link (made in advance by someone who can write its parent) is refused
+    # and named in the log; nothing is written through it.
+    mkdir elsewhere
+    ln -s "$work/elsewhere" linked
+    start_stub Setup.exe "/SeaExtract:Z:$(pwd | tr / '\\\\')\\linked \"/SeaLog:$(winpath "logs/new")\\extract.log\""
+    wait_quiet_stub 1603
+    expect_eq "$(ls elsewhere)" "" "files written through the link"
+    grep -q "failure: the folder is a link.*linked" logs/new/extract.log ||
+        fail "log: $(cat logs/new/extract.log)"
 }
 
 # A RichEd20.dll planted next to the stub must not be loaded. The prefix first has to let a

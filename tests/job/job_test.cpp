@@ -10,6 +10,7 @@
 #include "payload/payload_writer.h"
 #include "startup/extracted_cleanup.h"
 #include "startup/extraction_job.h"
+#include "window/progress_window.h"
 
 // GetTempPath2A and GetTempPath2W as Windows 11 has them, exported by this program so that the
 // job can find them here: they answer g_system_temp, as they would for SYSTEM.
@@ -251,13 +252,16 @@ TEST_F(TempFolderTest, CleanUpRemovesOnlyWhatTheRunCreated) {
 
     const std::string run = root_ + "\\run";
     context.silent = true;
-    strcpy(context.program_path, program.c_str());
+    context.program = fopen(program.c_str(), "rb");
+    ASSERT_NE(context.program, nullptr);
+    // The path names nothing the clean-up may read: it reads only the file the run holds.
+    strcpy(context.program_path, (root_ + "\\elsewhere.bin").c_str());
     for (int pass = 0; pass < 2; ++pass) {
         ASSERT_TRUE(CreateDirectoryA(run.c_str(), NULL));
         strcpy(context.folder, (run + "\\").c_str());
         context.entries_begun = 0;
-        ASSERT_EQ(ExtractPayload(&context.trailer, context.program_path, context.folder,
-                                 OnExtractEvent, &context),
+        ASSERT_EQ(ExtractPayloadFrom(&context.trailer, context.program, context.program_path,
+                                     context.folder, OnExtractEvent, &context),
                   RESULT_OK);
         ASSERT_EQ(CreatedEntryCount(&context), 5u);
         ASSERT_TRUE(Exists(run + "\\Docs\\Deep\\c.txt"));
@@ -287,11 +291,102 @@ TEST_F(TempFolderTest, CleanUpRemovesOnlyWhatTheRunCreated) {
             EXPECT_FALSE(Exists(run));
         }
     }
+    fclose(context.program);
+    DeleteFileA(program.c_str());
+}
+
+// A program file whose entries climb out of the folder (a file put in the program's place, say)
+// never made anything: the clean-up stops at such a name and deletes nothing outside.
+TEST_F(TempFolderTest, CleanUpStopsAtANameThatLeadsOutOfTheFolder) {
+    const std::string program = root_ + "\\swapped.bin";
+    const std::string victim = root_ + "\\victim.txt";
+    FILE* out = fopen(program.c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    PayloadWriter writer;
+    WorkerContext context = {};
+    BeginPayload(&writer, out);
+    AddMemoryEntry(&writer, "\\a.txt", "a", 1);
+    AddMemoryEntry(&writer, "\\..\\victim.txt", "v", 1);
+    AddMemoryEntry(&writer, "\\b.txt", "b", 1);
+    ASSERT_EQ(FinishPayload(&writer, 0, 3, &context.trailer), RESULT_OK);
+    fclose(out);
+    for (const std::string& file : {victim, root_ + "\\run\\a.txt", root_ + "\\run\\b.txt"}) {
+        if (file != victim) CreateDirectoryA((root_ + "\\run").c_str(), NULL);
+        FILE* made = fopen(file.c_str(), "wb");
+        ASSERT_NE(made, nullptr);
+        fclose(made);
+    }
+    context.program = fopen(program.c_str(), "rb");
+    ASSERT_NE(context.program, nullptr);
+    strcpy(context.folder, (root_ + "\\run\\").c_str());
+    context.entries_begun = 3;
+    context.last_entry_created = true;
+    EXPECT_FALSE(RemoveExtractedFiles(&context));
+    EXPECT_TRUE(Exists(victim));
+    EXPECT_FALSE(Exists(root_ + "\\run\\a.txt"));
+    EXPECT_TRUE(Exists(root_ + "\\run\\b.txt"));  // nothing after the unsafe name
+    fclose(context.program);
+    DeleteFileA((root_ + "\\run\\b.txt").c_str());
+    RemoveDirectoryA((root_ + "\\run").c_str());
+    DeleteFileA(victim.c_str());
     DeleteFileA(program.c_str());
 }
 
 TEST(ProbeQuietFlag, AProgramWithoutTrailerIsNotQuiet) {
-    EXPECT_FALSE(ProbeQuietFlag());
+    EXPECT_FALSE(ProbeQuietFlag(nullptr));
+    WorkerContext context = {};
+    OpenProgramFile(&context);
+    ASSERT_NE(context.program, nullptr);
+    EXPECT_FALSE(ProbeQuietFlag(context.program));
+    fclose(context.program);
+}
+
+// The program file the run holds cannot be written, renamed or deleted meanwhile.
+TEST(OpenProgramFile, HoldsTheProgramAgainstWritersRenamesAndDeletes) {
+    WorkerContext context = {};
+    OpenProgramFile(&context);
+    ASSERT_NE(context.program, nullptr);
+    wchar_t path[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameW(nullptr, path, MAX_PATH), 0u);
+    HANDLE writer =
+        CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
+    if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+    HANDLE deleter =
+        CreateFileW(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(deleter, INVALID_HANDLE_VALUE);
+    if (deleter != INVALID_HANDLE_VALUE) CloseHandle(deleter);
+    fclose(context.program);
+}
+
+// Cancel pressed just as an entry fails: the entry still counts as not created, so that the
+// clean-up never deletes a file of that name that someone else made.
+ResultCode FailAnEntryAfterCancel(HWND window, void* argument) {
+    WorkerContext* context = static_cast<WorkerContext*>(argument);
+    context->owner = window;
+    ExtractEvent begin = {};
+    begin.kind = EVENT_ENTRY_BEGIN;
+    begin.path = "C:\\TEMP\\QJX1\\\\taken.txt";
+    EXPECT_EQ(OnExtractEvent(0, &begin, context), RESULT_OK);
+    SendMessageA(window, WM_COMMAND, IDCANCEL, 0);
+    ExtractEvent failed = {};
+    failed.kind = EVENT_ERROR;
+    failed.path = begin.path;
+    failed.code = RESULT_ALREADY_EXISTS;
+    EXPECT_EQ(OnExtractEvent(0, &failed, context), RESULT_USER_CANCEL);
+    return RESULT_USER_CANCEL;
+}
+
+TEST(OnExtractEvent, AFailedEntryIsBookedAlsoWhenCancelCameFirst) {
+    g_hinstance = GetModuleHandleA(nullptr);
+    WorkerContext context = {};
+    context.silent = true;
+    EXPECT_EQ(RunProgressWindow(GetDesktopWindow(), FailAnEntryAfterCancel, &context, 0),
+              RESULT_USER_CANCEL);
+    EXPECT_EQ(context.entries_begun, 1u);
+    EXPECT_EQ(CreatedEntryCount(&context), 0u);
 }
 
 // In quiet mode the owner is the hidden window, which has no progress record.

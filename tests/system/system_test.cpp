@@ -59,26 +59,52 @@ std::string UserText() {
     return text.substr(2);  // after "O:"
 }
 
+// The entries of a protected list, in any order, each once.
+std::multiset<std::string> EntriesOf(PrivateFolderSecurity& security) {
+    const std::string text = ToText(&security.descriptor, DACL_SECURITY_INFORMATION);
+    std::multiset<std::string> entries;
+    EXPECT_EQ(text.rfind("D:P(", 0), 0u) << text;
+    for (size_t begin = 3; begin < text.size();) {
+        const size_t end = text.find(')', begin);
+        if (end == std::string::npos) {
+            ADD_FAILURE() << text;
+            break;
+        }
+        entries.insert(text.substr(begin, end + 1 - begin));
+        begin = end + 1;
+    }
+    return entries;
+}
+
 TEST(FolderSecurity, FullControlForSystemAdministratorsAndTheUserAloneInheritedAndProtected) {
     PrivateFolderSecurity security;
     ASSERT_TRUE(BuildPrivateFolderSecurity(&security));
     EXPECT_EQ(security.attributes.nLength, sizeof security.attributes);
     ASSERT_EQ(security.attributes.lpSecurityDescriptor, &security.descriptor);
-
-    const std::string text = ToText(&security.descriptor, DACL_SECURITY_INFORMATION);
-    ASSERT_EQ(text.rfind("D:P(", 0), 0u) << text;
-    // The entries in any order, each once.
-    std::multiset<std::string> entries;
-    for (size_t begin = 3; begin < text.size();) {
-        const size_t end = text.find(')', begin);
-        ASSERT_NE(end, std::string::npos) << text;
-        entries.insert(text.substr(begin, end + 1 - begin));
-        begin = end + 1;
-    }
     std::multiset<std::string> expected = {"(A;OICI;FA;;;SY)", "(A;OICI;FA;;;BA)"};
     const std::string user = UserText();
     if (user != "SY") expected.insert("(A;OICI;FA;;;" + user + ")");
-    EXPECT_EQ(entries, expected) << text;
+    EXPECT_EQ(EntriesOf(security), expected);
+
+    // A folder the caller names for extraction: machines may also read and run from it.
+    ASSERT_TRUE(BuildSharedFolderSecurity(&security));
+    expected.insert("(A;OICI;0x1200a9;;;AU)");
+    EXPECT_EQ(EntriesOf(security), expected);
+}
+
+TEST(FolderSecurity, TrustedOwnersAreSystemTheAdministratorsAndTheUser) {
+    const BYTE system[] = {1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0};
+    const BYTE administrators[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 0x02, 0, 0};
+    const BYTE users[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x21, 0x02, 0, 0};
+    const BYTE user[] = {1, 2, 0, 0, 0, 0, 0, 5, 21, 0, 0, 0, 0xe8, 0x03, 0, 0};
+    const BYTE other[] = {1, 2, 0, 0, 0, 0, 0, 5, 21, 0, 0, 0, 0xe9, 0x03, 0, 0};
+    const BYTE authenticated[] = {1, 1, 0, 0, 0, 0, 0, 5, 11, 0, 0, 0};
+    EXPECT_TRUE(IsTrustedOwnerSid(system, user));
+    EXPECT_TRUE(IsTrustedOwnerSid(administrators, user));
+    EXPECT_TRUE(IsTrustedOwnerSid(user, user));
+    EXPECT_FALSE(IsTrustedOwnerSid(other, user));
+    EXPECT_FALSE(IsTrustedOwnerSid(users, user));
+    EXPECT_FALSE(IsTrustedOwnerSid(authenticated, user));
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ struct Read {
 Read ReadAnsi(const std::string& tail) {
     Read read;
     std::string forwarded(tail.size() + 1, '\x7f');
-    ReadStubSwitches(tail.c_str(), nullptr, &forwarded[0], &read.switches);
+    ReadStubSwitches(tail.c_str(), &forwarded[0], &read.switches);
     read.forwarded = forwarded.c_str();
     return read;
 }
@@ -68,17 +68,48 @@ TEST(StubSwitches, UnknownSwitchesAndBadValuesAreRefusedAndNeverForwarded) {
     EXPECT_EQ(long_path.forwarded, "");
 }
 
-TEST(StubSwitches, PathsComeFromTheWideTailWhereGiven) {
-    // The ANSI code page had no letters for the folder: the system put '?' in their place.
-    const char ansi[] = " /SeaQuiet \"/SeaLog:C:\\??\\a.log\" /qn";
-    const char16_t wide[] = u" /SeaQuiet \"/SeaLog:C:\\Журнал\\a.log\" /qn";
-    StubSwitches s;
-    char forwarded[sizeof ansi];
-    ReadStubSwitches(ansi, wide, forwarded, &s);
-    EXPECT_STREQ(forwarded, " /qn");
-    EXPECT_TRUE(s.quiet);
-    EXPECT_FALSE(s.bad);
-    EXPECT_STREQ(s.log_path, "C:\\Журнал\\a.log");
+struct WideRead {
+    StubSwitches switches;
+    std::u16string forwarded;
+};
+
+WideRead ReadWide(const std::u16string& tail) {
+    WideRead read;
+    std::u16string forwarded(tail.size() + 1, u'\x7f');
+    ReadStubSwitches(tail.c_str(), &forwarded[0], &read.switches);
+    read.forwarded = forwarded.c_str();
+    return read;
+}
+
+// The NT family reads one command line, the wide one: switches, paths and what goes on to the
+// installer all come from it, so that an argument outside the ANSI code page arrives whole.
+TEST(StubSwitches, TheWideTailIsReadOnceForSwitchesPathsAndWhatIsForwarded) {
+    WideRead read =
+        ReadWide(u" /SeaQuiet \"/SeaLog:C:\\Журнал\\a.log\" INSTALLDIR=\"C:\\製品\" /qn");
+    EXPECT_TRUE(read.switches.quiet);
+    EXPECT_FALSE(read.switches.bad);
+    EXPECT_STREQ(read.switches.log_path, "C:\\Журнал\\a.log");
+    EXPECT_EQ(read.forwarded, u" INSTALLDIR=\"C:\\製品\" /qn");
+    // A fullwidth quote is no quote: it neither hides a blank nor starts a value.
+    WideRead fullwidth = ReadWide(u" \uff02/SeaQuiet /qn\uff02 /SeaWait");
+    EXPECT_TRUE(fullwidth.switches.wait);
+    EXPECT_FALSE(fullwidth.switches.quiet);
+    EXPECT_EQ(fullwidth.forwarded, u" \uff02/SeaQuiet /qn\uff02");
+    for (const char16_t* tail : {u"", u" /qn", u"  /qb \"TARGETDIR=C:\\My Apps\"\t"}) {
+        EXPECT_EQ(ReadWide(tail).forwarded, tail);
+    }
+}
+
+// A value the path buffer cannot hold whole is a bad switch, never a shorter path.
+TEST(StubSwitches, AWideValueThatWouldBeCutIsBad) {
+    // 200 three-byte letters: 400 units fit the token, 600 bytes do not fit the path's 520.
+    const std::u16string letters(200, u'製');
+    WideRead cut = ReadWide(u" /SeaLog:C:\\" + letters + u" /qn");
+    EXPECT_TRUE(cut.switches.bad);
+    EXPECT_STREQ(cut.switches.log_path, "");
+    EXPECT_EQ(cut.forwarded, u" /qn");
+    EXPECT_FALSE(ReadWide(u" /SeaExtract:C:\\" + letters.substr(0, 150)).switches.bad);
+    EXPECT_TRUE(ReadWide(u" /SeaExtract:C:\\a\xd800").switches.bad);  // a lone surrogate
 }
 
 TEST(StubSwitches, SkipsTheProgramNameInBothForms) {

@@ -307,4 +307,18 @@ TEST(Utf8RoundTrip, MixedTextSurvivesBothDirections) {
     EXPECT_EQ(text, back);
 }
 
+// The encoder cuts silently; callers that need a whole path take it whole or not at all.
+TEST(Utf16ToUtf8Whole, TakesATextWholeOrNotAtAll) {
+    char out[8];
+    EXPECT_TRUE(Utf16ToUtf8Whole(u"a\u00e9\u20ac", out, 7));  // 1 + 2 + 3 bytes and the NUL
+    EXPECT_STREQ("a\xc3\xa9\xe2\x82\xac", out);
+    EXPECT_FALSE(Utf16ToUtf8Whole(u"a\u00e9\u20ac", out, 6));  // the encoder would keep "a\u00e9"
+    EXPECT_STREQ("", out);
+    const char16_t lone_high[] = {u'a', u'b', 0xD800, u'c', 0};
+    EXPECT_FALSE(Utf16ToUtf8Whole(lone_high, out, sizeof out));  // would end at "ab"
+    EXPECT_FALSE(Utf16ToUtf8Whole(u"ab\xdc00", out, sizeof out));
+    EXPECT_TRUE(Utf16ToUtf8Whole(u"\xd83d\xde00", out, 5));
+    EXPECT_TRUE(Utf16ToUtf8Whole(u"", out, 1));
+}
+
 }  // namespace

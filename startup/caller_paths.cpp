@@ -1,0 +1,155 @@
+#include "startup/caller_paths.h"
+
+#include <string.h>
+
+#include "system/folder_security.h"
+#include "system/windows_family.h"
+#include "text/utf8.h"
+
+namespace {
+
+constexpr uint32_t WIDE_PATH_CAPACITY = 520;
+
+// The path in UTF-16 without its closing separators (a drive's root keeps its own). False for
+// a path that does not convert whole.
+bool ToWidePath(const char* path, wchar_t* wide) {
+    if (Utf8ToUtf16(path, UTF8_NUL_TERMINATED, reinterpret_cast<char16_t*>(wide),
+                    WIDE_PATH_CAPACITY) != RESULT_OK) {
+        return false;
+    }
+    size_t length = wcslen(wide);
+    while (length > 1 && (wide[length - 1] == L'\\' || wide[length - 1] == L'/') &&
+           wide[length - 2] != L':') {
+        wide[--length] = 0;
+    }
+    return length > 0;
+}
+
+bool IsSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
+
+// Creates every missing folder above the last component of path, each with security. A drive's
+// root and a server's share exist or cannot be made, and are skipped.
+void CreateParents(wchar_t* path, SECURITY_ATTRIBUTES* security) {
+    wchar_t* p = path;
+    if (IsSeparator(p[0]) && IsSeparator(p[1])) {
+        // \\server\share\: past the share's name.
+        int separators = 0;
+        for (p += 2; *p != 0 && separators < 2; ++p) separators += IsSeparator(*p) ? 1 : 0;
+    }
+    for (; *p != 0; ++p) {
+        if (IsSeparator(*p) && p != path && p[-1] != L':' && !IsSeparator(p[-1])) {
+            const wchar_t separator = *p;
+            *p = 0;
+            CreateDirectoryW(path, security);
+            *p = separator;
+        }
+    }
+}
+
+// Opens the name itself, never what a link leads to, and reads what MayUseExisting needs.
+HANDLE OpenAndExamine(const wchar_t* path, DWORD access, DWORD flags, ExistingObjectFacts* facts) {
+    HANDLE handle = CreateFileW(path, access | READ_CONTROL | FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                flags | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return handle;
+    facts->path_attributes = GetFileAttributesW(path);
+    BY_HANDLE_FILE_INFORMATION information;
+    if (GetFileInformationByHandle(handle, &information)) {
+        facts->handle_attributes = information.dwFileAttributes;
+        facts->links = information.nNumberOfLinks;
+    } else {
+        facts->handle_attributes = INVALID_FILE_ATTRIBUTES;
+    }
+    facts->owner_trusted = IsOwnedByTrustedOwner(handle);
+    return handle;
+}
+
+}  // namespace
+
+bool MayUseExisting(const ExistingObjectFacts& facts, bool directory, bool elevated) {
+    const DWORD views[] = {facts.path_attributes, facts.handle_attributes};
+    for (DWORD attributes : views) {
+        if (attributes == INVALID_FILE_ATTRIBUTES ||
+            (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+            ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) != directory) {
+            return false;
+        }
+    }
+    if (!directory && facts.links != 1) return false;
+    return facts.owner_trusted || !elevated;
+}
+
+ResultCode PrepareExtractFolder(const char* folder, HANDLE* held) {
+    *held = INVALID_HANDLE_VALUE;
+    if (IsWindows9x()) {
+        // No access lists and no links to lead elsewhere: the folder and its parents, plainly.
+        char own[WIDE_PATH_CAPACITY];
+        const size_t length = strlen(folder);
+        if (length >= sizeof own) return RESULT_BUFFER_TOO_SMALL;
+        memcpy(own, folder, length + 1);
+        for (char* p = own + 1; *p != 0; ++p) {
+            if ((*p == '\\' || *p == '/') && p[-1] != ':' && p[-1] != '\\' && p[-1] != '/') {
+                const char separator = *p;
+                *p = 0;
+                CreateDirectoryUtf8(own, EXISTING_REPLACED);
+                *p = separator;
+            }
+        }
+        return CreateDirectoryUtf8(own, EXISTING_FOLDER_KEPT);
+    }
+    wchar_t wide[WIDE_PATH_CAPACITY];
+    PrivateFolderSecurity security;
+    if (!ToWidePath(folder, wide)) return RESULT_BUFFER_TOO_SMALL;
+    if (!BuildSharedFolderSecurity(&security)) return RESULT_CANT_CREATE_FILE;
+    CreateParents(wide, &security.attributes);
+    // Made now or there before, the folder is examined the same way: in a parent that others
+    // can write, the new one could have been swapped for a link in between.
+    CreateDirectoryW(wide, &security.attributes);
+    ExistingObjectFacts facts = {};
+    HANDLE handle = OpenAndExamine(wide, 0, FILE_FLAG_BACKUP_SEMANTICS, &facts);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return GetFileAttributesW(wide) == INVALID_FILE_ATTRIBUTES ? RESULT_CANT_CREATE_FILE
+                                                                   : RESULT_FOLDER_REFUSED;
+    }
+    if (!MayUseExisting(facts, true, IsProcessElevated())) {
+        CloseHandle(handle);
+        return RESULT_FOLDER_REFUSED;
+    }
+    *held = handle;
+    return RESULT_OK;
+}
+
+ResultCode OpenCallerLog(const char* path, OutputFile* log) {
+    log->handle = INVALID_HANDLE_VALUE;
+    if (IsWindows9x()) return OpenAppendFileUtf8(path, log);
+    wchar_t wide[WIDE_PATH_CAPACITY];
+    PrivateFolderSecurity security;
+    if (!ToWidePath(path, wide) || !BuildPrivateFolderSecurity(&security)) {
+        return RESULT_CANT_CREATE_FILE;
+    }
+    // New, it is ours alone; CREATE_NEW takes no name that exists, a link included.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        HANDLE handle = CreateFileW(wide, FILE_APPEND_DATA, FILE_SHARE_READ, &security.attributes,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle != INVALID_HANDLE_VALUE) {
+            log->handle = handle;
+            return RESULT_OK;
+        }
+        if (GetLastError() != ERROR_PATH_NOT_FOUND || attempt > 0) break;
+        PrivateFolderSecurity folders;
+        if (!BuildSharedFolderSecurity(&folders)) return RESULT_CANT_CREATE_FILE;
+        CreateParents(wide, &folders.attributes);
+    }
+    if (GetFileAttributesW(wide) == INVALID_FILE_ATTRIBUTES) return RESULT_CANT_CREATE_FILE;
+    ExistingObjectFacts facts = {};
+    HANDLE handle = OpenAndExamine(wide, FILE_APPEND_DATA, FILE_ATTRIBUTE_NORMAL, &facts);
+    if (handle == INVALID_HANDLE_VALUE || !MayUseExisting(facts, false, IsProcessElevated())) {
+        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+        return RESULT_LOG_REFUSED;
+    }
+    SetFilePointer(handle, 0, nullptr, FILE_END);
+    log->handle = handle;
+    return RESULT_OK;
+}
