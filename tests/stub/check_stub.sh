@@ -29,7 +29,8 @@ check_imports() {
                SystemFunction036 CryptAcquireContextA CryptGenRandom CryptReleaseContext \
                OpenProcessToken GetTokenInformation InitializeAcl AddAce \
                InitializeSecurityDescriptor SetSecurityDescriptorDacl SetSecurityDescriptorControl \
-               GetCommandLineW InitCommonControls ShellExecuteExA; do
+               GetSecurityInfo GetProcessWindowStation GetUserObjectInformationA \
+               GetCommandLineW InitCommonControls ShellExecuteExA ShellExecuteExW; do
     if grep -qE "^\s+[0-9a-f]+\s+[0-9]+\s+$newer\$" <<<"$dump"; then
       echo "imported directly, needs GetProcAddress: $newer"
       status=1
