@@ -71,16 +71,16 @@ build_trees "$work/first"
 package "$work/first" "$work/one"
 (umask 027 && build_trees "$work/the/second/build" && package "$work/the/second/build" "$work/two")
 
-artifacts=$(cd "$work/one" && ls)
-[ "$(wc -w <<<"$artifacts")" -eq 2 ] || { echo "release: not two artifacts: $artifacts" >&2; exit 1; }
-for artifact in $artifacts; do
+mapfile -t artifacts < <(cd "$work/one" && ls)
+[ ${#artifacts[@]} -eq 2 ] || { echo "release: not two artifacts: ${artifacts[*]}" >&2; exit 1; }
+for artifact in "${artifacts[@]}"; do
   if ! cmp "$work/one/$artifact" "$work/two/$artifact"; then
     echo "release: FAIL: the two builds differ in $artifact (both kept in $work)" >&2
     exit 1
   fi
 done
 mv "$work/one" "$out"
-(cd "$out" && sha256sum $artifacts >SHA256SUMS)
+(cd "$out" && sha256sum "${artifacts[@]}" >SHA256SUMS)
 rm -rf "$work"
 echo "release: both builds identical; artifacts in $out:"
 cat "$out/SHA256SUMS"

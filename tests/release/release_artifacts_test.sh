@@ -96,7 +96,7 @@ rm unpacked/usr/lib/qjxpack/x64/qjxsea.exe
 status=0
 "$qjxpack" create --arch x64 -o none.exe dist/. >create.log 2>&1 || status=$?
 places="$work/unpacked/usr/bin/x64/qjxsea.exe, $work/unpacked/usr/lib/qjxpack/x64/qjxsea.exe"
-[ "$status" -eq 1 ] && [ ! -e none.exe ] || fail "create without the x64 stub: exit $status"
+if [ "$status" -ne 1 ] || [ -e none.exe ]; then fail "create without the x64 stub: exit $status"; fi
 grep -qxF "qjxpack: error: no x64 stub came with qjxpack (looked for $places); name one with --stub" \
   create.log || fail "create without the x64 stub said: $(cat create.log)"
 echo "release artifacts: ok ($(tail -2 release.log | tr '\n' ' '))"
