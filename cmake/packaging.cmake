@@ -28,7 +28,7 @@ set(CPACK_PACKAGE_VENDOR "QJX")
 set(CPACK_PACKAGE_CONTACT "QJX release engineering <release@qjx.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "Packer for QJX self-extracting installers, with the stock Windows stubs (x86, x64)")
-# The staged files get the usual modes and the commit's time before they are archived
-# (scripts/release.sh sets SOURCE_DATE_EPOCH), so that two packagings give the same bytes.
+# The staged files get the usual modes before they are archived, so that two packagings give the
+# same bytes (scripts/release.sh also sets SOURCE_DATE_EPOCH and packs under fakeroot).
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/normalise_staging.cmake)
 include(CPack)

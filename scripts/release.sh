@@ -56,8 +56,10 @@ package() {
   local trees=$1 dest=$2
   mkdir -p "$dest"
   for tree in host win32; do
-    # CPack writes the Debian package's own members with the umask's modes.
-    (umask 022 && cd "$trees/$tree" && cpack -B "$trees/cpack-$tree") >>"$trees.log" 2>&1 ||
+    # CPack writes the Debian package's own members with the umask's modes, and the zip's
+    # entries with the packer's user and group: fakeroot makes that root for everyone.
+    (umask 022 && cd "$trees/$tree" && fakeroot cpack -B "$trees/cpack-$tree") \
+      >>"$trees.log" 2>&1 ||
       { tail -30 "$trees.log" >&2; echo "release: packaging $tree failed" >&2; exit 1; }
     mv "$trees/cpack-$tree"/*.deb "$trees/cpack-$tree"/*.zip "$dest/" 2>/dev/null || true
   done
