@@ -4,20 +4,28 @@
 #include "tools/commands.h"
 #include "tools/entry_names.h"
 #include "tools/file_system.h"
+#include "tools/stub_location.h"
 
 namespace {
 
-constexpr const char* STUB_NAME = "qjxsea.exe";
-
-// The stub built alongside: next to this program, else where the build put it.
-std::string DefaultStub() {
-    std::string beside = qjxpack::ProgramFolder() + STUB_NAME;
-    if (qjxpack::GetFileInfo(beside).kind == qjxpack::FileKind::kRegular) return beside;
-#ifdef QJX_DEFAULT_STUB
-    return QJX_DEFAULT_STUB;
-#else
-    return beside;
+// The stub of that architecture that came with this program (installed or unpacked), else the
+// one a build tree beside this one made. Empty, with a message, when there is none.
+std::string StockStub(const std::string& arch) {
+    std::string built;
+#if defined(QJX_BUILT_STUB_X86) && defined(QJX_BUILT_STUB_X64)
+    built = arch == "x64" ? QJX_BUILT_STUB_X64 : QJX_BUILT_STUB_X86;
 #endif
+    std::vector<std::string> places = qjxpack::StubPlaces(qjxpack::ProgramFolder(), arch, built);
+    std::string stub = qjxpack::FirstFile(places);
+    if (stub.empty()) {
+        std::string looked;
+        for (const std::string& place : places) looked += (looked.empty() ? "" : ", ") + place;
+        fprintf(stderr,
+                "qjxpack: error: no %s stub came with qjxpack (looked for %s); name one "
+                "with --stub\n",
+                arch.c_str(), looked.c_str());
+    }
+    return stub;
 }
 
 int Run(int argc, char** argv) {
@@ -35,7 +43,7 @@ int Run(int argc, char** argv) {
     app.set_version_flag("--version", std::string("qjxpack ") + QJX_VERSION);
 
     qjxpack::CreateRequest create;
-    create.stub = DefaultStub();
+    std::string arch = "x86";
     CLI::App* create_command =
         app.add_subcommand("create", "Make an installer: the stub, then INPUT files and folders.");
     create_command->footer(
@@ -47,7 +55,15 @@ int Run(int argc, char** argv) {
         " bytes, such as C:\\users\\<name>\\Temp\\. The output is written in full before it "
         "replaces an existing file.");
     create_command->add_option("-o,--output", create.output, "installer to write")->required();
-    create_command->add_option("--stub", create.stub, "stub program to use")->capture_default_str();
+    CLI::Option* arch_option =
+        create_command
+            ->add_option("--arch", arch,
+                         "the stock stub that came with qjxpack: x86 runs on every Windows, x64 "
+                         "where 32-bit programs cannot run")
+            ->check(CLI::IsMember({"x86", "x64"}))
+            ->capture_default_str();
+    create_command->add_option("--stub", create.stub, "any other stub program, instead of --arch")
+        ->excludes(arch_option);
     create_command->add_flag("--quiet", create.quiet,
                              "extract without any window and start nothing");
     create_command->add_option("INPUT", create.inputs, "files and folders to pack")->required();
@@ -94,7 +110,11 @@ int Run(int argc, char** argv) {
         return qjxpack::EXIT_USAGE;
     }
 
-    if (*create_command) return qjxpack::RunCreate(create, stdout, stderr);
+    if (*create_command) {
+        if (create.stub.empty()) create.stub = StockStub(arch);
+        if (create.stub.empty()) return qjxpack::EXIT_FAILED;
+        return qjxpack::RunCreate(create, stdout, stderr);
+    }
     if (*list_command) return qjxpack::RunList(installer, json, stdout, stderr);
     if (*verify_command) return qjxpack::RunVerify(installer, stdout, stderr);
     return qjxpack::RunExtract(installer, folder, overwrite, qjxpack::IsTerminal(stderr), stdout,

@@ -40,6 +40,8 @@ expect 2
 expect 2 frobnicate
 expect 2 create in.txt
 expect 2 create -o out.exe
+expect 2 create --arch arm64 -o out.exe in.txt
+expect 2 create --arch x64 --stub stub.exe -o out.exe in.txt
 expect 2 list
 expect 2 list a.exe b.exe
 expect 2 verify --bogus a.exe

@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# The release artifacts as a user gets them. scripts/release.sh builds them twice from this
+# source and fails on any difference; then: both archives hold exactly the packer and the two
+# stubs (each of its architecture) with the commit's time, owner root and the usual modes, and
+# the packer of the Debian package, unpacked anywhere, finds its stubs with --arch and names
+# where it looked when one is missing (no path of the build machine among them).
+# The zip's qjxpack.exe is x86 and is not run here; its lookup is the unit tests' (under Wine).
+# Usage: release_artifacts_test.sh SOURCE BUILD_DIR WORK
+set -euo pipefail
+source_dir=${1:?source} build_dir=${2:?build folder} work=${3:?work folder}
+rm -rf "$work"
+mkdir -p "$work"
+cd "$work"
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+QJX_RELEASE_DIR="$work/release" BUILD_DIR="$build_dir" "$source_dir/scripts/release.sh" \
+  >release.log 2>&1 || fail "release.sh: $(tail -20 release.log)"
+(cd release && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match the files"
+while read -r line; do
+  grep -qxF "$line" release.log || fail "release.sh did not print: $line"
+done <release/SHA256SUMS
+deb=$(echo release/*.deb)
+zip=$(echo release/*.zip)
+
+# Names, machines, times, owners and modes, as the archives hold them.
+/usr/bin/python3 - "$deb" "$zip" "$(git -C "$source_dir" log -1 --format=%ct)" <<'PY' ||
+import io, struct, subprocess, sys, tarfile, time, zipfile
+deb, zip_path, epoch = sys.argv[1], sys.argv[2], int(sys.argv[3])
+I386, AMD64 = 0x14C, 0x8664
+
+def machine(data):
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    assert data[pe:pe + 4] == b"PE\0\0", "not a PE file"
+    return struct.unpack_from("<H", data, pe + 4)[0]
+
+def check(where, mode, got, want):
+    assert got == want, "%s: %s is %r, not %r" % (where, mode, got, want)
+
+tar = tarfile.open(fileobj=io.BytesIO(subprocess.run(
+    ["dpkg-deb", "--fsys-tarfile", deb], check=True, capture_output=True).stdout))
+files = {}
+for member in tar.getmembers():
+    name = member.name.lstrip("./")
+    for field, want in (("owner", (0, 0, "root", "root")), ("time", epoch),
+                        ("mode", 0o755 if member.isdir() or name == "usr/bin/qjxpack" else 0o644)):
+        got = {"owner": (member.uid, member.gid, member.uname, member.gname),
+               "time": member.mtime, "mode": member.mode}[field]
+        check("deb " + name, field, got, want)
+    if member.isfile():
+        files[name] = tar.extractfile(member).read()
+check("deb", "the file list", sorted(files), ["usr/bin/qjxpack", "usr/lib/qjxpack/x64/qjxsea.exe",
+                                              "usr/lib/qjxpack/x86/qjxsea.exe"])
+
+dos_time = time.gmtime(epoch - epoch % 2)[:6]
+archive = zipfile.ZipFile(zip_path)
+check("zip", "the name list", sorted(archive.namelist()),
+      ["qjxpack.exe", "x64/", "x64/qjxsea.exe", "x86/", "x86/qjxsea.exe"])
+for info in archive.infolist():
+    check("zip " + info.filename, "time", info.date_time, dos_time)
+    check("zip " + info.filename, "mode", info.external_attr >> 16,
+          0o40755 if info.is_dir() else 0o100755 if info.filename == "qjxpack.exe" else 0o100644)
+    extra, owner = info.extra, None
+    while extra:
+        kind, size = struct.unpack_from("<HH", extra)
+        if kind == 0x7875:  # Unix owner: version, then size and value of uid and of gid
+            owner = extra[4:4 + size]
+        extra = extra[4 + size:]
+    check("zip " + info.filename, "owner", owner, bytes([1, 4, 0, 0, 0, 0, 4, 0, 0, 0, 0]))
+
+check("zip qjxpack.exe", "machine", machine(archive.read("qjxpack.exe")), I386)
+for arch, want in (("x86", I386), ("x64", AMD64)):
+    stub = archive.read(arch + "/qjxsea.exe")
+    check("zip " + arch, "machine", machine(stub), want)
+    check("deb " + arch, "stub", files["usr/lib/qjxpack/%s/qjxsea.exe" % arch] == stub, True)
+PY
+  fail "the archives' contents"
+
+# The Debian package unpacked into a folder of its own: its packer finds the stubs beside it.
+dpkg-deb -x "$deb" unpacked
+qjxpack=$work/unpacked/usr/bin/qjxpack
+mkdir dist
+echo package >dist/Velmora.msi
+for arch in x86 x64; do
+  stub=unpacked/usr/lib/qjxpack/$arch/qjxsea.exe
+  "$qjxpack" create --arch "$arch" -o "$arch.exe" dist/. >create.log 2>&1 ||
+    fail "create --arch $arch: $(cat create.log)"
+  cmp -n "$(stat -c %s "$stub")" "$stub" "$arch.exe" || fail "$arch.exe does not start with $stub"
+done
+"$qjxpack" create -o default.exe dist/. >create.log 2>&1 || fail "create: $(cat create.log)"
+cmp default.exe x86.exe || fail "the default stub is not the x86 one"
+
+rm unpacked/usr/lib/qjxpack/x64/qjxsea.exe
+status=0
+"$qjxpack" create --arch x64 -o none.exe dist/. >create.log 2>&1 || status=$?
+places="$work/unpacked/usr/bin/x64/qjxsea.exe, $work/unpacked/usr/lib/qjxpack/x64/qjxsea.exe"
+if [ "$status" -ne 1 ] || [ -e none.exe ]; then fail "create without the x64 stub: exit $status"; fi
+grep -qxF "qjxpack: error: no x64 stub came with qjxpack (looked for $places); name one with --stub" \
+  create.log || fail "create without the x64 stub said: $(cat create.log)"
+echo "release artifacts: ok ($(tail -2 release.log | tr '\n' ' '))"
