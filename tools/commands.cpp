@@ -280,11 +280,10 @@ std::string JsonString(const std::string& text) {
 int RunCreate(const CreateRequest& request, FILE* out, FILE* err) {
     CreateResult result;
     std::string error;
-    const bool created = CreateInstaller(request, &result, &error);
+    if (!CreateInstaller(request, &result, &error)) return Error(err, error);
     for (const std::string& warning : result.warnings) {
         fprintf(err, "qjxpack: warning: %s\n", warning.c_str());
     }
-    if (!created) return Error(err, error);
     fprintf(out,
             "%s: %" PRIu64 " bytes; %" PRIu64 " entries, payload of %" PRIu64 " bytes at 0x%" PRIx64
             "%s\n",

@@ -158,10 +158,12 @@ void ScanStub(FILE* file, InstallerScan* scan) {
 // Every button of a windowed installer starts the package, two with a transform.
 void CheckLaunchNames(InstallerScan* scan) {
     if ((scan->trailer.flags & TRAILER_FLAG_QUIET) != 0) return;
-    if (!scan->has_stub_image || !scan->branding.has_launch_names) {
+    // A stub qjxpack cannot read names nothing to check.
+    if (!scan->has_stub_image) return;
+    if (!scan->branding.has_launch_names) {
         scan->warnings.push_back(
-            "the stub predates the launch names in its resources (or qjxpack cannot read "
-            "them): the payload's package and transforms are not checked");
+            "the stub predates the launch names in its resources: the payload's package and "
+            "transforms are not checked");
         return;
     }
     std::set<std::string> root_files;

@@ -224,8 +224,8 @@ bool PrepareStub(const std::string& path, const BrandingRequest& request,
             *error = "stub " + path + ": " + problem;
             return false;
         }
+        // Not a stub of ours (a test's bare image, say): nothing to read the names from.
         *branding = StubBranding();
-        warnings->push_back("stub " + path + ": " + problem + "; its launch names are not checked");
         return true;
     }
     if (!request.Empty()) {
@@ -296,23 +296,31 @@ bool CollectEntries(const std::vector<std::string>& inputs, std::vector<PackEntr
     return true;
 }
 
+namespace {
+
+// The installer's size, or 0 when the stub could not handle it.
+uint64_t InstallerSize(uint64_t stub_size, uint64_t payload_size, std::string* error) {
+    const uint64_t payload_end = stub_size + payload_size;
+    const uint64_t file_size =
+        (payload_end + TRAILER_ALIGNMENT - 1) / TRAILER_ALIGNMENT * TRAILER_ALIGNMENT +
+        TRAILER_SIZE;
+    if (payload_size > MAX_INSTALLER_BYTES || file_size > MAX_INSTALLER_BYTES - SIGNATURE_RESERVE) {
+        *error = "the installer would be " + std::to_string(file_size) +
+                 " bytes; the stub handles installers below 2 GiB (less " +
+                 std::to_string(SIGNATURE_RESERVE) + " bytes kept for a signature)";
+        return 0;
+    }
+    return file_size;
+}
+
+}  // namespace
+
 bool CreateInstaller(const CreateRequest& request, CreateResult* result, std::string* error) {
     error->clear();
     const FileInfo stub_info = GetFileInfo(request.stub);
-    std::vector<uint8_t> stub;
-    StubBranding branding;
-    if (!PrepareStub(request.stub, request.branding, &stub, &branding, &result->warnings, error)) {
-        return false;
-    }
+    if (!CheckStub(request.stub, stub_info, error)) return false;
     std::vector<PackEntry> entries;
     if (!CollectEntries(request.inputs, &entries, error)) return false;
-    // A quiet installer starts nothing; every other one starts the package on a button.
-    if (!request.quiet) {
-        for (const std::string& missing : MissingLaunchNames(branding, RootFiles(entries))) {
-            *error += (error->empty() ? "" : "\nqjxpack: error: ") + missing;
-        }
-        if (!error->empty()) return false;
-    }
 
     const FileInfo output_info = GetFileInfo(request.output);
     if (output_info.kind == FileKind::kDirectory) {
@@ -330,20 +338,26 @@ bool CreateInstaller(const CreateRequest& request, CreateResult* result, std::st
         }
     }
 
-    // The layout is known before anything is written: refuse what the stub cannot handle.
+    // The layout is known before anything is written: refuse what the stub cannot handle, first
+    // by the stub file's size (before reading it), then by the size of the stub as written.
     uint64_t payload_size = 0;
     for (const PackEntry& entry : entries) {
         payload_size += ENTRY_SIZE_FIELD + entry.name.size() + 1 + entry.size;
     }
-    const uint64_t payload_end = stub.size() + payload_size;
-    const uint64_t file_size =
-        (payload_end + TRAILER_ALIGNMENT - 1) / TRAILER_ALIGNMENT * TRAILER_ALIGNMENT +
-        TRAILER_SIZE;
-    if (payload_size > MAX_INSTALLER_BYTES || file_size > MAX_INSTALLER_BYTES - SIGNATURE_RESERVE) {
-        *error = "the installer would be " + std::to_string(file_size) +
-                 " bytes; the stub handles installers below 2 GiB (less " +
-                 std::to_string(SIGNATURE_RESERVE) + " bytes kept for a signature)";
+    if (InstallerSize(stub_info.size, payload_size, error) == 0) return false;
+    std::vector<uint8_t> stub;
+    StubBranding branding;
+    if (!PrepareStub(request.stub, request.branding, &stub, &branding, &result->warnings, error)) {
         return false;
+    }
+    const uint64_t file_size = InstallerSize(stub.size(), payload_size, error);
+    if (file_size == 0) return false;
+    // A quiet installer starts nothing; every other one starts the package on a button.
+    if (!request.quiet) {
+        for (const std::string& missing : MissingLaunchNames(branding, RootFiles(entries))) {
+            *error += (error->empty() ? "" : "\nqjxpack: error: ") + missing;
+        }
+        if (!error->empty()) return false;
     }
 
     std::string temp_path;

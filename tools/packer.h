@@ -47,7 +47,8 @@ struct CreateResult {
 };
 
 // The stub as an installer carries it: the file's own bytes, or a branded copy. *branding is
-// what it says of itself; a stub whose resources cannot be read gets a warning and no names.
+// what it says of itself: no names when its resources cannot be read (a warning when it is a
+// stub older than the names in its resources).
 bool PrepareStub(const std::string& path, const BrandingRequest& request,
                  std::vector<uint8_t>* bytes, StubBranding* branding,
                  std::vector<std::string>* warnings, std::string* error);

@@ -34,11 +34,17 @@ struct ResourceKey {
     ResourceName name;
     uint32_t language = 0;
     bool operator<(const ResourceKey& other) const;
+    bool operator==(const ResourceKey& other) const {
+        return type == other.type && name == other.name && language == other.language;
+    }
 };
 
 struct ResourceData {
     std::vector<uint8_t> bytes;
     uint32_t codepage = 0;
+    bool operator==(const ResourceData& other) const {
+        return bytes == other.bytes && codepage == other.codepage;
+    }
 };
 
 using ResourceTable = std::map<ResourceKey, ResourceData>;
