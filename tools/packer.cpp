@@ -266,10 +266,6 @@ bool WriteFileInPlace(const std::string& path, const std::vector<uint8_t>& bytes
 
 bool BrandStub(const std::string& stub, const BrandingRequest& request, const std::string& output,
                std::string* error) {
-    if (request.Empty()) {
-        *error = "nothing to brand: give at least one of the branding options";
-        return false;
-    }
     const FileInfo output_info = GetFileInfo(output);
     if (output_info.kind == FileKind::kDirectory) {
         *error = "output " + output + " is a folder";

@@ -28,14 +28,22 @@ void AddBrandingOptions(CLI::App* command, qjxpack::BrandingRequest* branding,
     command->add_option("--description", branding->description,
                         "file description (default with --product-name: \"NAME Setup\")");
     command->add_option("--copyright", branding->copyright, "copyright in the version resource");
-    command->add_option("--version", branding->version,
-                        "file and product version, a.b.c.d (numbers up to 65535)");
-    command->add_option("--icon", branding->icon, "icon file (.ico): all its images");
-    command->add_option("--pictures", branding->pictures,
-                        "folder with the window pictures, PNG or BMP (see the footer)");
-    command->add_option("--package", branding->package, "package every language button installs");
-    command->add_option("--transform", *transforms,
-                        "de=NAME or ja=NAME: the German or Japanese button's transform");
+    command
+        ->add_option("--version", branding->version,
+                     "file and product version, a.b.c.d (numbers up to 65535)")
+        ->type_name("A.B.C.D");
+    command->add_option("--icon", branding->icon, "icon file (.ico): all its images")
+        ->type_name("FILE.ico");
+    command
+        ->add_option("--pictures", branding->pictures,
+                     "folder with the window pictures, PNG or BMP (see the footer)")
+        ->type_name("DIR");
+    command->add_option("--package", branding->package, "package every language button installs")
+        ->type_name("NAME");
+    command
+        ->add_option("--transform", *transforms,
+                     "de=NAME or ja=NAME: the German or Japanese button's transform")
+        ->type_name("LANG=NAME");
 }
 
 constexpr const char* BRANDING_FOOTER =
@@ -172,6 +180,12 @@ int Run(int argc, char** argv) {
     }
     if (*create_command) return qjxpack::RunCreate(create, stdout, stderr);
     if (*brand_command) {
+        if (brand.Empty()) {
+            fprintf(stderr,
+                    "qjxpack: error: brand: nothing to brand; give at least one branding option "
+                    "(see qjxpack brand --help)\n");
+            return qjxpack::EXIT_USAGE;
+        }
         return qjxpack::RunBrand(brand_stub, brand, brand_output, stdout, stderr);
     }
     if (*list_command) return qjxpack::RunList(installer, json, stdout, stderr);
