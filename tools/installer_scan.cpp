@@ -166,13 +166,8 @@ void CheckLaunchNames(InstallerScan* scan) {
             "transforms are not checked");
         return;
     }
-    std::set<std::string> root_files;
-    for (const ScannedEntry& entry : scan->entries) {
-        if (!entry.is_directory && entry.name.find('\\', 1) == std::string::npos) {
-            root_files.insert(FoldCase(entry.name));
-        }
-    }
-    for (const std::string& missing : MissingLaunchNames(scan->branding, root_files)) {
+    for (const std::string& missing :
+         MissingLaunchNames(scan->branding, RootFileNames(scan->entries))) {
         scan->errors.push_back(missing);
     }
 }

@@ -5,7 +5,6 @@
 #include <string.h>
 
 #include <map>
-#include <set>
 #include <vector>
 
 #include "files/file_access.h"
@@ -190,15 +189,19 @@ bool WritePayload(FILE* out, const CreateRequest& request, const std::vector<uin
     return true;
 }
 
-// The names of the payload's files at its root, folded as Windows compares them.
-std::set<std::string> RootFiles(const std::vector<PackEntry>& entries) {
-    std::set<std::string> names;
-    for (const PackEntry& entry : entries) {
-        if (!entry.is_directory && entry.name.find('\\', 1) == std::string::npos) {
-            names.insert(FoldCase(entry.name));
-        }
+// The installer's size, or 0 when the stub could not handle it.
+uint64_t InstallerSize(uint64_t stub_size, uint64_t payload_size, std::string* error) {
+    const uint64_t payload_end = stub_size + payload_size;
+    const uint64_t file_size =
+        (payload_end + TRAILER_ALIGNMENT - 1) / TRAILER_ALIGNMENT * TRAILER_ALIGNMENT +
+        TRAILER_SIZE;
+    if (payload_size > MAX_INSTALLER_BYTES || file_size > MAX_INSTALLER_BYTES - SIGNATURE_RESERVE) {
+        *error = "the installer would be " + std::to_string(file_size) +
+                 " bytes; the stub handles installers below 2 GiB (less " +
+                 std::to_string(SIGNATURE_RESERVE) + " bytes kept for a signature)";
+        return 0;
     }
-    return names;
+    return file_size;
 }
 
 // Largest stub read into memory; ours are a few hundred KiB.
@@ -292,25 +295,6 @@ bool CollectEntries(const std::vector<std::string>& inputs, std::vector<PackEntr
     return true;
 }
 
-namespace {
-
-// The installer's size, or 0 when the stub could not handle it.
-uint64_t InstallerSize(uint64_t stub_size, uint64_t payload_size, std::string* error) {
-    const uint64_t payload_end = stub_size + payload_size;
-    const uint64_t file_size =
-        (payload_end + TRAILER_ALIGNMENT - 1) / TRAILER_ALIGNMENT * TRAILER_ALIGNMENT +
-        TRAILER_SIZE;
-    if (payload_size > MAX_INSTALLER_BYTES || file_size > MAX_INSTALLER_BYTES - SIGNATURE_RESERVE) {
-        *error = "the installer would be " + std::to_string(file_size) +
-                 " bytes; the stub handles installers below 2 GiB (less " +
-                 std::to_string(SIGNATURE_RESERVE) + " bytes kept for a signature)";
-        return 0;
-    }
-    return file_size;
-}
-
-}  // namespace
-
 bool CreateInstaller(const CreateRequest& request, CreateResult* result, std::string* error) {
     error->clear();
     const FileInfo stub_info = GetFileInfo(request.stub);
@@ -350,7 +334,7 @@ bool CreateInstaller(const CreateRequest& request, CreateResult* result, std::st
     if (file_size == 0) return false;
     // A quiet installer starts nothing; every other one starts the package on a button.
     if (!request.quiet) {
-        for (const std::string& missing : MissingLaunchNames(branding, RootFiles(entries))) {
+        for (const std::string& missing : MissingLaunchNames(branding, RootFileNames(entries))) {
             *error += (error->empty() ? "" : "\nqjxpack: error: ") + missing;
         }
         if (!error->empty()) return false;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/entry_names.h"
 #include "tools/pe_resources.h"
 
 namespace qjxpack {
@@ -59,8 +60,20 @@ struct StubBranding {
 
 StubBranding ReadStubBranding(const ResourceTable& table);
 
-// One line per launch name that the payload lacks at its root (root_files: its files' names
-// there, folded with FoldCase), each naming the option that changes it.
+// The names of a payload's files at its root ("\\NAME"), folded as Windows compares them.
+template <typename Entries>
+std::set<std::string> RootFileNames(const Entries& entries) {
+    std::set<std::string> names;
+    for (const auto& entry : entries) {
+        if (!entry.is_directory && entry.name.find('\\', 1) == std::string::npos) {
+            names.insert(FoldCase(entry.name));
+        }
+    }
+    return names;
+}
+
+// One line per launch name that the payload lacks at its root (root_files: from
+// RootFileNames), each naming the option that changes it.
 std::vector<std::string> MissingLaunchNames(const StubBranding& branding,
                                             const std::set<std::string>& root_files);
 
