@@ -268,10 +268,6 @@ bool ReadResources(const StubImage& image, ResourceTable* table, std::string* er
     return reader.Read(error);
 }
 
-namespace {
-
-// The resource section for table at rva: directories (types, names, languages, breadth first),
-// then the texts of named entries, the data entries and the data.
 std::vector<uint8_t> BuildResourceSection(const ResourceTable& table, uint32_t rva) {
     std::vector<Directory> directories(1);
     std::vector<const ResourceData*> data;
@@ -388,8 +384,6 @@ std::vector<uint8_t> BuildResourceSection(const ResourceTable& table, uint32_t r
     }
     return out;
 }
-
-}  // namespace
 
 std::vector<uint8_t> WithResources(const StubImage& image, const ResourceTable& table) {
     std::vector<uint8_t> section = BuildResourceSection(table, image.rsrc_rva);

@@ -83,6 +83,10 @@ bool HasValidChecksum(const StubImage& image);
 // Reads the resource tree (type, name, language) into table; false on a damaged tree.
 bool ReadResources(const StubImage& image, ResourceTable* table, std::string* error);
 
+// A resource section for table, to lie at rva: directories (types, names, languages), the
+// texts of named entries, the data entries and the data, without padding at its end.
+std::vector<uint8_t> BuildResourceSection(const ResourceTable& table, uint32_t rva);
+
 // The image with its resource section rebuilt from table and .reloc moved behind it unchanged:
 // section headers, data directories 2 and 5, SizeOfImage, SizeOfInitializedData and CheckSum
 // updated; every other byte as it was.
