@@ -269,17 +269,17 @@ bool ReadResources(const StubImage& image, ResourceTable* table, std::string* er
 }
 
 std::vector<uint8_t> BuildResourceSection(const ResourceTable& table, uint32_t rva) {
-    std::vector<Directory> directories(1);
+    Directory root;
     std::vector<const ResourceData*> data;
     size_t type_dir = 0, name_dir = 0;
     const ResourceKey* previous = nullptr;
-    // Directories of one level are made in order, so that each level stays contiguous.
+    // The directories of each level one after another: names per type, languages per name.
     std::vector<Directory> names, languages;
     for (const auto& item : table) {
         const ResourceKey& key = item.first;
         if (previous == nullptr || !(previous->type == key.type)) {
-            directories[0].names.push_back(key.type);
-            directories[0].targets.push_back(names.size());
+            root.names.push_back(key.type);
+            root.targets.push_back(names.size());
             type_dir = names.size();
             names.emplace_back();
             previous = nullptr;
@@ -296,7 +296,7 @@ std::vector<uint8_t> BuildResourceSection(const ResourceTable& table, uint32_t r
         previous = &key;
     }
     auto directory_size = [](const Directory& d) { return 16 + 8 * d.names.size(); };
-    size_t names_at = directory_size(directories[0]);
+    size_t names_at = directory_size(root);
     size_t languages_at = names_at;
     for (const Directory& d : names) languages_at += directory_size(d);
     size_t texts_at = languages_at;
@@ -317,10 +317,8 @@ std::vector<uint8_t> BuildResourceSection(const ResourceTable& table, uint32_t r
         text_offsets.emplace(text, at);
         return at;
     };
-    for (const Directory& d : directories) {
-        for (const ResourceName& n : d.names) {
-            if (!n.text.empty()) text_offset(n.text);
-        }
+    for (const ResourceName& n : root.names) {
+        if (!n.text.empty()) text_offset(n.text);
     }
     for (const Directory& d : names) {
         for (const ResourceName& n : d.names) {
@@ -363,7 +361,7 @@ std::vector<uint8_t> BuildResourceSection(const ResourceTable& table, uint32_t r
                                 : SUBDIRECTORY | child_offsets[d.targets[i]]);
         }
     };
-    write_directory(0, directories[0], names_at, &names, false);
+    write_directory(0, root, names_at, &names, false);
     size_t at = names_at;
     for (const Directory& d : names) {
         write_directory(at, d, languages_at, &languages, false);
