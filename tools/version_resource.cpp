@@ -123,45 +123,38 @@ std::string VersionText(uint32_t high, uint32_t low) {
            std::to_string(low >> 16) + "." + std::to_string(low & 0xFFFF);
 }
 
-// Writes version tree nodes: each node's length is patched once its children are written.
+// text in UTF-16 with its terminator, little-endian.
+std::vector<uint8_t> Utf16Bytes(const std::string& text) {
+    std::vector<char16_t> units(text.size() + 1);
+    uint32_t written = 0;
+    Utf8ToUtf16(text.data(), static_cast<uint32_t>(text.size()), units.data(),
+                static_cast<uint32_t>(units.size()), &written, nullptr);
+    std::vector<uint8_t> bytes((written + 1) * 2, 0);
+    for (uint32_t i = 0; i < written; ++i) WriteLittleEndian(units[i], bytes.data() + i * 2, 2);
+    return bytes;
+}
+
+// Writes version tree nodes; each node's length is set by End once its children are written.
 class BlockWriter {
   public:
-    // Starts a node; returns its offset for End.
+    // Starts a node (aligned to 4 bytes) and returns its offset for End.
     size_t Begin(const std::string& key, uint32_t type, const std::vector<uint8_t>& value,
                  uint32_t value_length) {
         Align();
         const size_t at = bytes_.size();
-        Put16(0);
-        Put16(value_length);
-        Put16(type);
-        PutText(key);
+        const std::vector<uint8_t> key_bytes = Utf16Bytes(key);
+        bytes_.resize(at + 6);
+        WriteLittleEndian(value_length, bytes_.data() + at + 2, 2);
+        WriteLittleEndian(type, bytes_.data() + at + 4, 2);
+        bytes_.insert(bytes_.end(), key_bytes.begin(), key_bytes.end());
         Align();
         bytes_.insert(bytes_.end(), value.begin(), value.end());
         return at;
     }
     void End(size_t at) { WriteLittleEndian(bytes_.size() - at, bytes_.data() + at, 2); }
-    std::vector<uint8_t> Text(const std::string& text) {
-        std::vector<uint8_t> saved;
-        saved.swap(bytes_);
-        PutText(text);
-        saved.swap(bytes_);
-        return saved;
-    }
     const std::vector<uint8_t>& bytes() const { return bytes_; }
 
   private:
-    void Put16(uint32_t value) {
-        bytes_.push_back(static_cast<uint8_t>(value));
-        bytes_.push_back(static_cast<uint8_t>(value >> 8));
-    }
-    void PutText(const std::string& text) {
-        std::vector<char16_t> units(text.size() + 1);
-        uint32_t written = 0;
-        Utf8ToUtf16(text.data(), static_cast<uint32_t>(text.size()), units.data(),
-                    static_cast<uint32_t>(units.size()), &written, nullptr);
-        for (uint32_t i = 0; i < written; ++i) Put16(units[i]);
-        Put16(0);
-    }
     void Align() {
         while (bytes_.size() % 4 != 0) bytes_.push_back(0);
     }
@@ -207,7 +200,7 @@ std::vector<uint8_t> BuildVersionBlock(const VersionInfo& info) {
     const size_t file_info = writer.Begin("StringFileInfo", 1, {}, 0);
     const size_t table = writer.Begin(info.table_key, 1, {}, 0);
     for (const auto& text : info.strings) {
-        std::vector<uint8_t> value = writer.Text(text.second);
+        const std::vector<uint8_t> value = Utf16Bytes(text.second);
         const size_t node =
             writer.Begin(text.first, 1, value, static_cast<uint32_t>(value.size() / 2));
         writer.End(node);
