@@ -290,6 +290,30 @@ TEST_F(BrandingTest, CreateBrandsEveryFieldAndListReadsThemBack) {
     EXPECT_EQ(pictures, (std::vector<std::string>{"103 256x256x1", "104 256x256x4", "105 256x256x8",
                                                   "106 68x22x8", "107 68x22x8", "108 68x22x8",
                                                   "109 68x22x8", "110 68x22x8", "111 68x22x8"}));
+    // list shows the same, as text and as JSON.
+    Captured text = packer_test::Capture(scratch_, [&](FILE* out, FILE* err) {
+        return qjxpack::RunList(request.output, false, out, err);
+    });
+    EXPECT_NE(text.out.find("stub version: " QJX_TEST_VERSION "\ntitle: Korrin Suite ダウンロード\n"
+                            "package: Korrin.msi\ntransforms: de Korrin_de.mst, ja Korrin_ja.mst\n"
+                            "icon: 48x48, 32 bits; 256x256, 32 bits\npictures: 103: 256x256, 1 "
+                            "bits; 104: 256x256, 4 bits;"),
+              std::string::npos)
+        << text.out;
+    Captured json = packer_test::Capture(scratch_, [&](FILE* out, FILE* err) {
+        return qjxpack::RunList(request.output, true, out, err);
+    });
+    EXPECT_NE(
+        json.out.find("\"branding\": {\"product\": \"Korrin Suite ダウンロード\", \"company\": "
+                      "\"Korrin Läbs\", \"version\": \"2.10.300.65535\", \"title\": "
+                      "\"Korrin Suite ダウンロード\", \"package\": \"Korrin.msi\", "
+                      "\"transforms\": {\"de\": \"Korrin_de.mst\", \"ja\": \"Korrin_ja.mst\"}, "
+                      "\"stub_version\": \"" QJX_TEST_VERSION "\", \"icon\": [\"48x48, 32 "
+                      "bits\", \"256x256, 32 bits\"], \"pictures\": [{\"id\": 103, "
+                      "\"width\": 256, \"height\": 256, \"bits\": 1, \"compressed\": false}"),
+        std::string::npos)
+        << json.out;
+
     // The icon images themselves, and the stub apart from its resources.
     const std::string installer = ReadWholeFile(request.output);
     const StubImage image = Image(installer.substr(0, scan.trailer.payload_offset));
