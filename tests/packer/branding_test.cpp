@@ -430,6 +430,18 @@ TEST_F(BrandingTest, VerifyChecksLaunchNamesOfExistingInstallers) {
                               ": the stub predates the launch names"),
               std::string::npos)
         << result.err;
+    // create takes such a stub with a warning, whatever the payload holds.
+    qjxpack::CreateRequest request = Request(Payload("Other.msi", "", ""));
+    request.stub = scratch_.Write("older.exe", std::string(older.begin(), older.end()));
+    result = Create(request);
+    EXPECT_EQ(result.status, qjxpack::EXIT_OK) << result.err;
+    EXPECT_NE(result.err.find("predates the launch names"), std::string::npos) << result.err;
+    // and refuses to write names it would not read.
+    request.branding.package = "Other.msi";
+    result = Create(request);
+    EXPECT_EQ(result.status, qjxpack::EXIT_FAILED);
+    EXPECT_NE(result.err.find("the stub predates the title and launch names"), std::string::npos)
+        << result.err;
 }
 
 TEST(Pictures, Rle8DecodesToTheRowsGiven) {
