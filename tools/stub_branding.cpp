@@ -149,6 +149,11 @@ void SetVersionText(VersionInfo* info, const std::string& key, const std::string
 }
 
 bool ApplyVersion(const BrandingRequest& request, ResourceTable* table, std::string* error) {
+    // Only an icon or pictures: the stub's own block stays as it was built.
+    if (request.version.empty() && request.description.empty() && request.product_name.empty() &&
+        request.company.empty() && request.copyright.empty()) {
+        return true;
+    }
     auto entries = Find(table, RT_VERSION_ID, 1);
     VersionInfo info;
     if (entries.size() != 1 ||
@@ -179,7 +184,7 @@ bool ApplyVersion(const BrandingRequest& request, ResourceTable* table, std::str
     return true;
 }
 
-bool ApplyStrings(const BrandingRequest& request, ResourceTable* table) {
+void ApplyStrings(const BrandingRequest& request, ResourceTable* table) {
     std::vector<std::u16string> texts(STRINGS_PER_BLOCK);
     auto entries = Find(table, RT_STRING_ID, BRANDING_BLOCK);
     if (!entries.empty()) ReadStringBlock(entries[0]->second.bytes, &texts);
@@ -194,7 +199,6 @@ bool ApplyStrings(const BrandingRequest& request, ResourceTable* table) {
         changed = true;
     }
     if (changed) SetResource(table, RT_STRING_ID, BRANDING_BLOCK, StringBlock(texts));
-    return changed;
 }
 
 // An .ico file's images become the icon group's, under the lowest free icon ids.
