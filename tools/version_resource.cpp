@@ -129,8 +129,8 @@ std::vector<uint8_t> Utf16Bytes(const std::string& text) {
     uint32_t written = 0;
     Utf8ToUtf16(text.data(), static_cast<uint32_t>(text.size()), units.data(),
                 static_cast<uint32_t>(units.size()), &written, nullptr);
-    std::vector<uint8_t> bytes((written + 1) * 2, 0);
-    for (uint32_t i = 0; i < written; ++i) WriteLittleEndian(units[i], bytes.data() + i * 2, 2);
+    std::vector<uint8_t> bytes((size_t{written} + 1) * 2, 0);
+    for (size_t i = 0; i < written; ++i) WriteLittleEndian(units[i], bytes.data() + i * 2, 2);
     return bytes;
 }
 
