@@ -17,10 +17,10 @@ marker="$build/setup-optional-failed"
 PACKAGES=(
   cmake make g++ clang libclang-rt-14-dev libfuzzer-14-dev clang-tidy cppcheck
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
-  googletest libgtest-dev libcli11-dev
+  googletest libgtest-dev libcli11-dev libstb-dev
   wine wine64 xvfb x11-utils imagemagick
   /usr/bin/python3 python3-pil fonts-ipafont-gothic fonts-dejavu-core
-  msitools wixl osslsigncode openssl dpkg-dev fakeroot
+  msitools wixl osslsigncode openssl dpkg-dev fakeroot icoutils
   locales
 )
 # wine32:i386 runs the 32-bit stub (without it the x64 path is used); nsis is the peer of the

@@ -8,6 +8,7 @@
 #include "text/utf8.h"
 #include "tools/entry_names.h"
 #include "tools/installer_scan.h"
+#include "tools/pe_resources.h"
 
 namespace qjxpack {
 
@@ -174,6 +175,71 @@ void PrintVersion(FILE* out, const InstallerScan& scan, bool json) {
     }
 }
 
+std::string PictureText(const PictureInfo& picture) {
+    return std::to_string(picture.id) + ": " + std::to_string(picture.width) + "x" +
+           std::to_string(picture.height < 0 ? -picture.height : picture.height) + ", " +
+           std::to_string(picture.bits) + " bits" + (picture.compressed ? ", RLE" : "");
+}
+
+void PrintBranding(FILE* out, const InstallerScan& scan, bool json) {
+    const StubBranding& branding = scan.branding;
+    if (json) {
+        if (!scan.has_stub_image) {
+            fprintf(out, "\"branding\": null, ");
+            return;
+        }
+        auto text = [](const std::string& value) {
+            return value.empty() ? std::string("null") : JsonString(value);
+        };
+        std::string product, company;
+        for (const auto& entry : scan.version.strings) {
+            if (entry.first == "ProductName") product = entry.second;
+            if (entry.first == "CompanyName") company = entry.second;
+        }
+        fprintf(out,
+                "\"branding\": {\"product\": %s, \"company\": %s, \"version\": %s, "
+                "\"title\": %s, \"package\": %s, \"transforms\": {\"de\": %s, \"ja\": %s}, "
+                "\"stub_version\": %s, \"icon\": [",
+                text(product).c_str(), text(company).c_str(),
+                text(scan.has_version ? scan.version.file_version : "").c_str(),
+                text(branding.title).c_str(), text(branding.package).c_str(),
+                text(branding.transform_de).c_str(), text(branding.transform_ja).c_str(),
+                text(branding.stub_version).c_str());
+        for (size_t i = 0; i < branding.icon_sizes.size(); ++i) {
+            fprintf(out, "%s%s", i ? ", " : "", JsonString(branding.icon_sizes[i]).c_str());
+        }
+        fprintf(out, "], \"pictures\": [");
+        for (size_t i = 0; i < branding.pictures.size(); ++i) {
+            const PictureInfo& picture = branding.pictures[i];
+            fprintf(out,
+                    "%s{\"id\": %u, \"width\": %d, \"height\": %d, \"bits\": %u, "
+                    "\"compressed\": %s}",
+                    i ? ", " : "", picture.id, picture.width, picture.height, picture.bits,
+                    picture.compressed ? "true" : "false");
+        }
+        fprintf(out, "]}, ");
+        return;
+    }
+    if (!scan.has_stub_image) return;
+    if (!branding.stub_version.empty()) {
+        fprintf(out, "stub version: %s\n", PrintableName(branding.stub_version).c_str());
+    }
+    if (branding.has_launch_names) {
+        fprintf(out, "title: %s\npackage: %s\ntransforms: de %s, ja %s\n",
+                PrintableName(branding.title).c_str(), PrintableName(branding.package).c_str(),
+                PrintableName(branding.transform_de).c_str(),
+                PrintableName(branding.transform_ja).c_str());
+    }
+    std::string line;
+    for (const std::string& size : branding.icon_sizes) line += (line.empty() ? "" : "; ") + size;
+    fprintf(out, "icon: %s\n", line.empty() ? "none" : line.c_str());
+    line.clear();
+    for (const PictureInfo& picture : branding.pictures) {
+        line += (line.empty() ? "" : "; ") + PictureText(picture);
+    }
+    fprintf(out, "pictures: %s\n", line.empty() ? "none" : line.c_str());
+}
+
 }  // namespace
 
 std::string JsonString(const std::string& text) {
@@ -215,11 +281,22 @@ int RunCreate(const CreateRequest& request, FILE* out, FILE* err) {
     CreateResult result;
     std::string error;
     if (!CreateInstaller(request, &result, &error)) return Error(err, error);
+    for (const std::string& warning : result.warnings) {
+        fprintf(err, "qjxpack: warning: %s\n", warning.c_str());
+    }
     fprintf(out,
             "%s: %" PRIu64 " bytes; %" PRIu64 " entries, payload of %" PRIu64 " bytes at 0x%" PRIx64
             "%s\n",
             request.output.c_str(), result.file_size, result.entry_count, result.payload_size,
             result.payload_offset, request.quiet ? "; quiet" : "");
+    return EXIT_OK;
+}
+
+int RunBrand(const std::string& stub, const BrandingRequest& request, const std::string& output,
+             FILE* out, FILE* err) {
+    std::string error;
+    if (!BrandStub(stub, request, output, &error)) return Error(err, error);
+    fprintf(out, "%s: branded from %s\n", output.c_str(), stub.c_str());
     return EXIT_OK;
 }
 
@@ -234,6 +311,7 @@ int RunList(const std::string& installer, bool json, FILE* out, FILE* err) {
             out, "\"stub_architecture\": %s, ",
             scan.stub_architecture.empty() ? "null" : JsonString(scan.stub_architecture).c_str());
         PrintVersion(out, scan, true);
+        PrintBranding(out, scan, true);
         if (scan.has_trailer) {
             fprintf(out, "\"trailer\": {");
             PrintJsonNumber(out, "offset", scan.trailer_offset);
@@ -277,6 +355,7 @@ int RunList(const std::string& installer, bool json, FILE* out, FILE* err) {
         fprintf(out, "%s: %" PRIu64 " bytes; stub: %s\n", installer.c_str(), scan.file_size,
                 StubDescription(scan).c_str());
         PrintVersion(out, scan, false);
+        PrintBranding(out, scan, false);
         fprintf(out,
                 "trailer at 0x%" PRIx64 ": payload_offset 0x%" PRIx32 ", payload_size %" PRIu64
                 ", entry_count %" PRIu64 ", flags 0x%" PRIx32 "%s\n",
@@ -305,10 +384,28 @@ int RunList(const std::string& installer, bool json, FILE* out, FILE* err) {
     return ReportProblems(installer, scan, err);
 }
 
-int RunVerify(const std::string& installer, FILE* out, FILE* err) {
+int RunVerify(const std::string& installer, const std::string& stock_stub, FILE* out, FILE* err) {
     InstallerScan scan;
     if (!Scan(installer, &scan, err)) return EXIT_FAILED;
     fprintf(out, "%s: stub: %s\n", installer.c_str(), StubDescription(scan).c_str());
+    if (!stock_stub.empty()) {
+        std::vector<uint8_t> bytes;
+        StubImage stock;
+        std::string problem;
+        if (!ReadFileBytes(stock_stub, &bytes, 64u << 20)) {
+            problem = "cannot be read";
+        } else if (ParseStubImage(std::move(bytes), &stock, &problem)) {
+            problem = scan.has_stub_image
+                          ? StubDifference(stock, scan.stub_image)
+                          : "the installer's stub has a layout qjxpack does not know";
+        }
+        if (problem.empty()) {
+            fprintf(out, "%s: the stub is %s apart from its resources\n", installer.c_str(),
+                    stock_stub.c_str());
+        } else {
+            scan.errors.push_back("the stub is not " + stock_stub + ": " + problem);
+        }
+    }
     if (scan.signed_file) {
         fprintf(out, "%s: signed; the payload lies %s the signed region", installer.c_str(),
                 scan.payload_in_signed_region ? "inside" : "OUTSIDE");

@@ -15,9 +15,14 @@ constexpr int EXIT_FAILED = 1;
 constexpr int EXIT_USAGE = 2;
 
 int RunCreate(const CreateRequest& request, FILE* out, FILE* err);
+// Writes a branded stub that create --stub takes.
+int RunBrand(const std::string& stub, const BrandingRequest& request, const std::string& output,
+             FILE* out, FILE* err);
 int RunList(const std::string& installer, bool json, FILE* out, FILE* err);
-// Exit 0 only when the stub would extract the installer completely.
-int RunVerify(const std::string& installer, FILE* out, FILE* err);
+// Exit 0 only when the stub would extract the installer completely and start what its buttons
+// name. With stock_stub, also only when the installer's stub is that stub apart from its
+// resources (and where .reloc lies).
+int RunVerify(const std::string& installer, const std::string& stock_stub, FILE* out, FILE* err);
 // Extracts with the stub's own extractor after the same checks as verify. Without overwrite, a
 // name that exists in folder already (a file, or a folder that is a link or junction) stops the
 // extraction there, and the message names it; with it, files are replaced. progress draws a bar

@@ -297,4 +297,16 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     return folder + PathSeparator() + name;
 }
 
+bool ReadFileBytes(const std::string& path, std::vector<uint8_t>* bytes, uint64_t limit) {
+    const FileInfo info = GetFileInfo(path);
+    if (info.kind != FileKind::kRegular || info.size > limit) return false;
+    FILE* file = OpenPath(path, "rb");
+    if (file == nullptr) return false;
+    bytes->resize(static_cast<size_t>(info.size));
+    const bool read =
+        fread(bytes->data(), 1, bytes->size(), file) == bytes->size() && fgetc(file) == EOF;
+    fclose(file);
+    return read;
+}
+
 }  // namespace qjxpack

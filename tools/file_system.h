@@ -29,6 +29,8 @@ bool SameFile(const FileInfo& a, const FileInfo& b);
 bool ListDirectory(const std::string& path, std::vector<std::string>* names);
 
 FILE* OpenPath(const std::string& path, const char* mode);
+// Reads a whole file of at most limit bytes; false when it cannot be read or is larger.
+bool ReadFileBytes(const std::string& path, std::vector<uint8_t>* bytes, uint64_t limit);
 bool RemoveFile(const std::string& path);
 // Removes a folder if it is empty.
 bool RemoveEmptyFolder(const std::string& path);

@@ -69,6 +69,9 @@ std::string Hex(uint64_t value) {
     return text;
 }
 
+// Stubs are a few hundred KiB; a larger part before the payload is not read for branding.
+constexpr uint64_t MAX_STUB_SCAN_BYTES = 64u << 20;
+
 // Stops a damaged payload from burying the report in repeats.
 constexpr size_t MAX_REPORTED_ERRORS = 20;
 
@@ -137,6 +140,38 @@ void ScanEntries(FILE* file, InstallerScan* scan) {
     }
 }
 
+// Reads the stub part of the file (all of it when there is no payload) and its branding.
+void ScanStub(FILE* file, InstallerScan* scan) {
+    const uint64_t end = scan->has_trailer ? scan->trailer.payload_offset : scan->file_size;
+    if (end > MAX_STUB_SCAN_BYTES || end > scan->file_size) return;
+    std::vector<uint8_t> bytes(static_cast<size_t>(end));
+    ResourceTable table;
+    std::string problem;
+    if (!ReadFileAt(file, 0, bytes.data(), bytes.size()) ||
+        !LoadStubImage(std::move(bytes), &scan->stub_image, &table, &problem)) {
+        return;
+    }
+    scan->has_stub_image = true;
+    scan->branding = ReadStubBranding(table);
+}
+
+// Every button of a windowed installer starts the package, two with a transform.
+void CheckLaunchNames(InstallerScan* scan) {
+    if ((scan->trailer.flags & TRAILER_FLAG_QUIET) != 0) return;
+    // A stub qjxpack cannot read names nothing to check.
+    if (!scan->has_stub_image) return;
+    if (!scan->branding.has_launch_names) {
+        scan->warnings.push_back(
+            "the stub predates the launch names in its resources: the payload's package and "
+            "transforms are not checked");
+        return;
+    }
+    for (const std::string& missing :
+         MissingLaunchNames(scan->branding, RootFileNames(scan->entries))) {
+        scan->errors.push_back(missing);
+    }
+}
+
 }  // namespace
 
 bool ScanInstaller(const std::string& path, InstallerScan* scan, std::string* error) {
@@ -168,6 +203,8 @@ bool ScanInstaller(const std::string& path, InstallerScan* scan, std::string* er
                         &scan->version);
     scan->signed_file = FindCertificateTable(file, &scan->table_offset, &scan->table_size);
     scan->has_trailer = ReadTrailer(file, &scan->trailer, &scan->trailer_offset);
+    const bool sound = scan->has_trailer && IsTrailerSound(scan->trailer, scan->trailer_offset);
+    if (sound || !scan->has_trailer) ScanStub(file, scan);
     if (!scan->has_trailer) {
         scan->errors.push_back(scan->signed_file
                                    ? "no trailer before the certificate table: not an installer, "
@@ -177,7 +214,6 @@ bool ScanInstaller(const std::string& path, InstallerScan* scan, std::string* er
         return true;
     }
     const PayloadTrailer& trailer = scan->trailer;
-    const bool sound = IsTrailerSound(trailer, scan->trailer_offset);
     if (scan->signed_file) {
         scan->payload_in_signed_region =
             sound && scan->trailer_offset + TRAILER_SIZE <= scan->table_offset;
@@ -201,6 +237,7 @@ bool ScanInstaller(const std::string& path, InstallerScan* scan, std::string* er
                                      " entries, the payload holds " +
                                      std::to_string(scan->entries.size()));
         }
+        if (scan->errors.empty()) CheckLaunchNames(scan);
     }
     fclose(file);
     return true;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "payload/payload_format.h"
+#include "tools/stub_branding.h"
 #include "tools/version_resource.h"
 
 namespace qjxpack {
@@ -41,6 +42,11 @@ struct InstallerScan {
     uint64_t table_size = 0;
     bool payload_in_signed_region = false;
     std::vector<ScannedEntry> entries;
+    // The stub part (before the payload) when its layout is the one qjxpack brands, and the
+    // branding read from its resources.
+    bool has_stub_image = false;
+    StubImage stub_image;
+    StubBranding branding;
     // Problems that keep the stub from extracting everything, and things worth knowing.
     std::vector<std::string> errors;
     std::vector<std::string> warnings;

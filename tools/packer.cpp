@@ -148,25 +148,12 @@ bool CheckStub(const std::string& path, const FileInfo& info, std::string* error
     return error->empty();
 }
 
-// Copies the stub and the payload into out; returns the trailer written.
-bool WritePayload(FILE* out, const CreateRequest& request, uint64_t stub_size,
+// Writes the stub and the payload into out; returns the trailer written.
+bool WritePayload(FILE* out, const CreateRequest& request, const std::vector<uint8_t>& stub,
                   const std::vector<PackEntry>& entries, PayloadTrailer* trailer,
                   std::string* error) {
-    FILE* stub = OpenPath(request.stub, "rb");
-    if (stub == nullptr) {
-        *error = "cannot open stub " + request.stub + ": " + strerror(errno);
-        return false;
-    }
-    std::vector<char> buffer(size_t{64} * 1024);
-    uint64_t copied = 0;
-    size_t got;
-    while ((got = fread(buffer.data(), 1, buffer.size(), stub)) > 0) {
-        copied += got;
-        if (fwrite(buffer.data(), 1, got, out) != got) break;
-    }
-    fclose(stub);
-    if (copied != stub_size) {
-        *error = "cannot copy stub " + request.stub;
+    if (fwrite(stub.data(), 1, stub.size(), out) != stub.size()) {
+        *error = "cannot write the stub into " + request.output;
         return false;
     }
     PayloadWriter writer;
@@ -202,7 +189,101 @@ bool WritePayload(FILE* out, const CreateRequest& request, uint64_t stub_size,
     return true;
 }
 
+// The installer's size, or 0 when the stub could not handle it.
+uint64_t InstallerSize(uint64_t stub_size, uint64_t payload_size, std::string* error) {
+    const uint64_t payload_end = stub_size + payload_size;
+    const uint64_t file_size =
+        (payload_end + TRAILER_ALIGNMENT - 1) / TRAILER_ALIGNMENT * TRAILER_ALIGNMENT +
+        TRAILER_SIZE;
+    if (payload_size > MAX_INSTALLER_BYTES || file_size > MAX_INSTALLER_BYTES - SIGNATURE_RESERVE) {
+        *error = "the installer would be " + std::to_string(file_size) +
+                 " bytes; the stub handles installers below 2 GiB (less " +
+                 std::to_string(SIGNATURE_RESERVE) + " bytes kept for a signature)";
+        return 0;
+    }
+    return file_size;
+}
+
+// Largest stub read into memory; ours are a few hundred KiB.
+constexpr uint64_t MAX_STUB_BYTES = 64u << 20;
+
 }  // namespace
+
+bool PrepareStub(const std::string& path, const BrandingRequest& request,
+                 std::vector<uint8_t>* bytes, StubBranding* branding,
+                 std::vector<std::string>* warnings, std::string* error) {
+    error->clear();
+    const FileInfo info = GetFileInfo(path);
+    if (!CheckStub(path, info, error)) return false;
+    if (!ReadFileBytes(path, bytes, MAX_STUB_BYTES)) {
+        *error = "cannot read stub " + path;
+        return false;
+    }
+    StubImage image;
+    ResourceTable table;
+    std::string problem;
+    if (!LoadStubImage(*bytes, &image, &table, &problem)) {
+        if (!request.Empty()) {
+            *error = "stub " + path + ": " + problem;
+            return false;
+        }
+        // Not a stub of ours (a test's bare image, say): nothing to read the names from.
+        *branding = StubBranding();
+        return true;
+    }
+    if (!request.Empty()) {
+        if (!HasValidChecksum(image)) {
+            *error = "stub " + path +
+                     ": its CheckSum does not match its contents (changed "
+                     "after the build?); qjxpack brands only stubs as built";
+            return false;
+        }
+        if (!ApplyBranding(request, &table, error)) return false;
+        *bytes = WithResources(image, table);
+    }
+    *branding = ReadStubBranding(table);
+    if (!branding->has_launch_names) {
+        warnings->push_back("stub " + path +
+                            " predates the launch names in its resources: the payload's package "
+                            "and transforms are not checked");
+    }
+    return true;
+}
+
+bool WriteFileInPlace(const std::string& path, const std::vector<uint8_t>& bytes,
+                      std::string* error) {
+    std::string temp_path;
+    FILE* out = CreateTempFileNextTo(path, &temp_path);
+    if (out == nullptr) {
+        *error = "cannot create a file next to " + path + ": " + strerror(errno);
+        return false;
+    }
+    const bool written = fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    if (fclose(out) != 0 || !written || !MoveIntoPlace(temp_path, path)) {
+        RemoveFile(temp_path);
+        *error = "cannot write " + path;
+        return false;
+    }
+    return true;
+}
+
+bool BrandStub(const std::string& stub, const BrandingRequest& request, const std::string& output,
+               std::string* error) {
+    const FileInfo output_info = GetFileInfo(output);
+    if (output_info.kind == FileKind::kDirectory) {
+        *error = "output " + output + " is a folder";
+        return false;
+    }
+    if (SameFile(output_info, GetFileInfo(stub))) {
+        *error = "output " + output + " would overwrite the stub";
+        return false;
+    }
+    std::vector<uint8_t> bytes;
+    StubBranding branding;
+    std::vector<std::string> warnings;
+    return PrepareStub(stub, request, &bytes, &branding, &warnings, error) &&
+           WriteFileInPlace(output, bytes, error);
+}
 
 bool CollectEntries(const std::vector<std::string>& inputs, std::vector<PackEntry>* entries,
                     std::string* error) {
@@ -237,20 +318,26 @@ bool CreateInstaller(const CreateRequest& request, CreateResult* result, std::st
         }
     }
 
-    // The layout is known before anything is written: refuse what the stub cannot handle.
+    // The layout is known before anything is written: refuse what the stub cannot handle, first
+    // by the stub file's size (before reading it), then by the size of the stub as written.
     uint64_t payload_size = 0;
     for (const PackEntry& entry : entries) {
         payload_size += ENTRY_SIZE_FIELD + entry.name.size() + 1 + entry.size;
     }
-    const uint64_t payload_end = stub_info.size + payload_size;
-    const uint64_t file_size =
-        (payload_end + TRAILER_ALIGNMENT - 1) / TRAILER_ALIGNMENT * TRAILER_ALIGNMENT +
-        TRAILER_SIZE;
-    if (payload_size > MAX_INSTALLER_BYTES || file_size > MAX_INSTALLER_BYTES - SIGNATURE_RESERVE) {
-        *error = "the installer would be " + std::to_string(file_size) +
-                 " bytes; the stub handles installers below 2 GiB (less " +
-                 std::to_string(SIGNATURE_RESERVE) + " bytes kept for a signature)";
+    if (InstallerSize(stub_info.size, payload_size, error) == 0) return false;
+    std::vector<uint8_t> stub;
+    StubBranding branding;
+    if (!PrepareStub(request.stub, request.branding, &stub, &branding, &result->warnings, error)) {
         return false;
+    }
+    const uint64_t file_size = InstallerSize(stub.size(), payload_size, error);
+    if (file_size == 0) return false;
+    // A quiet installer starts nothing; every other one starts the package on a button.
+    if (!request.quiet) {
+        for (const std::string& missing : MissingLaunchNames(branding, RootFileNames(entries))) {
+            *error += (error->empty() ? "" : "\nqjxpack: error: ") + missing;
+        }
+        if (!error->empty()) return false;
     }
 
     std::string temp_path;
@@ -260,14 +347,14 @@ bool CreateInstaller(const CreateRequest& request, CreateResult* result, std::st
         return false;
     }
     PayloadTrailer trailer;
-    bool written = WritePayload(out, request, stub_info.size, entries, &trailer, error);
+    bool written = WritePayload(out, request, stub, entries, &trailer, error);
     if (fclose(out) != 0 && written) {
         *error = "writing " + temp_path + " failed";
         written = false;
     }
     if (written) {
         uint64_t size = GetFileInfo(temp_path).size;
-        if (size != file_size || trailer.payload_offset != stub_info.size ||
+        if (size != file_size || trailer.payload_offset != stub.size() ||
             trailer.payload_size != payload_size) {
             *error = "the written installer is " + std::to_string(size) + " bytes, expected " +
                      std::to_string(file_size) + " (did an input change while it was packed?)";

@@ -9,6 +9,7 @@
 
 #include "payload/payload_format.h"
 #include "tools/file_system.h"
+#include "tools/stub_branding.h"
 
 namespace qjxpack {
 
@@ -33,6 +34,8 @@ struct CreateRequest {
     std::string stub;
     bool quiet = false;
     std::vector<std::string> inputs;
+    // Nothing given: the installer starts with the stub's bytes unchanged.
+    BrandingRequest branding;
 };
 
 struct CreateResult {
@@ -40,7 +43,23 @@ struct CreateResult {
     uint64_t payload_size = 0;
     uint64_t entry_count = 0;
     uint64_t file_size = 0;
+    std::vector<std::string> warnings;
 };
+
+// The stub as an installer carries it: the file's own bytes, or a branded copy. *branding is
+// what it says of itself: no names when its resources cannot be read (a warning when it is a
+// stub older than the names in its resources).
+bool PrepareStub(const std::string& path, const BrandingRequest& request,
+                 std::vector<uint8_t>* bytes, StubBranding* branding,
+                 std::vector<std::string>* warnings, std::string* error);
+
+// Writes a branded copy of stub to output, replacing it only when complete.
+bool BrandStub(const std::string& stub, const BrandingRequest& request, const std::string& output,
+               std::string* error);
+
+// Writes bytes to path through a temporary file next to it.
+bool WriteFileInPlace(const std::string& path, const std::vector<uint8_t>& bytes,
+                      std::string* error);
 
 // Bytes left below MAX_INSTALLER_BYTES for the certificate table a signature adds.
 constexpr uint64_t SIGNATURE_RESERVE = 64 * 1024;

@@ -28,6 +28,63 @@ std::string StockStub(const std::string& arch) {
     return stub;
 }
 
+void AddBrandingOptions(CLI::App* command, qjxpack::BrandingRequest* branding,
+                        std::vector<std::string>* transforms) {
+    command->add_option("--product-name", branding->product_name,
+                        "window title and product name (UTF-8)");
+    command->add_option("--company", branding->company, "company in the version resource");
+    command->add_option("--description", branding->description,
+                        "file description (default with --product-name: \"NAME Setup\")");
+    command->add_option("--copyright", branding->copyright, "copyright in the version resource");
+    command
+        ->add_option("--version", branding->version,
+                     "file and product version, a.b.c.d (numbers up to 65535)")
+        ->type_name("A.B.C.D");
+    command->add_option("--icon", branding->icon, "icon file (.ico): all its images")
+        ->type_name("FILE.ico");
+    command
+        ->add_option("--pictures", branding->pictures,
+                     "folder with the window pictures, PNG or BMP (see the footer)")
+        ->type_name("DIR");
+    command->add_option("--package", branding->package, "package every language button installs")
+        ->type_name("NAME");
+    command
+        ->add_option("--transform", *transforms,
+                     "de=NAME or ja=NAME: the German or Japanese button's transform")
+        ->type_name("LANG=NAME");
+}
+
+constexpr const char* BRANDING_FOOTER =
+    "\n\nBranding: --pictures DIR holds background_8bit and the six buttons "
+    "(button_english_pressed, button_english_normal, button_german_pressed, button_german_normal, "
+    "button_japanese_pressed, button_japanese_normal), each NAME.png or NAME.bmp, 256x256 and "
+    "68x22 "
+    "pixels; background_4bit and background_1bit are derived from background_8bit unless given. "
+    "The set for twice the display scale, all seven or none: background_8bit@2x (512x512) and "
+    "button_..._normal@2x/_pressed@2x (136x44); without it the stub's own is removed. Colours are "
+    "kept exactly: at most 256 for a background, 93 for a normal and 40 for a pressed button, 16 "
+    "and 2 for the 4- and 1-bit backgrounds.";
+
+// Moves --transform de=NAME / ja=NAME into the request; false on any other form.
+bool TakeTransforms(const std::vector<std::string>& transforms,
+                    qjxpack::BrandingRequest* branding) {
+    for (const std::string& transform : transforms) {
+        const std::string name = transform.size() > 3 ? transform.substr(3) : std::string();
+        if (transform.compare(0, 3, "de=") == 0 && !name.empty()) {
+            branding->transform_de = name;
+        } else if (transform.compare(0, 3, "ja=") == 0 && !name.empty()) {
+            branding->transform_ja = name;
+        } else {
+            fprintf(stderr,
+                    "qjxpack: error: --transform %s: give de=NAME or ja=NAME (see qjxpack "
+                    "--help)\n",
+                    transform.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
 int Run(int argc, char** argv) {
     std::vector<std::string> arguments = qjxpack::Utf8Arguments(argc, argv);
     std::vector<const char*> pointers;
@@ -67,6 +124,32 @@ int Run(int argc, char** argv) {
     create_command->add_flag("--quiet", create.quiet,
                              "extract without any window and start nothing");
     create_command->add_option("INPUT", create.inputs, "files and folders to pack")->required();
+    std::vector<std::string> transforms;
+    AddBrandingOptions(create_command, &create.branding, &transforms);
+    create_command->footer(create_command->get_footer() +
+                           " Without branding options the installer starts with the stub's exact "
+                           "bytes. Unless --quiet, the payload must hold at its root the package "
+                           "and transforms the buttons start." +
+                           BRANDING_FOOTER);
+
+    std::string brand_output;
+    std::string brand_stub;
+    std::string brand_arch = "x86";
+    qjxpack::BrandingRequest brand;
+    CLI::App* brand_command = app.add_subcommand(
+        "brand", "Write a branded stub, for create --stub, with the same options as create.");
+    brand_command->add_option("-o,--output", brand_output, "branded stub to write")->required();
+    CLI::Option* brand_arch_option =
+        brand_command
+            ->add_option("--arch", brand_arch, "the stock stub that came with qjxpack to brand")
+            ->check(CLI::IsMember({"x86", "x64"}))
+            ->capture_default_str();
+    brand_command->add_option("--stub", brand_stub, "any other stub program to brand")
+        ->excludes(brand_arch_option);
+    AddBrandingOptions(brand_command, &brand, &transforms);
+    brand_command->footer(std::string("Only the stub's resources change; qjxpack verify --stub "
+                                      "STOCK tells the result from STOCK by nothing else.") +
+                          BRANDING_FOOTER);
 
     std::string installer;
     bool json = false;
@@ -83,6 +166,10 @@ int Run(int argc, char** argv) {
         "match the contents fails, as the stub refuses to extract such a file. Elsewhere check "
         "the signature with osslsigncode verify.");
     verify_command->add_option("INSTALLER", installer, "installer to check")->required();
+    std::string stock_stub;
+    verify_command->add_option("--stub", stock_stub,
+                               "also check that the installer's stub is this stub apart from its "
+                               "resources (branding)");
 
     std::string folder;
     CLI::App* extract_command = app.add_subcommand(
@@ -110,13 +197,28 @@ int Run(int argc, char** argv) {
         return qjxpack::EXIT_USAGE;
     }
 
+    if ((*create_command || *brand_command) &&
+        !TakeTransforms(transforms, *create_command ? &create.branding : &brand)) {
+        return qjxpack::EXIT_USAGE;
+    }
     if (*create_command) {
         if (create.stub.empty()) create.stub = StockStub(arch);
         if (create.stub.empty()) return qjxpack::EXIT_FAILED;
         return qjxpack::RunCreate(create, stdout, stderr);
     }
+    if (*brand_command) {
+        if (brand.Empty()) {
+            fprintf(stderr,
+                    "qjxpack: error: brand: nothing to brand; give at least one branding option "
+                    "(see qjxpack brand --help)\n");
+            return qjxpack::EXIT_USAGE;
+        }
+        if (brand_stub.empty()) brand_stub = StockStub(brand_arch);
+        if (brand_stub.empty()) return qjxpack::EXIT_FAILED;
+        return qjxpack::RunBrand(brand_stub, brand, brand_output, stdout, stderr);
+    }
     if (*list_command) return qjxpack::RunList(installer, json, stdout, stderr);
-    if (*verify_command) return qjxpack::RunVerify(installer, stdout, stderr);
+    if (*verify_command) return qjxpack::RunVerify(installer, stock_stub, stdout, stderr);
     return qjxpack::RunExtract(installer, folder, overwrite, qjxpack::IsTerminal(stderr), stdout,
                                stderr);
 }

@@ -1,5 +1,7 @@
 #include "tools/version_resource.h"
 
+#include <stdlib.h>
+
 #include "payload/payload_format.h"
 #include "text/utf8.h"
 
@@ -121,7 +123,102 @@ std::string VersionText(uint32_t high, uint32_t low) {
            std::to_string(low >> 16) + "." + std::to_string(low & 0xFFFF);
 }
 
+// text in UTF-16 with its terminator, little-endian.
+std::vector<uint8_t> Utf16Bytes(const std::string& text) {
+    std::vector<char16_t> units(text.size() + 1);
+    uint32_t written = 0;
+    Utf8ToUtf16(text.data(), static_cast<uint32_t>(text.size()), units.data(),
+                static_cast<uint32_t>(units.size()), &written, nullptr);
+    std::vector<uint8_t> bytes((size_t{written} + 1) * 2, 0);
+    for (size_t i = 0; i < written; ++i) WriteLittleEndian(units[i], bytes.data() + i * 2, 2);
+    return bytes;
+}
+
+// Writes version tree nodes; each node's length is set by End once its children are written.
+class BlockWriter {
+  public:
+    // Starts a node (aligned to 4 bytes) and returns its offset for End.
+    size_t Begin(const std::string& key, uint32_t type, const std::vector<uint8_t>& value,
+                 uint32_t value_length) {
+        Align();
+        const size_t at = bytes_.size();
+        const std::vector<uint8_t> key_bytes = Utf16Bytes(key);
+        bytes_.resize(at + 6);
+        WriteLittleEndian(value_length, bytes_.data() + at + 2, 2);
+        WriteLittleEndian(type, bytes_.data() + at + 4, 2);
+        bytes_.insert(bytes_.end(), key_bytes.begin(), key_bytes.end());
+        Align();
+        bytes_.insert(bytes_.end(), value.begin(), value.end());
+        return at;
+    }
+    void End(size_t at) { WriteLittleEndian(bytes_.size() - at, bytes_.data() + at, 2); }
+    const std::vector<uint8_t>& bytes() const { return bytes_; }
+
+  private:
+    void Align() {
+        while (bytes_.size() % 4 != 0) bytes_.push_back(0);
+    }
+    std::vector<uint8_t> bytes_;
+};
+
 }  // namespace
+
+bool ParseVersionNumbers(const std::string& text, uint32_t* high, uint32_t* low) {
+    uint32_t parts[4];
+    size_t at = 0;
+    for (int i = 0; i < 4; ++i) {
+        size_t digits = 0;
+        uint32_t value = 0;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9' && digits < 6) {
+            value = value * 10 + static_cast<uint32_t>(text[at++] - '0');
+            ++digits;
+        }
+        if (digits == 0 || value > 0xFFFF) return false;
+        parts[i] = value;
+        if (i < 3 && (at >= text.size() || text[at++] != '.')) return false;
+    }
+    if (at != text.size()) return false;
+    *high = parts[0] << 16 | parts[1];
+    *low = parts[2] << 16 | parts[3];
+    return true;
+}
+
+std::vector<uint8_t> BuildVersionBlock(const VersionInfo& info) {
+    std::vector<uint8_t> fixed = info.fixed;
+    fixed.resize(FIXED_INFO_SIZE, 0);
+    uint32_t numbers[4] = {};
+    if (ParseVersionNumbers(info.file_version, &numbers[0], &numbers[1])) {
+        WriteLittleEndian(numbers[0], fixed.data() + 8, 4);
+        WriteLittleEndian(numbers[1], fixed.data() + 12, 4);
+    }
+    if (ParseVersionNumbers(info.product_version, &numbers[2], &numbers[3])) {
+        WriteLittleEndian(numbers[2], fixed.data() + 16, 4);
+        WriteLittleEndian(numbers[3], fixed.data() + 20, 4);
+    }
+    BlockWriter writer;
+    const size_t root = writer.Begin("VS_VERSION_INFO", 0, fixed, FIXED_INFO_SIZE);
+    const size_t file_info = writer.Begin("StringFileInfo", 1, {}, 0);
+    const size_t table = writer.Begin(info.table_key, 1, {}, 0);
+    for (const auto& text : info.strings) {
+        const std::vector<uint8_t> value = Utf16Bytes(text.second);
+        const size_t node =
+            writer.Begin(text.first, 1, value, static_cast<uint32_t>(value.size() / 2));
+        writer.End(node);
+    }
+    writer.End(table);
+    writer.End(file_info);
+    const size_t var_info = writer.Begin("VarFileInfo", 1, {}, 0);
+    // The key's language and code page, as two 16-bit numbers.
+    const unsigned long key = strtoul(info.table_key.c_str(), nullptr, 16);
+    std::vector<uint8_t> translation(4);
+    WriteLittleEndian(key >> 16, translation.data(), 2);
+    WriteLittleEndian(key & 0xFFFF, translation.data() + 2, 2);
+    const size_t var = writer.Begin("Translation", 0, translation, 4);
+    writer.End(var);
+    writer.End(var_info);
+    writer.End(root);
+    return writer.bytes();
+}
 
 bool ParseVersionBlock(const uint8_t* data, size_t size, VersionInfo* info) {
     *info = VersionInfo();
@@ -140,9 +237,11 @@ bool ParseVersionBlock(const uint8_t* data, size_t size, VersionInfo* info) {
     }
     info->file_version = VersionText(file[0], file[1]);
     info->product_version = VersionText(product[0], product[1]);
+    info->fixed.assign(data + root.value_at, data + root.value_at + FIXED_INFO_SIZE);
     return ForEachChild(data, root, [&](const Block& child) {
         if (child.key != "StringFileInfo") return true;
         return ForEachChild(data, child, [&](const Block& table) {
+            if (info->table_key.empty()) info->table_key = table.key;
             return ForEachChild(data, table, [&](const Block& text) {
                 info->strings.emplace_back(
                     text.key, Utf16Text(data, text.value_at, text.value_at + text.value_bytes));

@@ -18,6 +18,10 @@ struct VersionInfo {
     std::string product_version;  // likewise
     // The string tables' texts in UTF-8, in file order: CompanyName, ProductName, ...
     std::vector<std::pair<std::string, std::string>> strings;
+    // What a rewrite keeps: the fixed part as it was (52 bytes) and the string table's key
+    // ("040904B0": language and code page in hex).
+    std::vector<uint8_t> fixed;
+    std::string table_key;
 };
 
 // Reads length bytes at a file offset; false when they are not all there.
@@ -29,5 +33,12 @@ bool ReadVersionInfo(const ReadAt& read, VersionInfo* info);
 
 // Parses the VS_VERSIONINFO block itself (the resource's data).
 bool ParseVersionBlock(const uint8_t* data, size_t size, VersionInfo* info);
+
+// A VS_VERSIONINFO block: info's fixed part (its versions from the two texts), one string
+// table under table_key, and the translation that key names. The texts must be valid UTF-8.
+std::vector<uint8_t> BuildVersionBlock(const VersionInfo& info);
+
+// "a.b.c.d", four numbers of 0 to 65535, as the fixed part's two 32-bit halves.
+bool ParseVersionNumbers(const std::string& text, uint32_t* high, uint32_t* low);
 
 }  // namespace qjxpack

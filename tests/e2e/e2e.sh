@@ -688,6 +688,70 @@ case_branded() {
     echo "screenshot: $work/branded_window.png"
 }
 
+# The released stub branded at pack time by the Windows packer (no toolchain): another title,
+# company, version, icon, pictures, package and transforms, then signed. The system reads the
+# new version resource, the icon group holds the given images, the signed installer passes
+# osslsigncode and the stub's own check, shows the new title and pictures, and German starts
+# the new package with the new transform.
+case_packed_branding() {
+    title="Korrin Suite"
+    /usr/bin/python3 "$QJX_SOURCE/tests/packer/make_pictures.py" "$QJX_SOURCE" vendor 222,204,170
+    make_sample_payload
+    mkdir payload
+    cp files/package payload/Korrin.msi
+    cp files/german payload/Korrin_de.mst
+    cp files/japanese payload/Korrin_ja.mst
+    wine "$QJX_BIN/tools/qjxpack.exe" create -o Setup.exe --stub "$(winpath "$stub")" \
+        --product-name "$title" --company "Korrin Läbs" --copyright "© 2026 Korrin" \
+        --version 2.3.4.5 --icon vendor/qjxsea.ico --pictures vendor --package Korrin.msi \
+        --transform de=Korrin_de.mst --transform ja=Korrin_ja.mst payload/. </dev/null \
+        >create.txt 2>&1 || fail "create: $(cat create.txt)"
+    wine "$QJX_BIN/tools/qjxpack.exe" verify --stub "$(winpath "$stub")" Setup.exe </dev/null \
+        2>&1 | tr -d '\r' >verify.txt || fail "verify: $(cat verify.txt)"
+    grep -q "apart from its resources" verify.txt || fail "verify --stub: $(cat verify.txt)"
+
+    openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 2 \
+        -subj "/CN=QJX test signing" >/dev/null 2>&1
+    osslsigncode sign -certs cert.pem -key key.pem -in Setup.exe -out Signed.exe >/dev/null
+    osslsigncode verify -CAfile cert.pem -in Signed.exe >osslsigncode.txt 2>&1 ||
+        fail "osslsigncode verify: $(cat osslsigncode.txt)"
+
+    wine_tool version_info "$(winpath Signed.exe)" CompanyName ProductName FileDescription \
+        LegalCopyright FileVersion | tr -d '\r' >version.txt || fail "GetFileVersionInfo"
+    expect_eq "$(cat version.txt)" "fixed file version: 2.3.4.5
+fixed product version: 2.3.4.5
+CompanyName: Korrin Läbs
+ProductName: $title
+FileDescription: $title Setup
+LegalCopyright: © 2026 Korrin
+FileVersion: 2.3.4.5" "version resource"
+    # The icon group, rebuilt into an .ico by icoutils, is the vendor's file (wrestool may add
+    # bytes after it).
+    wrestool -x -t 14 -n 99 Signed.exe >group.ico || fail "no icon group 99"
+    cmp -n "$(stat -c %s vendor/qjxsea.ico)" group.ico vendor/qjxsea.ico || fail "icon images"
+    use_recorder
+    start_stub Signed.exe "/qb"
+    drive wait-window "$title" >/dev/null || fail "no window titled $title"
+    wait_language_buttons
+    screenshot packed_branding.png
+    # The vendor's field colour fills most of the window; the stock one shows nowhere.
+    local colours
+    colours=$(convert packed_branding.png -format %c histogram:info:- | sort -rn)
+    grep -q "(222,204,170)" <<<"$(head -1 <<<"$colours")" || fail "field colour: $(head -3 <<<"$colours")"
+    ! grep -q "(177,188,214)" <<<"$colours" || fail "the stock picture shows"
+    local folder
+    folder=$(created_folder)
+    cmp files/package "$folder/Korrin.msi" || fail "Korrin.msi differs"
+    drive click "$title" 1004 >/dev/null || fail "click German"
+    wait_stub
+    local win_folder
+    win_folder=$(winpath "$folder")\\
+    expect_eq "$(recorded_parameters)" \
+        "/I ${win_folder}Korrin.msi transforms=\"${win_folder}Korrin_de.mst\"  /qb" \
+        "installer parameters"
+    echo "screenshot: $work/packed_branding.png"
+}
+
 # A real install: the sample package from wixl and two real transforms packed into a stub, German
 # clicked, Wine's own msiexec installs, and the German transform's value lands in the registry.
 # With QJX_DEMO=1 (scripts/demo.sh) the product stays installed and a screenshot is kept.

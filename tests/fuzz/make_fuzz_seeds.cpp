@@ -1,4 +1,5 @@
-// Writes a small seed corpus for one fuzz target: make_fuzz_seeds decode|encode|extract FOLDER
+// Writes a small seed corpus for one fuzz target:
+// make_fuzz_seeds decode|encode|extract|resources FOLDER
 #include <stdio.h>
 #include <string.h>
 
@@ -6,6 +7,7 @@
 #include <vector>
 
 #include "payload/payload_writer.h"
+#include "tools/pe_resources.h"
 
 namespace {
 
@@ -57,7 +59,7 @@ std::string Data(size_t size) {
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        fprintf(stderr, "usage: make_fuzz_seeds decode|encode|extract FOLDER\n");
+        fprintf(stderr, "usage: make_fuzz_seeds decode|encode|extract|resources FOLDER\n");
         return 2;
     }
     const std::string kind = argv[1], folder = argv[2];
@@ -104,6 +106,24 @@ int main(int argc, char** argv) {
             {"/d", "", true}, {"/d/", "", true}, {"/f", "1", false}, {"/g", "2", false}};
         WriteSeed(folder, 8, ExtractSeed(1 | 8, 0, 0, again));
         WriteSeed(folder, 9, ExtractSeed(1 | 16, 0, 0, again));
+    } else if (kind == "resources") {
+        // A stub's kinds of resources: the branding block, a version block, an icon group, a
+        // named one; small data, as the fuzzer's inputs are.
+        using qjxpack::ResourceName;
+        qjxpack::ResourceTable table;
+        auto add = [&table](ResourceName type, ResourceName name, const std::string& data) {
+            table[{type, name, 1033}].bytes.assign(data.begin(), data.end());
+        };
+        add(ResourceName::Id(qjxpack::RT_STRING_ID), ResourceName::Id(321),
+            std::string("\3\0V\0e\0l\0", 8) + std::string(30, '\0'));
+        add(ResourceName::Id(qjxpack::RT_RCDATA_ID), ResourceName::Id(201), "1.0.0");
+        add(ResourceName::Id(qjxpack::RT_GROUP_ICON_ID), ResourceName::Id(99),
+            std::string("\0\0\1\0\1\0\x20\x20\0\0\1\0\4\0\x10\0\0\0\1\0", 20));
+        ResourceName named;
+        named.text = u"NAMED";
+        add(named, ResourceName::Id(1), "x");
+        const std::vector<uint8_t> section = qjxpack::BuildResourceSection(table, 0x11000);
+        WriteSeed(folder, 0, std::string(section.begin(), section.end()));
     } else {
         return 2;
     }

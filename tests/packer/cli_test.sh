@@ -28,7 +28,7 @@ expect() {
   fi
 }
 
-for command in "" create list verify extract; do
+for command in "" create brand list verify extract; do
   # shellcheck disable=SC2086
   expect 0 $command --help
   grep -q "Usage:" out.txt || { echo "FAIL: no usage for '$command --help'"; failures=$((failures + 1)); }
@@ -46,6 +46,9 @@ expect 2 list
 expect 2 list a.exe b.exe
 expect 2 verify --bogus a.exe
 expect 2 extract a.exe
+expect 2 brand --product-name X
+expect 2 create -o out.exe --transform fr=X.mst in.txt
+expect 2 create -o out.exe --transform de= in.txt
 
 echo "not an installer" >text.exe
 expect 1 list text.exe
@@ -53,8 +56,13 @@ expect 1 list --json missing.exe
 expect 1 verify text.exe
 expect 1 extract text.exe out
 expect 1 create -o Setup.exe --stub text.exe text.exe
+# A subcommand's --version is the product's version, not the packer's.
+expect 1 create -o Setup.exe --stub text.exe --version 1.2.3.4 text.exe
+expect 1 brand -o Branded.exe --stub text.exe --product-name X
+expect 2 brand -o Branded.exe --stub text.exe
 [ ! -e out ] || { echo "FAIL: extract created its folder for a bad installer"; failures=$((failures + 1)); }
 [ ! -e Setup.exe ] || { echo "FAIL: a failed create left Setup.exe"; failures=$((failures + 1)); }
+[ ! -e Branded.exe ] || { echo "FAIL: a failed brand left Branded.exe"; failures=$((failures + 1)); }
 
 [ "$failures" -eq 0 ] && echo "command line: ok"
 exit $((failures != 0))

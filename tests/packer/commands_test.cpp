@@ -33,7 +33,7 @@ class CommandsTest : public ::testing::Test {
     Captured Verify(const std::string& image) {
         std::string path = scratch_.Write("check.exe", image);
         return packer_test::Capture(
-            scratch_, [&](FILE* out, FILE* err) { return qjxpack::RunVerify(path, out, err); });
+            scratch_, [&](FILE* out, FILE* err) { return qjxpack::RunVerify(path, "", out, err); });
     }
 
     void ExpectVerifyFails(const std::string& image, const std::string& fragment) {
@@ -120,7 +120,7 @@ TEST_F(CommandsTest, VerifyFailsAnInstallerOf2GiBOrMore) {
                                  qjxpack::MAX_INSTALLER_BYTES + 1,
                                  TrailerBytes(STUB_SIZE, kGoodPayload.size(), 4));
     Captured result = packer_test::Capture(
-        scratch_, [&](FILE* out, FILE* err) { return qjxpack::RunVerify(path, out, err); });
+        scratch_, [&](FILE* out, FILE* err) { return qjxpack::RunVerify(path, "", out, err); });
     EXPECT_EQ(result.status, qjxpack::EXIT_FAILED);
     EXPECT_NE(result.err.find("below 2 GiB"), std::string::npos) << result.err;
 }

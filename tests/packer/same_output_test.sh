@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # The Windows packer under Wine and the Linux packer make byte-identical installers from the same
-# inputs, and list them alike.
+# inputs, branded ones too (PNG pictures decoded alike), and list them alike.
 #
-# Usage: same_output_test.sh WORK_DIR STUB HOST_QJXPACK WINE_RUN WINDOWS_QJXPACK
+# Usage: same_output_test.sh WORK_DIR STUB HOST_QJXPACK WINE_RUN WINDOWS_QJXPACK SOURCE_DIR
 set -euo pipefail
 work=$1
 stub=$2
 host_qjxpack=$3
 wine_run=$4
 windows_qjxpack=$5
+source_dir=$6
 
 for needed in "$stub" "$host_qjxpack"; do
   if [ ! -f "$needed" ]; then
@@ -24,6 +25,8 @@ cd "$work"
 # names whose byte order differs from case-folded order.
 mkdir -p $'in/Gr\xc3\xb6\xc3\x9fe' $'in/\xe6\x97\xa5\xe6\x9c\xac/empty' in/docs
 head -c 70000 /dev/zero | tr '\0' x >in/Velmora.msi
+echo de >in/Velmora_German.mst
+echo ja >in/Velmora_Japanese.mst
 : >in/docs/empty.txt
 echo upper >in/docs/README.txt
 echo lower >in/docs/a.txt
@@ -40,4 +43,13 @@ cmp host.exe windows.exe
 "$wine_run" "$windows_qjxpack" list --json windows.exe </dev/null | tr -d '\r' |
   sed 's/windows\.exe/X/' >windows.json
 diff host.json windows.json
+
+/usr/bin/python3 "$source_dir/tests/packer/make_pictures.py" "$source_dir" vendor 222,204,170
+mv in/Velmora.msi in/Korrin.msi
+branding=(--product-name "Korrin Suite" --company "Korrin Läbs" --version 2.3.4.5
+  --package Korrin.msi --icon vendor/qjxsea.ico --pictures vendor)
+"$host_qjxpack" create -o host_branded.exe --stub stub.exe "${branding[@]}" in/.
+"$wine_run" "$windows_qjxpack" create -o windows_branded.exe --stub stub.exe "${branding[@]}" \
+  in/. </dev/null
+cmp host_branded.exe windows_branded.exe
 echo "same output: ok"

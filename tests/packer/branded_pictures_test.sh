@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# The pictures qjxpack brands into the stub, read back with other tools: the 96-DPI set passes
+# resources/check_pictures.py (the window's contract), every picture, the RLE8-compressed larger
+# set included, shows exactly the vendor's PNG pixels when PIL decodes it, and the derived 4-bit
+# background holds only colours of the standard 16.
+#
+# Usage: branded_pictures_test.sh WORK_DIR SOURCE_DIR STUB QJXPACK
+set -euo pipefail
+work=$1
+source_dir=$2
+stub=$3
+qjxpack=$4
+python=/usr/bin/python3
+
+if [ ! -f "$stub" ]; then
+  echo "missing $stub: build the win32 tree beside this one"
+  exit 77
+fi
+command -v wrestool >/dev/null || { echo "wrestool missing (Debian: icoutils)"; exit 77; }
+rm -rf "$work"
+mkdir -p "$work"
+cd "$work"
+
+"$python" "$source_dir/tests/packer/make_pictures.py" "$source_dir" vendor 222,204,170
+"$qjxpack" brand --stub "$stub" -o branded.exe --pictures vendor --icon vendor/qjxsea.ico
+mkdir extracted
+wrestool -x -t 2 -o extracted branded.exe
+
+"$python" - "$source_dir/resources/check_pictures.py" <<'PY'
+import os, shutil, subprocess, sys
+from PIL import Image
+
+names = {103: "background_1bit", 104: "background_4bit", 105: "background_8bit",
+         106: "button_english_pressed", 107: "button_english_normal",
+         108: "button_german_pressed", 109: "button_german_normal",
+         110: "button_japanese_pressed", 111: "button_japanese_normal"}
+names.update({id + 20 if id > 105 else 125: name + "@2x"
+              for id, name in names.items() if id >= 105})
+os.makedirs("contract")
+for id, name in sorted(names.items()):
+    path = "extracted/branded.exe_2_%d.bmp" % id
+    if not os.path.exists(path):
+        sys.exit("bitmap %d (%s) missing" % (id, name))
+    if id < 125:
+        shutil.copy(path, "contract/%s.bmp" % name)
+    vendor = "vendor/%s.png" % name
+    if os.path.exists(vendor):
+        got = list(Image.open(path).convert("RGB").getdata())
+        if got != list(Image.open(vendor).convert("RGB").getdata()):
+            sys.exit("bitmap %d differs from %s" % (id, vendor))
+standard = {(r, g, b) for r, g, b in [
+    (0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128),
+    (0, 128, 128), (192, 192, 192), (128, 128, 128), (255, 0, 0), (0, 255, 0), (255, 255, 0),
+    (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255)]}
+used = set(Image.open("contract/background_4bit.bmp").convert("RGB").getdata())
+if not used <= standard:
+    sys.exit("the 4-bit background uses colours outside the standard 16: %s" % (used - standard))
+if set(Image.open("contract/background_1bit.bmp").convert("RGB").getdata()) != {
+        (0, 0, 0), (255, 255, 255)}:
+    sys.exit("the 1-bit background is not black and white")
+subprocess.run([sys.executable, sys.argv[1], "contract"], check=True)
+PY
+echo "branded pictures: ok"

@@ -1,0 +1,491 @@
+// Branding a real stub: the resource writer's image (layout, sorting, determinism, refusals),
+// every field read back through list's scan, the launch-name checks of create and verify, and
+// the picture conversion (colour limits, derived backgrounds, RLE8).
+#include <gtest/gtest.h>
+
+#include "packer_test_support.h"
+#include "payload/payload_format.h"
+#include "tools/commands.h"
+#include "tools/installer_scan.h"
+#include "tools/pe_resources.h"
+#include "tools/pictures.h"
+#include "tools/stub_branding.h"
+
+using packer_test::Captured;
+using packer_test::ReadWholeFile;
+using packer_test::ScratchFolder;
+using qjxpack::ResourceName;
+using qjxpack::ResourceTable;
+using qjxpack::StubImage;
+
+namespace {
+
+std::vector<uint8_t> Bytes(const std::string& text) {
+    return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+uint32_t Le32(const std::vector<uint8_t>& bytes, size_t at) {
+    return static_cast<uint32_t>(ReadLittleEndian(bytes.data() + at, 4));
+}
+
+// A 24-bit BMP file of the given pixels (0xRRGGBB, rows top-down).
+std::string BmpFile(int width, int height, const std::vector<uint32_t>& pixels) {
+    const size_t stride = (static_cast<size_t>(width) * 3 + 3) / 4 * 4;
+    std::vector<uint8_t> file(54 + stride * static_cast<size_t>(height), 0);
+    file[0] = 'B';
+    file[1] = 'M';
+    WriteLittleEndian(file.size(), file.data() + 2, 4);
+    WriteLittleEndian(54, file.data() + 10, 4);
+    WriteLittleEndian(40, file.data() + 14, 4);
+    WriteLittleEndian(static_cast<uint64_t>(width), file.data() + 18, 4);
+    WriteLittleEndian(static_cast<uint64_t>(height), file.data() + 22, 4);
+    WriteLittleEndian(1, file.data() + 26, 2);
+    WriteLittleEndian(24, file.data() + 28, 2);
+    for (int y = 0; y < height; ++y) {
+        uint8_t* row = file.data() + 54 + stride * static_cast<size_t>(height - 1 - y);
+        for (int x = 0; x < width; ++x) {
+            const uint32_t pixel = pixels[static_cast<size_t>(y * width + x)];
+            row[x * 3] = static_cast<uint8_t>(pixel);
+            row[x * 3 + 1] = static_cast<uint8_t>(pixel >> 8);
+            row[x * 3 + 2] = static_cast<uint8_t>(pixel >> 16);
+        }
+    }
+    return std::string(file.begin(), file.end());
+}
+
+// A picture of width x height in colours different colours (a gradient of blues).
+std::string Picture(int width, int height, int colours) {
+    std::vector<uint32_t> pixels(static_cast<size_t>(width * height));
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        pixels[i] = 0x203000u + static_cast<uint32_t>(static_cast<int>(i) % colours);
+    }
+    return BmpFile(width, height, pixels);
+}
+
+// The rows of colour indices an RLE8 stream decodes to.
+std::vector<uint8_t> DecodeRle8(const std::vector<uint8_t>& data, int width, int height) {
+    std::vector<uint8_t> rows(static_cast<size_t>(width * height), 0xEE);
+    size_t at = 0, x = 0, y = 0;
+    while (at + 1 < data.size()) {
+        const uint8_t count = data[at], value = data[at + 1];
+        at += 2;
+        if (count > 0) {
+            for (int i = 0; i < count; ++i) rows.at(y * static_cast<size_t>(width) + x++) = value;
+        } else if (value == 0) {
+            x = 0;
+            ++y;
+        } else if (value == 1) {
+            EXPECT_EQ(at, data.size()) << "data after the end of the bitmap";
+            return rows;
+        } else {
+            EXPECT_GE(value, 3) << "absolute runs are 3 pixels or more";
+            for (int i = 0; i < value; ++i) {
+                rows.at(y * static_cast<size_t>(width) + x++) = data.at(at++);
+            }
+            at += value % 2;
+        }
+    }
+    ADD_FAILURE() << "no end of bitmap";
+    return rows;
+}
+
+class BrandingTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        stub_ = ReadWholeFile(QJX_TEST_STUB);
+        if (stub_.empty()) GTEST_SKIP() << "no stub at " << QJX_TEST_STUB << " (build win32)";
+        stub_path_ = scratch_.Write("stub.exe", stub_);
+    }
+
+    StubImage Image(const std::string& bytes) {
+        StubImage image;
+        std::string error;
+        EXPECT_TRUE(qjxpack::ParseStubImage(Bytes(bytes), &image, &error)) << error;
+        return image;
+    }
+
+    ResourceTable Table(const StubImage& image) {
+        ResourceTable table;
+        std::string error;
+        EXPECT_TRUE(qjxpack::ReadResources(image, &table, &error)) << error;
+        return table;
+    }
+
+    // The launch names' files at the payload's root, under the names given.
+    std::string Payload(const std::string& package, const std::string& de, const std::string& ja) {
+        const std::string folder = "payload_" + std::to_string(++payloads_);
+        for (const std::string& name : {package, de, ja}) {
+            if (!name.empty()) scratch_.Write(folder + "/" + name, name);
+        }
+        scratch_.Write(folder + "/docs/readme.txt", "read me");
+        return scratch_.At(folder) + "/.";
+    }
+
+    Captured Create(const qjxpack::CreateRequest& request) {
+        return packer_test::Capture(
+            scratch_, [&](FILE* out, FILE* err) { return qjxpack::RunCreate(request, out, err); });
+    }
+
+    qjxpack::CreateRequest Request(const std::string& input) {
+        qjxpack::CreateRequest request;
+        request.stub = stub_path_;
+        request.output = scratch_.At("Setup.exe");
+        request.inputs = {input};
+        return request;
+    }
+
+    // A folder with every 96-DPI picture but the 1- and 4-bit backgrounds.
+    std::string Pictures() {
+        for (const qjxpack::PictureRule& rule : qjxpack::PictureRules()) {
+            if (rule.id < 105 || rule.rle) continue;
+            scratch_.Write(std::string("pictures/") + rule.name + ".bmp",
+                           Picture(rule.width, rule.height, rule.id == 105 ? 200 : 30));
+        }
+        return scratch_.At("pictures");
+    }
+
+    ScratchFolder scratch_;
+    std::string stub_;
+    std::string stub_path_;
+    int payloads_ = 0;
+};
+
+}  // namespace
+
+// Rewriting the stub's own resources keeps the layout the loader needs and everything else.
+TEST_F(BrandingTest, RebuiltImageKeepsCodeRelocationsAndASortedValidTree) {
+    for (const std::string& path : {std::string(QJX_TEST_STUB), std::string(QJX_TEST_STUB_X64)}) {
+        SCOPED_TRACE(path);
+        const std::string original = ReadWholeFile(path);
+        if (original.empty()) continue;  // the other tree is not built
+        const StubImage stock = Image(original);
+        EXPECT_TRUE(qjxpack::HasValidChecksum(stock));
+        ResourceTable table = Table(stock);
+        // Grow the section by more than a file alignment, so that .reloc has to move.
+        table[{ResourceName::Id(qjxpack::RT_RCDATA_ID), ResourceName::Id(300), 1033}].bytes.assign(
+            5000, 7);
+        const std::vector<uint8_t> rebuilt = qjxpack::WithResources(stock, table);
+        const StubImage image = Image(std::string(rebuilt.begin(), rebuilt.end()));
+        EXPECT_TRUE(qjxpack::HasValidChecksum(image));
+        EXPECT_GT(image.reloc_raw, stock.reloc_raw);
+        EXPECT_GT(image.reloc_rva, stock.reloc_rva);
+        EXPECT_EQ(qjxpack::StubDifference(stock, image), "");
+        EXPECT_EQ(Table(image), table);
+        // The root's type ids ascend, as the loader's binary search needs.
+        const std::vector<uint8_t>& bytes = image.bytes;
+        const size_t root = image.rsrc_raw;
+        const uint32_t count = Le32(bytes, root + 12) >> 16;
+        for (uint32_t i = 1; i < count; ++i) {
+            EXPECT_LT(Le32(bytes, root + 16 + (i - 1) * 8), Le32(bytes, root + 16 + i * 8));
+        }
+        // A changed code byte is not "apart from its resources".
+        std::string patched = original;
+        patched[0x400] = static_cast<char>(patched[0x400] ^ 1);
+        EXPECT_NE(qjxpack::StubDifference(stock, Image(patched)), "");
+    }
+}
+
+TEST_F(BrandingTest, NamedResourcesComeFirstAndReadBack) {
+    const StubImage stock = Image(stub_);
+    ResourceTable table = Table(stock);
+    ResourceName named;
+    named.text = u"ZETA";
+    table[{ResourceName::Id(qjxpack::RT_RCDATA_ID), named, 1033}].bytes = {1, 2, 3};
+    named.text = u"ALPHA";
+    table[{named, ResourceName::Id(1), 0}].bytes = {4};
+    const std::vector<uint8_t> rebuilt = qjxpack::WithResources(stock, table);
+    const StubImage image = Image(std::string(rebuilt.begin(), rebuilt.end()));
+    EXPECT_EQ(Table(image), table);
+    EXPECT_EQ(Le32(image.bytes, image.rsrc_raw + 12) & 0xFFFF, 1u) << "one named type";
+    EXPECT_NE(Le32(image.bytes, image.rsrc_raw + 16) & 0x80000000u, 0u);
+}
+
+TEST_F(BrandingTest, RefusesALayoutItDoesNotKnow) {
+    const StubImage stock = Image(stub_);
+    auto refused = [this](const std::string& bytes) {
+        StubImage image;
+        std::string error;
+        EXPECT_FALSE(qjxpack::ParseStubImage(Bytes(bytes), &image, &error));
+        EXPECT_NE(error.find("unknown stub layout"), std::string::npos) << error;
+    };
+    refused(stub_ + "overlay");  // data after .reloc
+    std::string renamed = stub_;
+    renamed[stock.reloc_header + 1] = 'X';  // .reloc is not the last section
+    refused(renamed);
+    std::string pointing = stub_;  // the import directory pointing into .rsrc
+    WriteLittleEndian(stock.rsrc_rva + 16,
+                      reinterpret_cast<uint8_t*>(&pointing[stock.directories + 8]), 4);
+    refused(pointing);
+    refused("MZ just text");
+
+    // A stub changed after its build (the checksum no longer matches) is not branded.
+    std::string changed = stub_;
+    changed[0x400] = static_cast<char>(changed[0x400] ^ 1);
+    qjxpack::CreateRequest request =
+        Request(Payload("Velmora.msi", "Velmora_German.mst", "Velmora_Japanese.mst"));
+    request.stub = scratch_.Write("changed.exe", changed);
+    request.branding.product_name = "Korrin";
+    Captured result = Create(request);
+    EXPECT_EQ(result.status, qjxpack::EXIT_FAILED);
+    EXPECT_NE(result.err.find("CheckSum does not match"), std::string::npos) << result.err;
+}
+
+// The whole round trip: brand through create, read every field back; unbranded keeps the stub.
+TEST_F(BrandingTest, CreateBrandsEveryFieldAndListReadsThemBack) {
+    const std::string input = Payload("Korrin.msi", "korrin_DE.mst", "Korrin_ja.mst");
+    qjxpack::CreateRequest request = Request(input);
+    qjxpack::BrandingRequest& branding = request.branding;
+    branding.product_name = "Korrin Suite ダウンロード";
+    branding.company = "Korrin Läbs";
+    branding.copyright = "© 2026 Korrin";
+    branding.version = "2.10.300.65535";
+    branding.package = "Korrin.msi";
+    branding.transform_de = "Korrin_de.mst";  // matches korrin_DE.mst: names ignore case
+    branding.transform_ja = "Korrin_ja.mst";
+    // An icon of two images: 48 x 48 and 256 x 256 (width 0).
+    std::string icon("\0\0\1\0\2\0", 6);
+    auto entry = [&icon](char size, uint32_t bytes, uint32_t offset) {
+        icon += std::string(1, size) + std::string(1, size) + std::string("\0\0\1\0\x20\0", 6);
+        for (uint32_t v : {bytes, offset}) {
+            for (int i = 0; i < 4; ++i) icon += static_cast<char>(v >> (8 * i));
+        }
+    };
+    entry(48, 10, 38);
+    entry(0, 5, 48);
+    icon += "0123456789PNG!!";
+    branding.icon = scratch_.Write("brand.ico", icon);
+    branding.pictures = Pictures();
+    Captured result = Create(request);
+    ASSERT_EQ(result.status, qjxpack::EXIT_OK) << result.err;
+    EXPECT_EQ(result.err, "");
+
+    qjxpack::InstallerScan scan;
+    std::string error;
+    ASSERT_TRUE(qjxpack::ScanInstaller(request.output, &scan, &error)) << error;
+    EXPECT_TRUE(scan.errors.empty()) << scan.errors[0];
+    ASSERT_TRUE(scan.has_version);
+    EXPECT_EQ(scan.version.file_version, "2.10.300.65535");
+    EXPECT_EQ(scan.version.product_version, "2.10.300.65535");
+    using Text = std::pair<std::string, std::string>;
+    EXPECT_EQ(scan.version.strings,
+              (std::vector<Text>{{"CompanyName", "Korrin Läbs"},
+                                 {"FileDescription", "Korrin Suite ダウンロード Setup"},
+                                 {"FileVersion", "2.10.300.65535"},
+                                 {"ProductName", "Korrin Suite ダウンロード"},
+                                 {"ProductVersion", "2.10.300.65535"},
+                                 {"LegalCopyright", "© 2026 Korrin"}}));
+    const qjxpack::StubBranding& read = scan.branding;
+    EXPECT_EQ(read.title, "Korrin Suite ダウンロード");
+    EXPECT_EQ(read.package, "Korrin.msi");
+    EXPECT_EQ(read.transform_de, "Korrin_de.mst");
+    EXPECT_EQ(read.transform_ja, "Korrin_ja.mst");
+    EXPECT_EQ(read.stub_version, QJX_TEST_VERSION) << "the stub's own version stays";
+    EXPECT_EQ(read.icon_sizes, (std::vector<std::string>{"48x48, 32 bits", "256x256, 32 bits"}));
+    std::vector<std::string> pictures;
+    for (const qjxpack::PictureInfo& p : read.pictures) {
+        pictures.push_back(std::to_string(p.id) + " " + std::to_string(p.width) + "x" +
+                           std::to_string(p.height) + "x" + std::to_string(p.bits));
+    }
+    // Derived 1- and 4-bit backgrounds; no larger set, so the stock one is gone.
+    EXPECT_EQ(pictures, (std::vector<std::string>{"103 256x256x1", "104 256x256x4", "105 256x256x8",
+                                                  "106 68x22x8", "107 68x22x8", "108 68x22x8",
+                                                  "109 68x22x8", "110 68x22x8", "111 68x22x8"}));
+    // list shows the same, as text and as JSON.
+    Captured text = packer_test::Capture(scratch_, [&](FILE* out, FILE* err) {
+        return qjxpack::RunList(request.output, false, out, err);
+    });
+    EXPECT_NE(text.out.find("stub version: " QJX_TEST_VERSION "\ntitle: Korrin Suite ダウンロード\n"
+                            "package: Korrin.msi\ntransforms: de Korrin_de.mst, ja Korrin_ja.mst\n"
+                            "icon: 48x48, 32 bits; 256x256, 32 bits\npictures: 103: 256x256, 1 "
+                            "bits; 104: 256x256, 4 bits;"),
+              std::string::npos)
+        << text.out;
+    Captured json = packer_test::Capture(scratch_, [&](FILE* out, FILE* err) {
+        return qjxpack::RunList(request.output, true, out, err);
+    });
+    EXPECT_NE(
+        json.out.find("\"branding\": {\"product\": \"Korrin Suite ダウンロード\", \"company\": "
+                      "\"Korrin Läbs\", \"version\": \"2.10.300.65535\", \"title\": "
+                      "\"Korrin Suite ダウンロード\", \"package\": \"Korrin.msi\", "
+                      "\"transforms\": {\"de\": \"Korrin_de.mst\", \"ja\": \"Korrin_ja.mst\"}, "
+                      "\"stub_version\": \"" QJX_TEST_VERSION "\", \"icon\": [\"48x48, 32 "
+                      "bits\", \"256x256, 32 bits\"], \"pictures\": [{\"id\": 103, "
+                      "\"width\": 256, \"height\": 256, \"bits\": 1, \"compressed\": false}"),
+        std::string::npos)
+        << json.out;
+
+    // The icon images themselves, and the stub apart from its resources.
+    const std::string installer = ReadWholeFile(request.output);
+    const StubImage image = Image(installer.substr(0, scan.trailer.payload_offset));
+    const ResourceTable table = Table(image);
+    const auto icon_image = table.find(
+        {ResourceName::Id(qjxpack::RT_ICON_ID), ResourceName::Id(2), qjxpack::LANGUAGE_US_ENGLISH});
+    ASSERT_NE(icon_image, table.end());
+    EXPECT_EQ(icon_image->second.bytes, Bytes("PNG!!"));
+    EXPECT_EQ(qjxpack::StubDifference(Image(stub_), image), "");
+
+    // The same inputs give the same bytes.
+    request.output = scratch_.At("Again.exe");
+    ASSERT_EQ(Create(request).status, qjxpack::EXIT_OK);
+    EXPECT_TRUE(ReadWholeFile(request.output) == installer) << "two runs differ";
+
+    // Unbranded, the installer starts with the stub's exact bytes.
+    request = Request(Payload("Velmora.msi", "Velmora_German.mst", "Velmora_Japanese.mst"));
+    ASSERT_EQ(Create(request).status, qjxpack::EXIT_OK);
+    EXPECT_TRUE(ReadWholeFile(request.output).compare(0, stub_.size(), stub_) == 0);
+}
+
+TEST_F(BrandingTest, CreateRefusesMissingLaunchNamesAndBadBranding) {
+    auto refused = [this](const qjxpack::CreateRequest& request, const std::string& fragment) {
+        Captured result = Create(request);
+        EXPECT_EQ(result.status, qjxpack::EXIT_FAILED) << fragment;
+        EXPECT_NE(result.err.find(fragment), std::string::npos) << result.err;
+        EXPECT_EQ(qjxpack::GetFileInfo(request.output).kind, qjxpack::FileKind::kMissing);
+    };
+    // The stock names, not in the payload.
+    refused(Request(Payload("Other.msi", "Velmora_German.mst", "Velmora_Japanese.mst")),
+            "no \"Velmora.msi\" at its root, the package every language button installs: add "
+            "it, or name another with --package NAME");
+    qjxpack::CreateRequest request =
+        Request(Payload("Korrin.msi", "Velmora_German.mst", "Velmora_Japanese.mst"));
+    request.branding.package = "Korrin.msi";
+    request.branding.transform_de = "Korrin_de.mst";
+    refused(request,
+            "no \"Korrin_de.mst\" at its root, the German button's transform: add it, "
+            "or name another with --transform de=NAME");
+    // In a folder, not at the root, does not count.
+    request = Request(Payload("", "Velmora_German.mst", "Velmora_Japanese.mst"));
+    scratch_.Write("payload_" + std::to_string(payloads_) + "/docs/Velmora.msi", "nested");
+    refused(request, "no \"Velmora.msi\"");
+    // A quiet installer starts nothing and needs none of them.
+    request.quiet = true;
+    request.output = scratch_.At("Quiet.exe");
+    EXPECT_EQ(Create(request).status, qjxpack::EXIT_OK);
+
+    request = Request(Payload("Velmora.msi", "Velmora_German.mst", "Velmora_Japanese.mst"));
+    qjxpack::CreateRequest bad = request;
+    bad.branding.package = "Korrin Suite.msi";
+    refused(bad, "--package Korrin Suite.msi: the name may hold only ASCII letters");
+    bad = request;
+    bad.branding.transform_ja = "Überblick.mst";
+    refused(bad, "--transform ja=Überblick.mst: the name may hold only ASCII letters");
+    bad = request;
+    bad.branding.product_name = std::string(259, 'x');
+    refused(bad, "--product-name \"" + std::string(259, 'x') + "\" is 259 UTF-16 units long");
+    bad = request;
+    bad.branding.company = "Tab\there";
+    refused(bad, "--company \"Tab?here\" holds a control character");
+    bad = request;
+    bad.branding.version = "1.2.3";
+    refused(bad, "--version 1.2.3: give four numbers of 0 to 65535");
+    bad.branding.version = "1.2.3.65536";
+    refused(bad, "--version 1.2.3.65536");
+
+    // Pictures: a wrong size, and more colours than the table holds.
+    bad = request;
+    bad.branding.pictures = Pictures();
+    scratch_.Write("pictures/button_german_normal.bmp", Picture(68, 23, 10));
+    refused(bad, "button_german_normal.bmp must be 68 x 22 pixels, is 68 x 23");
+    scratch_.Write("pictures/button_german_normal.bmp", Picture(68, 22, 94));
+    refused(bad, "button_german_normal.bmp has 94 colours; its colour table holds 93");
+    scratch_.Write("pictures/button_german_normal.bmp", Picture(68, 22, 93));
+    scratch_.Write("pictures/background_8bit@2x.bmp", Picture(512, 512, 10));
+    refused(bad, "has part of the set for high display scales; add button_english_pressed@2x");
+}
+
+// verify on installers made elsewhere: missing names fail, a stub without the names warns.
+TEST_F(BrandingTest, VerifyChecksLaunchNamesOfExistingInstallers) {
+    auto installer = [&](const std::string& stub, const std::string& payload, uint32_t flags) {
+        std::string bytes = stub + payload;
+        bytes += std::string((4096 - bytes.size() % 4096) % 4096, '\0');
+        bytes +=
+            packer_test::TrailerBytes(static_cast<uint32_t>(stub.size()), payload.size(), 1, flags);
+        return scratch_.Write("check.exe", bytes);
+    };
+    auto verify = [&](const std::string& path) {
+        return packer_test::Capture(scratch_, [&](FILE* out, FILE* err) {
+            return qjxpack::RunVerify(path, stub_path_, out, err);
+        });
+    };
+    const std::string payload = packer_test::EntryBytes("\\Velmora.msi", "m");
+    Captured result = verify(installer(stub_, payload, 0));
+    EXPECT_EQ(result.status, qjxpack::EXIT_FAILED);
+    EXPECT_NE(result.err.find("no \"Velmora_German.mst\" at its root"), std::string::npos)
+        << result.err;
+    EXPECT_NE(result.out.find("the stub is " + stub_path_ + " apart from its resources"),
+              std::string::npos)
+        << result.out;
+    result = verify(installer(stub_, payload, TRAILER_FLAG_QUIET));
+    EXPECT_EQ(result.status, qjxpack::EXIT_OK) << result.err;
+
+    // A stub from before the names were resources: a warning, and verify passes.
+    const StubImage stock = Image(stub_);
+    ResourceTable table = Table(stock);
+    table.erase({ResourceName::Id(qjxpack::RT_STRING_ID), ResourceName::Id(321),
+                 qjxpack::LANGUAGE_US_ENGLISH});
+    const std::vector<uint8_t> older = qjxpack::WithResources(stock, table);
+    result = verify(installer(std::string(older.begin(), older.end()), payload, 0));
+    EXPECT_EQ(result.status, qjxpack::EXIT_OK) << result.err;
+    EXPECT_NE(result.err.find("warning: " + scratch_.At("check.exe") +
+                              ": the stub predates the launch names"),
+              std::string::npos)
+        << result.err;
+    // create takes such a stub with a warning, whatever the payload holds.
+    qjxpack::CreateRequest request = Request(Payload("Other.msi", "", ""));
+    request.stub = scratch_.Write("older.exe", std::string(older.begin(), older.end()));
+    result = Create(request);
+    EXPECT_EQ(result.status, qjxpack::EXIT_OK) << result.err;
+    EXPECT_NE(result.err.find("predates the launch names"), std::string::npos) << result.err;
+    // and refuses to write names it would not read.
+    request.branding.package = "Other.msi";
+    result = Create(request);
+    EXPECT_EQ(result.status, qjxpack::EXIT_FAILED);
+    EXPECT_NE(result.err.find("the stub predates the title and launch names"), std::string::npos)
+        << result.err;
+}
+
+TEST(Pictures, Rle8DecodesToTheRowsGiven) {
+    // Runs, lone pixels, pairs, odd and even literal stretches, runs longer than 255.
+    const int width = 300, height = 3;
+    std::vector<uint8_t> rows(static_cast<size_t>(width * height));
+    for (size_t i = 0; i < rows.size(); ++i) {
+        rows[i] = i < 300   ? 5
+                  : i < 310 ? static_cast<uint8_t>(i)
+                  : i < 320 ? 9
+                            : static_cast<uint8_t>(i / 2);
+    }
+    EXPECT_EQ(DecodeRle8(qjxpack::EncodeRle8(rows, width, height), width, height), rows);
+    const std::vector<uint8_t> small = {1, 2, 2, 3, 4, 5, 6, 6, 6, 7, 8};
+    EXPECT_EQ(DecodeRle8(qjxpack::EncodeRle8(small, 11, 1), 11, 1), small);
+}
+
+TEST(Pictures, DerivedBackgroundsUseTheStandardColoursAndAThreshold) {
+    qjxpack::RgbImage image;
+    image.width = 4;
+    image.height = 1;
+    // The stock field colour, a dark red, mid grey just below and just above the threshold.
+    image.pixels = {0xB1BCD6, 0x900000, 0x7F7F7F, 0x808080};
+    EXPECT_EQ(qjxpack::ToStandardColours(image).pixels,
+              (std::vector<uint32_t>{0xC0C0C0, 0x800000, 0x808080, 0x808080}));
+    EXPECT_EQ(qjxpack::ToBlackAndWhite(image).pixels,
+              (std::vector<uint32_t>{0xFFFFFF, 0x000000, 0x000000, 0xFFFFFF}));
+}
+
+TEST(Pictures, BitmapsHaveTheTableAndPixelsTheWindowReads) {
+    const qjxpack::PictureRule rule = {"test", 1, 3, 2, 4, 16, false};
+    qjxpack::RgbImage image;
+    image.width = 3;
+    image.height = 2;
+    image.pixels = {0x0000FF, 0x00FF00, 0xFF0000, 0x000000, 0x0000FF, 0x0000FF};
+    std::vector<uint8_t> dib;
+    std::string error;
+    ASSERT_TRUE(qjxpack::MakeBitmap(image, rule, &dib, &error)) << error;
+    ASSERT_EQ(dib.size(), 40u + 16 * 4 + 2 * 4);
+    EXPECT_EQ(Le32(dib, 32), 16u) << "colour count";
+    // Colours ascending: black 0, blue 1, green 2, red 3 (stored blue, green, red, 0).
+    EXPECT_EQ(Le32(dib, 40 + 4 * 1), 0x000000FFu);
+    EXPECT_EQ(Le32(dib, 40 + 4 * 3), 0x00FF0000u);
+    // Bottom-up: the lower row first, two pixels a byte, rows padded to four bytes.
+    EXPECT_EQ(std::vector<uint8_t>(dib.begin() + 104, dib.end()),
+              (std::vector<uint8_t>{0x01, 0x10, 0, 0, 0x12, 0x30, 0, 0}));
+}

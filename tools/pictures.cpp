@@ -1,0 +1,315 @@
+#include "tools/pictures.h"
+
+#include <map>
+
+#include "payload/payload_format.h"
+#include "tools/file_system.h"
+
+// One decoder for both packers: integer code only (no SIMD, no floating-point formats), so the
+// Linux and the Windows build decode every file to the same pixels.
+#define STBI_ONLY_PNG
+#define STBI_ONLY_BMP
+#define STBI_NO_STDIO
+#define STBI_NO_SIMD
+#define STBI_NO_LINEAR
+#define STBI_NO_HDR
+#define STBI_MAX_DIMENSIONS 4096
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#include <stb/stb_image.h>
+
+namespace qjxpack {
+
+namespace {
+
+constexpr size_t INFO_HEADER = 40;
+constexpr uint32_t BI_RLE8_ID = 1;
+constexpr uint32_t PIXELS_PER_METRE = 2835;  // 72 DPI, as the stock pictures say
+constexpr int LARGER_SET_FIRST = 9;          // index in PictureRules of the first larger picture
+constexpr size_t MAX_PICTURE_FILE = 64u << 20;
+
+// The standard 16-colour table, in its usual order.
+constexpr uint32_t STANDARD_COLOURS[16] = {
+    0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080, 0xC0C0C0,
+    0x808080, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
+
+int Red(uint32_t c) {
+    return static_cast<int>(c >> 16 & 0xFF);
+}
+int Green(uint32_t c) {
+    return static_cast<int>(c >> 8 & 0xFF);
+}
+int Blue(uint32_t c) {
+    return static_cast<int>(c & 0xFF);
+}
+
+void Put(std::vector<uint8_t>* bytes, size_t at, uint64_t value, size_t count) {
+    WriteLittleEndian(value, bytes->data() + at, count);
+}
+
+// NAME.png or NAME.bmp in folder: the path, empty when neither, or an error when both.
+bool FindPicture(const std::string& folder, const char* name, std::string* path,
+                 std::string* error) {
+    path->clear();
+    for (const char* extension : {".png", ".bmp"}) {
+        const std::string candidate = JoinPath(folder, std::string(name) + extension);
+        if (GetFileInfo(candidate).kind == FileKind::kMissing) continue;
+        if (!path->empty()) {
+            *error = "--pictures " + folder + ": both " + name + ".png and " + name +
+                     ".bmp are there; keep one";
+            return false;
+        }
+        *path = candidate;
+    }
+    return true;
+}
+
+bool LoadPicture(const std::string& path, RgbImage* image, std::string* error) {
+    std::vector<uint8_t> file;
+    if (!ReadFileBytes(path, &file, MAX_PICTURE_FILE)) {
+        *error = "picture " + path + " cannot be read";
+        return false;
+    }
+    if (!DecodePicture(file, image, error)) {
+        *error = "picture " + path + " " + *error;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+const std::vector<PictureRule>& PictureRules() {
+    static const std::vector<PictureRule> rules = {
+        {"background_1bit", 103, 256, 256, 1, 2, false},
+        {"background_4bit", 104, 256, 256, 4, 16, false},
+        {"background_8bit", 105, 256, 256, 8, 256, false},
+        {"button_english_pressed", 106, 68, 22, 8, 40, false},
+        {"button_english_normal", 107, 68, 22, 8, 93, false},
+        {"button_german_pressed", 108, 68, 22, 8, 40, false},
+        {"button_german_normal", 109, 68, 22, 8, 93, false},
+        {"button_japanese_pressed", 110, 68, 22, 8, 40, false},
+        {"button_japanese_normal", 111, 68, 22, 8, 93, false},
+        {"background_8bit@2x", 125, 512, 512, 8, 256, true},
+        {"button_english_pressed@2x", 126, 136, 44, 8, 40, true},
+        {"button_english_normal@2x", 127, 136, 44, 8, 93, true},
+        {"button_german_pressed@2x", 128, 136, 44, 8, 40, true},
+        {"button_german_normal@2x", 129, 136, 44, 8, 93, true},
+        {"button_japanese_pressed@2x", 130, 136, 44, 8, 40, true},
+        {"button_japanese_normal@2x", 131, 136, 44, 8, 93, true},
+    };
+    return rules;
+}
+
+bool DecodePicture(const std::vector<uint8_t>& file, RgbImage* image, std::string* error) {
+    int width = 0, height = 0, channels = 0;
+    // Three channels: any transparency is dropped, the window draws every pixel opaque.
+    stbi_uc* pixels = stbi_load_from_memory(file.data(), static_cast<int>(file.size()), &width,
+                                            &height, &channels, 3);
+    if (pixels == nullptr) {
+        *error = std::string("is not a PNG or BMP file qjxpack can read (") +
+                 stbi_failure_reason() + ")";
+        return false;
+    }
+    image->width = width;
+    image->height = height;
+    image->pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+    for (size_t i = 0; i < image->pixels.size(); ++i) {
+        const stbi_uc* rgb = pixels + i * 3;
+        // stb_image fills every byte of what it returns; the analyzer cannot see into it.
+        // NOLINTNEXTLINE(clang-analyzer-core.UndefinedBinaryOperatorResult)
+        image->pixels[i] = uint32_t{rgb[0]} << 16 | uint32_t{rgb[1]} << 8 | rgb[2];
+    }
+    stbi_image_free(pixels);
+    return true;
+}
+
+bool MakeBitmap(const RgbImage& image, const PictureRule& rule, std::vector<uint8_t>* dib,
+                std::string* error) {
+    if (image.width != rule.width || image.height != rule.height) {
+        *error = "must be " + std::to_string(rule.width) + " x " + std::to_string(rule.height) +
+                 " pixels, is " + std::to_string(image.width) + " x " +
+                 std::to_string(image.height);
+        return false;
+    }
+    // Colours in ascending order: the table does not depend on where a colour first shows.
+    std::map<uint32_t, uint8_t> colours;
+    for (uint32_t pixel : image.pixels) colours.emplace(pixel, 0);
+    if (colours.size() > static_cast<size_t>(rule.colours)) {
+        *error = "has " + std::to_string(colours.size()) + " colours; its colour table holds " +
+                 std::to_string(rule.colours) + ": reduce it (pngquant " +
+                 std::to_string(rule.colours) + ", or ImageMagick -colors " +
+                 std::to_string(rule.colours) + " +dither)";
+        return false;
+    }
+    uint8_t next = 0;
+    for (auto& colour : colours) colour.second = next++;
+
+    const size_t width = static_cast<size_t>(rule.width);
+    const size_t height = static_cast<size_t>(rule.height);
+    const size_t stride = (width * static_cast<size_t>(rule.bits) + 31) / 32 * 4;
+    std::vector<uint8_t> pixels(rule.rle ? width * height : stride * height, 0);
+    const size_t row_bytes = rule.rle ? width : stride;
+    for (size_t y = 0; y < height; ++y) {
+        uint8_t* row = pixels.data() + (height - 1 - y) * row_bytes;  // bottom-up
+        for (size_t x = 0; x < width; ++x) {
+            const uint8_t index = colours[image.pixels[y * width + x]];
+            if (rule.bits == 8) {
+                row[x] = index;
+            } else if (rule.bits == 4) {
+                row[x / 2] = static_cast<uint8_t>(row[x / 2] | index << (x % 2 == 0 ? 4 : 0));
+            } else {
+                row[x / 8] = static_cast<uint8_t>(row[x / 8] | index << (7 - x % 8));
+            }
+        }
+    }
+    if (rule.rle) pixels = EncodeRle8(pixels, rule.width, rule.height);
+
+    const size_t table = static_cast<size_t>(rule.colours) * 4;
+    dib->assign(INFO_HEADER + table, 0);
+    Put(dib, 0, INFO_HEADER, 4);
+    Put(dib, 4, width, 4);
+    Put(dib, 8, height, 4);
+    Put(dib, 12, 1, 2);
+    Put(dib, 14, static_cast<uint64_t>(rule.bits), 2);
+    Put(dib, 16, rule.rle ? BI_RLE8_ID : 0, 4);
+    Put(dib, 20, pixels.size(), 4);
+    Put(dib, 24, PIXELS_PER_METRE, 4);
+    Put(dib, 28, PIXELS_PER_METRE, 4);
+    Put(dib, 32, static_cast<uint64_t>(rule.colours), 4);
+    for (const auto& colour : colours) {
+        const size_t at = INFO_HEADER + size_t{colour.second} * 4;
+        (*dib)[at] = static_cast<uint8_t>(Blue(colour.first));
+        (*dib)[at + 1] = static_cast<uint8_t>(Green(colour.first));
+        (*dib)[at + 2] = static_cast<uint8_t>(Red(colour.first));
+    }
+    dib->insert(dib->end(), pixels.begin(), pixels.end());
+    return true;
+}
+
+RgbImage ToStandardColours(const RgbImage& image) {
+    RgbImage out = image;
+    for (uint32_t& pixel : out.pixels) {
+        uint32_t best = STANDARD_COLOURS[0];
+        int best_distance = 1 << 30;
+        for (uint32_t colour : STANDARD_COLOURS) {
+            const int r = Red(pixel) - Red(colour), g = Green(pixel) - Green(colour),
+                      b = Blue(pixel) - Blue(colour);
+            const int distance = r * r + g * g + b * b;
+            if (distance < best_distance) {
+                best_distance = distance;
+                best = colour;
+            }
+        }
+        pixel = best;
+    }
+    return out;
+}
+
+RgbImage ToBlackAndWhite(const RgbImage& image) {
+    RgbImage out = image;
+    for (uint32_t& pixel : out.pixels) {
+        const int brightness = 299 * Red(pixel) + 587 * Green(pixel) + 114 * Blue(pixel);
+        pixel = brightness >= 128 * 1000 ? 0xFFFFFF : 0x000000;
+    }
+    return out;
+}
+
+std::vector<uint8_t> EncodeRle8(const std::vector<uint8_t>& rows, int width, int height) {
+    std::vector<uint8_t> out;
+    const size_t w = static_cast<size_t>(width);
+    for (size_t y = 0; y < static_cast<size_t>(height); ++y) {
+        const uint8_t* row = rows.data() + y * w;
+        size_t i = 0;
+        while (i < w) {
+            size_t run = 1;
+            while (i + run < w && run < 255 && row[i + run] == row[i]) ++run;
+            if (run >= 2) {
+                out.push_back(static_cast<uint8_t>(run));
+                out.push_back(row[i]);
+                i += run;
+                continue;
+            }
+            // Pixels that do not repeat, up to where a run starts.
+            size_t end = i;
+            while (end < w && end - i < 255 && !(end + 1 < w && row[end] == row[end + 1])) ++end;
+            if (end - i >= 3) {
+                out.push_back(0);
+                out.push_back(static_cast<uint8_t>(end - i));
+                out.insert(out.end(), row + i, row + end);
+                if ((end - i) % 2 != 0) out.push_back(0);  // absolute runs end on a word
+            } else {
+                for (size_t k = i; k < end; ++k) {
+                    out.push_back(1);
+                    out.push_back(row[k]);
+                }
+            }
+            i = end;
+        }
+        out.push_back(0);
+        out.push_back(y + 1 == static_cast<size_t>(height) ? 1 : 0);  // end of bitmap or line
+    }
+    return out;
+}
+
+bool ApplyPictures(const std::string& folder, ResourceTable* table, std::string* error) {
+    if (GetFileInfo(folder).kind != FileKind::kDirectory) {
+        *error = "--pictures " + folder + " is not a folder";
+        return false;
+    }
+    const std::vector<PictureRule>& rules = PictureRules();
+    std::vector<std::string> paths(rules.size());
+    std::string missing_base, missing_larger, given_larger;
+    auto add = [](std::string* list, const char* name) {
+        *list += std::string(list->empty() ? "" : ", ") + name;
+    };
+    for (size_t i = 0; i < rules.size(); ++i) {
+        if (!FindPicture(folder, rules[i].name, &paths[i], error)) return false;
+        if (static_cast<int>(i) >= LARGER_SET_FIRST) {
+            add(paths[i].empty() ? &missing_larger : &given_larger, rules[i].name);
+        } else if (paths[i].empty() && rules[i].bits == 8) {
+            add(&missing_base, rules[i].name);  // the 1- and 4-bit backgrounds can be derived
+        }
+    }
+    if (!missing_base.empty()) {
+        *error = "--pictures " + folder + " lacks " + missing_base + " (.png or .bmp)";
+        return false;
+    }
+    if (!given_larger.empty() && !missing_larger.empty()) {
+        *error = "--pictures " + folder + " has part of the set for high display scales; add " +
+                 missing_larger + ", or remove " + given_larger;
+        return false;
+    }
+    // Backwards, so that the 8-bit background is at hand for the two derived from it.
+    RgbImage background;
+    for (size_t i = rules.size(); i-- > 0;) {
+        const PictureRule& rule = rules[i];
+        const ResourceName id = ResourceName::Id(rule.id);
+        for (auto it = table->begin(); it != table->end();) {
+            const bool old =
+                it->first.type == ResourceName::Id(RT_BITMAP_ID) && it->first.name == id;
+            it = old ? table->erase(it) : std::next(it);
+        }
+        // Without the vendor's larger set, the stub's own would show instead of the vendor's
+        // pictures scaled: it stays removed.
+        if (paths[i].empty() && static_cast<int>(i) >= LARGER_SET_FIRST) continue;
+        RgbImage image;
+        if (!paths[i].empty()) {
+            if (!LoadPicture(paths[i], &image, error)) return false;
+        } else {
+            image = rule.bits == 4 ? ToStandardColours(background) : ToBlackAndWhite(background);
+        }
+        if (rule.id == 105) background = image;
+        std::vector<uint8_t> dib;
+        if (!MakeBitmap(image, rule, &dib, error)) {
+            *error =
+                "picture " + (paths[i].empty() ? std::string(rule.name) : paths[i]) + " " + *error;
+            return false;
+        }
+        (*table)[ResourceKey{ResourceName::Id(RT_BITMAP_ID), id, LANGUAGE_US_ENGLISH}].bytes =
+            std::move(dib);
+    }
+    return true;
+}
+
+}  // namespace qjxpack

@@ -1,0 +1,57 @@
+// The window's pictures from a vendor's PNG or BMP files, converted into exactly the bitmaps the
+// stub's window code reads: fixed sizes, depths and colour tables, the set for high display
+// scales RLE8-compressed. Colours are kept exactly: a picture with more colours than its table
+// holds is refused, never dithered. PNG and BMP are decoded with stb_image, the same code in
+// the Linux and the Windows packer.
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "tools/pe_resources.h"
+
+namespace qjxpack {
+
+struct PictureRule {
+    const char* name;  // file name without extension: NAME.png or NAME.bmp in the folder
+    uint32_t id;       // bitmap resource id
+    int width;
+    int height;
+    int bits;
+    int colours;  // colour-table entries
+    bool rle;
+};
+
+// The nine pictures at 96 DPI, then the seven for twice the scale, in resource-id order.
+const std::vector<PictureRule>& PictureRules();
+
+// A decoded picture: 0xRRGGBB per pixel, rows top-down.
+struct RgbImage {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+};
+
+bool DecodePicture(const std::vector<uint8_t>& file, RgbImage* image, std::string* error);
+
+// The packed DIB (header, colour table, pixels) of image under rule; false with *error when its
+// size is wrong or it has more colours than the table holds.
+bool MakeBitmap(const RgbImage& image, const PictureRule& rule, std::vector<uint8_t>* dib,
+                std::string* error);
+
+// The 8-bit background brought to 16 colours (the nearest of the standard table) or to black
+// and white (a threshold on brightness).
+RgbImage ToStandardColours(const RgbImage& image);
+RgbImage ToBlackAndWhite(const RgbImage& image);
+
+// BI_RLE8 of rows of colour indices (bottom-up, width bytes each), ending in end-of-bitmap.
+std::vector<uint8_t> EncodeRle8(const std::vector<uint8_t>& rows, int width, int height);
+
+// Replaces the stub's pictures with folder's: every 96-DPI picture but the 1- and 4-bit
+// backgrounds is required (those are derived when missing); the larger set is all or nothing,
+// and without it the stub's larger set is removed.
+bool ApplyPictures(const std::string& folder, ResourceTable* table, std::string* error);
+
+}  // namespace qjxpack

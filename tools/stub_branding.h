@@ -1,0 +1,84 @@
+// A vendor's branding written into a copy of the released stub's resources, and read back from
+// any stub or installer: the version resource, the title and launch names (one string-table
+// block the stub reads at run time), the icon group and the window pictures. The stub's own
+// version (RCDATA) is never touched.
+#pragma once
+
+#include <stdint.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tools/entry_names.h"
+#include "tools/pe_resources.h"
+
+namespace qjxpack {
+
+// Texts in UTF-8; an empty one keeps what the stub has.
+struct BrandingRequest {
+    std::string product_name;  // the window title and ProductName
+    std::string company;
+    std::string description;  // FileDescription; with only a product name: "<product> Setup"
+    std::string copyright;
+    std::string version;  // a.b.c.d: file and product version, numbers and texts
+    std::string package;
+    std::string transform_de;
+    std::string transform_ja;
+    std::string icon;      // an .ico file whose images replace the icon group
+    std::string pictures;  // a folder of pictures (tools/pictures.h)
+
+    bool Empty() const;
+};
+
+// The longest title or name the stub reads (its buffer less the terminator and a unit that
+// tells a cut text from a whole one).
+constexpr size_t MAX_BRANDING_UNITS = 258;
+
+// Applies request to a stub's resources; false with *error naming the option and the problem.
+bool ApplyBranding(const BrandingRequest& request, ResourceTable* table, std::string* error);
+
+struct PictureInfo {
+    uint32_t id = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    uint32_t bits = 0;
+    bool compressed = false;
+};
+
+// What list and verify show, and what the launch check needs.
+struct StubBranding {
+    bool has_launch_names = false;  // false: a stub older than branding through resources
+    std::string title;
+    std::string package;
+    std::string transform_de;
+    std::string transform_ja;
+    std::string stub_version;             // empty when the stub has none
+    std::vector<std::string> icon_sizes;  // "32x32, 8 bits", in the group's order
+    std::vector<PictureInfo> pictures;
+};
+
+StubBranding ReadStubBranding(const ResourceTable& table);
+
+// The names of a payload's files at its root ("\\NAME"), folded as Windows compares them.
+template <typename Entries>
+std::set<std::string> RootFileNames(const Entries& entries) {
+    std::set<std::string> names;
+    for (const auto& entry : entries) {
+        if (!entry.is_directory && entry.name.find('\\', 1) == std::string::npos) {
+            names.insert(FoldCase(entry.name));
+        }
+    }
+    return names;
+}
+
+// One line per launch name that the payload lacks at its root (root_files: from
+// RootFileNames), each naming the option that changes it.
+std::vector<std::string> MissingLaunchNames(const StubBranding& branding,
+                                            const std::set<std::string>& root_files);
+
+// Reads a stub (or the stub part of an installer) and its resources.
+bool LoadStubImage(std::vector<uint8_t> bytes, StubImage* image, ResourceTable* table,
+                   std::string* error);
+
+}  // namespace qjxpack
