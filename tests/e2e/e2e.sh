@@ -780,21 +780,34 @@ case_real_install_blank_in_temp() {
 }
 
 # The unattended install a deployment tool makes, with Wine's own msiexec: German, exit code 0,
-# and no folder left behind.
+# and no folder left behind; from an installer branded at pack time, whose buttons start the
+# renamed package and transform.
 case_real_install_unattended() {
-    unattended=1 case_real_install
+    brand=${brand:-Korrin Suite} unattended=1 case_real_install
 }
 
 case_real_install() {
     local msi=$QJX_E2E_BIN/Velmora.msi
     [ -f "$msi" ] || fail "no sample package (wixl missing?)"
-    cp "$msi" Velmora.msi
-    uninstall_velmora "$(winpath Velmora.msi)"
-    wine_tool make_transform Velmora_German.mst LANGUAGE_NAME Deutsch || fail "German transform"
-    wine_tool make_transform Velmora_Japanese.mst LANGUAGE_NAME 日本語 || fail "Japanese transform"
-    mkinstaller Setup.exe '\Velmora.msi=Velmora.msi' '\Velmora_German.mst=Velmora_German.mst' \
-        '\Velmora_Japanese.mst=Velmora_Japanese.mst'
-    [ "${QJX_DEMO:-0}" = 1 ] || cleanups+=('uninstall_velmora "$(winpath Velmora.msi)"')
+    # Branded, the sample ships under another product name, with its package and transforms
+    # renamed to match, packed by the packer from the stock stub: no compiler in between.
+    local package=Velmora.msi german=Velmora_German.mst japanese=Velmora_Japanese.mst
+    [ -z "${brand:-}" ] || { title=$brand package=Korrin.msi german=Korrin_de.mst japanese=Korrin_ja.mst; }
+    mkdir -p dist
+    cp "$msi" "dist/$package"
+    uninstall_velmora "$(winpath "dist/$package")"
+    wine_tool make_transform "$(winpath "dist/$german")" LANGUAGE_NAME Deutsch || fail "German transform"
+    wine_tool make_transform "$(winpath "dist/$japanese")" LANGUAGE_NAME 日本語 || fail "Japanese transform"
+    if [ -n "${brand:-}" ]; then
+        wine "$QJX_BIN/tools/qjxpack.exe" create -o Setup.exe --stub "$(winpath "$stub")" \
+            --product-name "$brand" --company "Korrin Labs" --package "$package" \
+            --transform "de=$german" --transform "ja=$japanese" "$(winpath dist)\\." \
+            </dev/null >create.txt 2>&1 || fail "create: $(cat create.txt)"
+    else
+        mkinstaller Setup.exe "\\$package=dist/$package" "\\$german=dist/$german" \
+            "\\$japanese=dist/$japanese"
+    fi
+    [ "${QJX_DEMO:-0}" = 1 ] || cleanups+=("uninstall_velmora \"\$(winpath 'dist/$package')\"")
 
     if [ -n "${unattended:-}" ]; then
         start_stub Setup.exe "/SeaQuiet /SeaLang:de /qn"
@@ -803,10 +816,10 @@ case_real_install() {
         echo "unattended: Setup.exe /SeaQuiet /SeaLang:de /qn exited 0 and left no folder in %TEMP%"
     else
         start_stub Setup.exe "/qn"
-        drive wait-window Velmora >/dev/null || fail "no progress window"
+        drive wait-window "$title" >/dev/null || fail "no progress window titled $title"
         wait_language_buttons
         screenshot language_phase.png
-        drive click Velmora 1004 >/dev/null || fail "click German"
+        drive click "$title" 1004 >/dev/null || fail "click German"
         wait_stub
     fi
 
