@@ -143,6 +143,17 @@ HFONT CreateWindowFont(int32_t dpi, bool bold) {
     return CreateFontIndirectA(&font);
 }
 
+// Centred on the screen by its client area, or on the suggested rectangle by its frame.
+void PlaceWindow(HWND dialog, const RECT* suggested, int w, int h, SIZE outer) {
+    int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;
+    int y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
+    if (suggested != nullptr) {
+        x = (suggested->left + suggested->right - outer.cx) / 2;
+        y = (suggested->top + suggested->bottom - outer.cy) / 2;
+    }
+    SetWindowPos(dialog, nullptr, x, y, outer.cx, outer.cy, SWP_NOZORDER);
+}
+
 // Lays the window out for dpi, centred on the screen or, after a change of DPI, on the
 // rectangle the system suggests.
 void LayoutDialog(ProgressWindowState* state, int32_t dpi, const RECT* suggested) {
@@ -159,21 +170,16 @@ void LayoutDialog(ProgressWindowState* state, int32_t dpi, const RECT* suggested
     const int w = layout.client_width;
     const int h = layout.client_height;
 
-    const SIZE outer = WindowSizeFor(dialog, dpi, w, h);
-    int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;
-    int y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
-    if (suggested != nullptr) {
-        x = (suggested->left + suggested->right - outer.cx) / 2;
-        y = (suggested->top + suggested->bottom - outer.cy) / 2;
-    }
-    SetWindowPos(dialog, nullptr, x, y, outer.cx, outer.cy, SWP_NOZORDER);
+    SIZE outer = WindowSizeFor(dialog, dpi, w, h);
+    PlaceWindow(dialog, suggested, w, h, outer);
     if (dpi != BASE_DPI) {
         // Whatever frame the system drew, the client area must hold the layout.
         RECT client;
         GetClientRect(dialog, &client);
         if (client.right != w || client.bottom != h) {
-            SetWindowPos(dialog, nullptr, 0, 0, outer.cx + w - client.right,
-                         outer.cy + h - client.bottom, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+            outer.cx += w - client.right;
+            outer.cy += h - client.bottom;
+            PlaceWindow(dialog, suggested, w, h, outer);
         }
     }
     Move(GetDlgItem(dialog, IDC_PROGRESS_BAR), layout.progress_bar);
