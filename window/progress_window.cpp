@@ -72,7 +72,8 @@ struct ProgressWindowState {
     int32_t dpi;                // the DPI the window is laid out for
     HBITMAP scaled_background;  // the background at the client area's size; null at 96 DPI
     HFONT template_font;        // the dialog's own font, used at 96 DPI
-    HFONT scaled_font;          // "MS Shell Dlg 2" at the DPI; null at 96 DPI
+    HFONT text_font;            // "MS Shell Dlg 2" at the DPI: the controls' font away from 96
+                                // DPI, the plain buttons' font at every DPI
     int32_t high_contrast;      // 1: system colours, no pictures
 };
 
@@ -129,7 +130,8 @@ SIZE WindowSizeFor(HWND dialog, int32_t dpi, int w, int h) {
 
 // The caption's font: at 96 DPI the bold default GUI font; otherwise "MS Shell Dlg 2", a
 // TrueType face that stays sharp where the raster "MS Sans Serif" would be stretched. The
-// dialog's font at other DPIs is the same face, not bold.
+// dialog's font at other DPIs is the same face, not bold, and so is the plain buttons' font at
+// every DPI: the face has the Japanese name through the system's font links, "MS Sans Serif" not.
 HFONT CreateWindowFont(int32_t dpi, bool bold) {
     LOGFONTA font;
     GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font);
@@ -190,9 +192,9 @@ void LayoutDialog(ProgressWindowState* state, int32_t dpi, const RECT* suggested
 
     if (state->caption_font != nullptr) DeleteObject(state->caption_font);
     state->caption_font = CreateWindowFont(dpi, true);
-    HFONT previous_font = state->scaled_font;
-    state->scaled_font = dpi != BASE_DPI ? CreateWindowFont(dpi, false) : nullptr;
-    HFONT font = state->scaled_font != nullptr ? state->scaled_font : state->template_font;
+    HFONT previous_font = state->text_font;
+    state->text_font = CreateWindowFont(dpi, false);
+    HFONT font = dpi != BASE_DPI ? state->text_font : state->template_font;
     const int texts[4] = {IDCANCEL, IDC_ENGLISH, IDC_GERMAN, IDC_JAPANESE};
     for (int id : texts) {
         SendDlgItemMessageA(dialog, id, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
@@ -282,7 +284,7 @@ void OnDrawItem(const ProgressWindowState* state, const DRAWITEMSTRUCT* item) {
     if (item->CtlID == IDC_LANGUAGE_CAPTION) {
         DrawCaption(state, item);
     } else if (state->high_contrast) {
-        DrawPlainLanguageButton(item);
+        DrawPlainLanguageButton(item, state->text_font);
     } else {
         DrawLanguageButton(item);
     }
@@ -534,7 +536,7 @@ ResultCode RunProgressWindow(HWND owner, WorkerFunction worker, void* worker_arg
     if (state->background_bitmap != nullptr) DeleteObject(state->background_bitmap);
     if (state->scaled_background != nullptr) DeleteObject(state->scaled_background);
     if (state->background_palette != nullptr) DeleteObject(state->background_palette);
-    if (state->scaled_font != nullptr) DeleteObject(state->scaled_font);
+    if (state->text_font != nullptr) DeleteObject(state->text_font);
     ResultCode result = state->worker_result.load();
     if (result == RESULT_OK) {
         result = state->launch_result < 0    ? RESULT_USER_CANCEL

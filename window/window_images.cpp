@@ -203,13 +203,21 @@ void DrawLanguageButton(const DRAWITEMSTRUCT* item) {
     DrawFocusMark(item);
 }
 
-void DrawPlainLanguageButton(const DRAWITEMSTRUCT* item) {
+void DrawPlainLanguageButton(const DRAWITEMSTRUCT* item, HFONT font) {
     const bool pressed = (item->itemState & ODS_SELECTED) != 0;
     RECT r = item->rcItem;
     DrawFrameControl(item->hDC, &r, DFC_BUTTON, DFCS_BUTTONPUSH | (pressed ? DFCS_PUSHED : 0));
     if (pressed) OffsetRect(&r, 1, 1);
-    HGDIOBJ previous_font = SelectObject(
-        item->hDC, reinterpret_cast<HGDIOBJ>(SendMessageA(item->hwndItem, WM_GETFONT, 0, 0)));
+    HFONT japanese = nullptr;
+    if (item->CtlID == IDC_JAPANESE) {
+        // Asking for the Japanese character set lets the font mapper take a face that has the
+        // name where the dialog's face has not (and no font link stands in).
+        LOGFONTA with_kanji;
+        GetObjectA(font, sizeof with_kanji, &with_kanji);
+        with_kanji.lfCharSet = SHIFTJIS_CHARSET;
+        japanese = CreateFontIndirectA(&with_kanji);
+    }
+    HGDIOBJ previous_font = SelectObject(item->hDC, japanese != nullptr ? japanese : font);
     const int previous_mode = SetBkMode(item->hDC, TRANSPARENT);
     const COLORREF previous_colour = SetTextColor(item->hDC, GetSysColor(COLOR_BTNTEXT));
     UINT flags = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
@@ -226,5 +234,6 @@ void DrawPlainLanguageButton(const DRAWITEMSTRUCT* item) {
     SetTextColor(item->hDC, previous_colour);
     SetBkMode(item->hDC, previous_mode);
     SelectObject(item->hDC, previous_font);
+    if (japanese != nullptr) DeleteObject(japanese);
     DrawFocusMark(item);
 }

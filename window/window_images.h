@@ -22,9 +22,9 @@ HPALETTE CreateDibPalette(const BITMAPINFOHEADER* header, int32_t* colour_count)
 // button's size; with a focus mark while it has the keyboard, unless the system hides those.
 void DrawLanguageButton(const DRAWITEMSTRUCT* item);
 
-// Draws a language button as a plain push button in the system's colours, with its text (high
-// contrast).
-void DrawPlainLanguageButton(const DRAWITEMSTRUCT* item);
+// Draws a language button as a plain push button in the system's colours, with its text in font
+// (high contrast).
+void DrawPlainLanguageButton(const DRAWITEMSTRUCT* item, HFONT font);
 
 // The background scaled to width x height: from the double-size picture where the screen's depth
 // takes the 8-bit one and the stub carries it (its palette then replaces *palette), else from
