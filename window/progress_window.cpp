@@ -69,7 +69,6 @@ struct ProgressWindowState {
     HANDLE worker_thread;       // waited for before the record is freed
     int32_t language_button;    // taken without asking once the worker succeeds; 0: ask
     int32_t launch_result;      // -1 until a language was taken, then LaunchPackage's result
-    int32_t dpi;                // the DPI the window is laid out for
     HBITMAP scaled_background;  // the background at the client area's size; null at 96 DPI
     HFONT template_font;        // the dialog's own font, used at 96 DPI
     HFONT text_font;            // "MS Shell Dlg 2" at the DPI: the controls' font away from 96
@@ -160,7 +159,6 @@ void PlaceWindow(HWND dialog, const RECT* suggested, int w, int h, SIZE outer) {
 // rectangle the system suggests.
 void LayoutDialog(ProgressWindowState* state, int32_t dpi, const RECT* suggested) {
     HWND dialog = state->dialog;
-    state->dpi = dpi;
     // Every language picture has the size of the first one.
     HBITMAP sample = LoadBitmapA(g_hinstance, MAKEINTRESOURCEA(IDB_ENGLISH_PRESSED));
     BITMAP size = {};
@@ -238,8 +236,8 @@ void AddStyle(HWND control, LONG style) {
 // a group of tab stops that report their focus, and their texts with mnemonics.
 void PrepareControls(HWND dialog) {
     HWND caption = CreateWindowExA(
-        0, "STATIC", CAPTION_TEXT, WS_CHILD | WS_DISABLED | SS_OWNERDRAW | SS_NOPREFIX, 0, 0, 0, 0,
-        dialog, reinterpret_cast<HMENU>(IDC_LANGUAGE_CAPTION), g_hinstance, nullptr);
+        0, "STATIC", CAPTION_TEXT, WS_CHILD | SS_OWNERDRAW | SS_NOPREFIX, 0, 0, 0, 0, dialog,
+        reinterpret_cast<HMENU>(IDC_LANGUAGE_CAPTION), g_hinstance, nullptr);
     // Read after the progress bar, before the buttons it introduces.
     SetWindowPos(caption, GetDlgItem(dialog, IDC_PROGRESS_BAR), 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);

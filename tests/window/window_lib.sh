@@ -52,6 +52,7 @@ drive() { "$QJX_WINE_RUN" "$QJX_DRIVE" "$@" | tr -d '\r'; }
 start_app() {
   local worker=$1 i
   shift
+  rm -f "$app_out" # a run before left its process id there
   QJX_TEST_WORKER=$worker "$QJX_WINE_RUN" "${QJX_APP:-$QJX_WINDOW_APP}" "$@" >"$app_out" 2>&1 &
   app_pid=$!
   win_pid=
