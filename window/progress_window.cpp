@@ -216,15 +216,14 @@ HBITMAP Background(const ProgressWindowState* state) {
 // The language buttons' texts carry their mnemonics. On the NT family in UTF-16, since the
 // dialog template is ANSI and would lose the Japanese name outside Japanese code pages.
 void SetLanguageTexts(HWND dialog) {
-    if (IsWindows9x()) {
-        SetDlgItemTextA(dialog, IDC_ENGLISH, "&English");
-        SetDlgItemTextA(dialog, IDC_GERMAN, "&Deutsch");
-        SetDlgItemTextA(dialog, IDC_JAPANESE, "Japanese (&J)");
-        return;
+    const int languages[3] = {IDC_ENGLISH, IDC_GERMAN, IDC_JAPANESE};
+    for (int id : languages) {
+        if (IsWindows9x()) {
+            SetDlgItemTextA(dialog, id, LanguageButtonTextA(static_cast<UINT>(id)));
+        } else {
+            SetWindowTextW(GetDlgItem(dialog, id), LanguageButtonText(static_cast<UINT>(id)));
+        }
     }
-    SetWindowTextW(GetDlgItem(dialog, IDC_ENGLISH), L"&English");
-    SetWindowTextW(GetDlgItem(dialog, IDC_GERMAN), L"&Deutsch");
-    SetWindowTextW(GetDlgItem(dialog, IDC_JAPANESE), L"\u65E5\u672C\u8A9E (&J)");
 }
 
 void AddStyle(HWND control, LONG style) {

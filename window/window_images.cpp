@@ -51,6 +51,32 @@ int BackgroundIdForDepth(int depth) {
     return IDB_BACKGROUND_8BIT;
 }
 
+const wchar_t* LanguageButtonText(UINT control_id) {
+    switch (control_id) {
+        case IDC_ENGLISH:
+            return L"&English";
+        case IDC_GERMAN:
+            return L"&Deutsch";
+        case IDC_JAPANESE:
+            return L"\u65E5\u672C\u8A9E (&J)";
+        default:
+            return nullptr;
+    }
+}
+
+const char* LanguageButtonTextA(UINT control_id) {
+    switch (control_id) {
+        case IDC_ENGLISH:
+            return "&English";
+        case IDC_GERMAN:
+            return "&Deutsch";
+        case IDC_JAPANESE:
+            return "Japanese (&J)";
+        default:
+            return nullptr;
+    }
+}
+
 int DoubleSizePictureId(int id) {
     if (id < IDB_BACKGROUND_8BIT || id > IDB_JAPANESE_NORMAL) return 0;
     return id - IDB_BACKGROUND_8BIT + IDB_BACKGROUND_8BIT_2X;
@@ -223,13 +249,9 @@ void DrawPlainLanguageButton(const DRAWITEMSTRUCT* item, HFONT font) {
     UINT flags = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
     if ((item->itemState & ITEM_NO_ACCELERATOR) != 0) flags |= TEXT_HIDE_PREFIX;
     if (IsWindows9x()) {
-        char text[64];
-        GetWindowTextA(item->hwndItem, text, sizeof text);
-        DrawTextA(item->hDC, text, -1, &r, flags);
+        DrawTextA(item->hDC, LanguageButtonTextA(item->CtlID), -1, &r, flags);
     } else {
-        wchar_t text[64];
-        GetWindowTextW(item->hwndItem, text, sizeof text / sizeof text[0]);
-        DrawTextW(item->hDC, text, -1, &r, flags);
+        DrawTextW(item->hDC, LanguageButtonText(item->CtlID), -1, &r, flags);
     }
     SetTextColor(item->hDC, previous_colour);
     SetBkMode(item->hDC, previous_mode);

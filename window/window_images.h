@@ -43,6 +43,12 @@ int BackgroundIdForDepth(int depth);
 // Picture id for a language button (1003, 1004, 1005), or 0 for another control.
 int LanguageButtonBitmapId(UINT control_id, bool pressed);
 
+// A language button's text, with its mnemonic (the accessible name and the high-contrast label):
+// "&English", "&Deutsch" and the Japanese name with "(&J)"; on the 9x family, whose texts are
+// ANSI, "Japanese (&J)" (ANSI variant). Null for another control.
+const wchar_t* LanguageButtonText(UINT control_id);
+const char* LanguageButtonTextA(UINT control_id);
+
 // The double-size picture of a 96-DPI one (105 to 111 give 125 to 131), or 0 where there is none
 // (the 1- and 4-bit backgrounds are scaled from themselves).
 int DoubleSizePictureId(int id);
