@@ -120,9 +120,9 @@ img = Image.open(sys.argv[1]).convert("RGB"); l, t, r, b = map(int, sys.argv[2:]
 print(sum(1 for x in range(l, r) for y in range(t, b) if sum(img.getpixel((x, y))) < 200))' "$@"
 }
 
-# same_pixels SHOT LEFT TOP PICTURE: how many pixels of PICTURE (a BMP, compressed or not) differ
+# differing_pixels SHOT LEFT TOP PICTURE: how many pixels of PICTURE (a BMP, compressed or not) differ
 # from the screenshot's at LEFT, TOP.
-same_pixels() {
+differing_pixels() {
   /usr/bin/python3 -c 'import sys; from PIL import Image
 shot = Image.open(sys.argv[1]).convert("RGB"); l, t = int(sys.argv[2]), int(sys.argv[3])
 picture = Image.open(sys.argv[4]).convert("RGB"); w, h = picture.size
