@@ -1,7 +1,9 @@
 #!/usr/bin/python3
 """Draws the stub's pictures: the three backgrounds (103-105), the six language button
 pictures (106-111) and the program icon, written as uncompressed bottom-up BMP/ICO files with
-exactly the colour tables the program expects.
+exactly the colour tables the program expects; and the set for high display scales (125-131),
+the 8-bit background and the buttons at twice the size, RLE8-compressed (GDI draws that form
+directly, and it is a twelfth of the plain size).
 
 Needs Debian's python3-pil, fonts-dejavu-core and fonts-ipafont-gothic. Run it from anywhere;
 it writes next to itself unless --out names another folder (a branded picture set, with its
@@ -58,27 +60,71 @@ def pack_rows(indices, width, height, bpp):
     return bytes(out)
 
 
-def info_header(width, height, bpp, colours, image_size):
-    return struct.pack("<IiiHHIIiiII", 40, width, height, 1, bpp, 0, image_size, 2835, 2835,
-                       colours, 0)
+BI_RLE8 = 1
+
+
+def info_header(width, height, bpp, colours, image_size, compression=0):
+    return struct.pack("<IiiHHIIiiII", 40, width, height, 1, bpp, compression, image_size, 2835,
+                       2835, colours, 0)
+
+
+def rle8_rows(indices, width, height):
+    """Pixel indices (top-down list of rows) as a bottom-up BI_RLE8 stream: runs of two or more
+    as (count, index), stretches of three or more differing pixels in absolute mode (padded to a
+    word), an end-of-line after each row and an end-of-bitmap at the end."""
+    out = bytearray()
+    for y in range(height - 1, -1, -1):
+        row = indices[y]
+        x = 0
+        literal = []
+
+        def flush():
+            if len(literal) >= 3:
+                out.extend((0, len(literal)))
+                out.extend(literal)
+                if len(literal) % 2:
+                    out.append(0)
+            else:
+                for value in literal:
+                    out.extend((1, value))
+            literal.clear()
+
+        while x < width:
+            run = 1
+            while x + run < width and run < 255 and row[x + run] == row[x]:
+                run += 1
+            if run >= 2:
+                flush()
+                out.extend((run, row[x]))
+            else:
+                literal.append(row[x])
+                if len(literal) == 255:
+                    flush()
+            x += run
+        flush()
+        out.extend((0, 0))
+    out[-2:] = (0, 1)  # the last end-of-line becomes the end-of-bitmap
+    return bytes(out)
 
 
 def colour_table(palette):
     return b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in palette)
 
 
-def write_bmp(name, image, palette):
+def write_bmp(name, image, palette, rle8=False):
     """image: mode "P" picture whose indices all fall inside palette."""
     bpp = {2: 1, 16: 4}.get(len(palette), 8)
     width, height = image.size
     pixels = image.load()
     rows = [[pixels[x, y] for x in range(width)] for y in range(height)]
     assert max(max(r) for r in rows) < len(palette)
-    bits = pack_rows(rows, width, height, bpp)
+    assert bpp == 8 or not rle8
+    bits = rle8_rows(rows, width, height) if rle8 else pack_rows(rows, width, height, bpp)
     table = colour_table(palette)
     offset = 14 + 40 + len(table)
     data = (b"BM" + struct.pack("<IHHI", offset + len(bits), 0, 0, offset) +
-            info_header(width, height, bpp, len(palette), len(bits)) + table + bits)
+            info_header(width, height, bpp, len(palette), len(bits), BI_RLE8 if rle8 else 0) +
+            table + bits)
     with open(os.path.join(HERE, name), "wb") as f:
         f.write(data)
 
@@ -179,6 +225,11 @@ def backgrounds():
     image, palette = adaptive(colour, 256, keep=[FIELD])
     write_bmp("background_8bit.bmp", image, palette)
 
+    # The 2x picture: the same scene reduced less, its own 256 colours.
+    double = draw_scene(False).resize((512, 512), Image.Resampling.LANCZOS)
+    image, palette = adaptive(double, 256, keep=[FIELD])
+    write_bmp("background_8bit_2x.bmp", image, palette, rle8=True)
+
 
 # --- the language buttons ------------------------------------------------------------------
 
@@ -187,8 +238,9 @@ LABELS = [("english", "English", LATIN_FONT), ("german", "Deutsch", LATIN_FONT),
           ("japanese", "日本語", CJK_FONT)]
 
 
-def draw_button(label, font_path, pressed):
-    s = SCALE
+def draw_button(label, font_path, pressed, k=1):
+    """k: 1 for the 96-DPI picture, 2 for the double-size one."""
+    s = SCALE * k
     w, h = BUTTON_SIZE
     img = Image.new("RGB", (w * s, h * s), FIELD)
     d = ImageDraw.Draw(img)
@@ -208,13 +260,14 @@ def draw_button(label, font_path, pressed):
     ImageDraw.Draw(inner).rounded_rectangle([2 * s, 2 * s, w * s - 1 - 2 * s, h * s - 1 - 2 * s],
                                             radius=5 * s, fill=255)
     img.paste(face, mask=inner)
-    img = img.resize(BUTTON_SIZE, Image.Resampling.LANCZOS)
+    w, h = w * k, h * k
+    img = img.resize((w, h), Image.Resampling.LANCZOS)
 
     # Text drawn at its final size stays crisper than a reduced one.
-    font = ImageFont.truetype(font_path, 12)
+    font = ImageFont.truetype(font_path, 12 * k)
     d = ImageDraw.Draw(img)
     left, top, right, bottom = d.textbbox((0, 0), label, font=font)
-    shift = 1 if pressed else 0
+    shift = k if pressed else 0
     x = (w - (right - left)) / 2 - left + shift
     y = (h - (bottom - top)) / 2 - top + shift
     d.text((x, y), label, font=font, fill=(0, 0, 0))
@@ -224,9 +277,11 @@ def draw_button(label, font_path, pressed):
 def buttons():
     for name, label, font in LABELS:
         for pressed, count in ((True, 40), (False, 93)):
-            image, palette = adaptive(draw_button(label, font, pressed), count,
-                                      keep=[FIELD, (0, 0, 0)])
-            write_bmp(f"button_{name}_{'pressed' if pressed else 'normal'}.bmp", image, palette)
+            for k, suffix in ((1, ""), (2, "_2x")):
+                image, palette = adaptive(draw_button(label, font, pressed, k), count,
+                                          keep=[FIELD, (0, 0, 0)])
+                write_bmp(f"button_{name}_{'pressed' if pressed else 'normal'}{suffix}.bmp",
+                          image, palette, rle8=k == 2)
 
 
 # --- the icon ------------------------------------------------------------------------------

@@ -8,9 +8,11 @@
 
 #include "common/globals.h"
 #include "resources/resource_ids.h"
+#include "system/windows_family.h"
 #include "window/branding.h"
 #include "window/installer_launch.h"
 #include "window/window_images.h"
+#include "window/window_layout.h"
 
 namespace {
 
@@ -22,7 +24,29 @@ static_assert(CAPTION_FLAGS ==
                   (DT_CENTER | DT_SINGLELINE | DT_NOCLIP | DT_NOPREFIX | DT_END_ELLIPSIS),
               "caption flags");
 
+// The caption as a control of its own, so that a screen reader can read it.
+constexpr int IDC_LANGUAGE_CAPTION = 1006;
+// Posted by the worker once the language buttons are shown: the focus can only be moved from
+// the window's own thread.
+constexpr UINT WM_LANGUAGES_SHOWN = WM_APP + 1;
+
+// Newer than the headers' target; older systems send none of them or lack the calls.
+constexpr UINT MESSAGE_DPI_CHANGED = 0x02E0;      // WM_DPICHANGED
+constexpr UINT MESSAGE_THEME_CHANGED = 0x031A;    // WM_THEMECHANGED
+constexpr int DIALOG_DPI_CHANGE_DISABLE_ALL = 1;  // DDC_DISABLE_ALL
+typedef UINT(WINAPI* GetDpiForWindowFunction)(HWND);
+typedef BOOL(WINAPI* SetDialogDpiChangeBehaviorFunction)(HWND, int, int);
+typedef BOOL(WINAPI* AdjustWindowRectExForDpiFunction)(RECT*, DWORD, BOOL, DWORD, UINT);
+
+template <typename Function>
+Function User32Function(const char* name) {
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), name)));
+}
+
 }  // namespace
+
+HighContrastQuery g_highContrastQuery = IsSystemHighContrastOn;
 
 // Shared by the dialog (UI thread) and the worker thread. The fields both threads touch are
 // atomics; the rest is written before the worker starts or read only on the UI thread.
@@ -42,9 +66,14 @@ struct ProgressWindowState {
     HPALETTE background_palette;
     int32_t palette_pending;
     HFONT caption_font;
-    HANDLE worker_thread;     // waited for before the record is freed
-    int32_t language_button;  // taken without asking once the worker succeeds; 0: ask
-    int32_t launch_result;    // -1 until a language was taken, then LaunchPackage's result
+    HANDLE worker_thread;       // waited for before the record is freed
+    int32_t language_button;    // taken without asking once the worker succeeds; 0: ask
+    int32_t launch_result;      // -1 until a language was taken, then LaunchPackage's result
+    HBITMAP scaled_background;  // the background at the client area's size; null at 96 DPI
+    HFONT template_font;        // the dialog's own font, used at 96 DPI
+    HFONT text_font;            // "MS Shell Dlg 2" at the DPI: the controls' font away from 96
+                                // DPI, the plain buttons' font at every DPI
+    int32_t high_contrast;      // 1: system colours, no pictures
 };
 
 static_assert(std::atomic<int32_t>::is_always_lock_free, "the shared fields need no lock");
@@ -63,37 +92,214 @@ ProgressWindowState* StateOf(HWND window) {
     return state != nullptr && state->dialog == window ? state : nullptr;
 }
 
-void LayoutDialog(ProgressWindowState* state) {
-    HWND dialog = state->dialog;
-    const int w = state->background_width;
-    const int h = state->background_height;
-    SetWindowPos(dialog, nullptr, (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
-                 (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w + 2 * GetSystemMetrics(SM_CXDLGFRAME),
-                 h + GetSystemMetrics(SM_CYCAPTION) + 2 * GetSystemMetrics(SM_CYDLGFRAME),
-                 SWP_NOZORDER);
-    MoveWindow(GetDlgItem(dialog, IDC_PROGRESS_BAR), 10, static_cast<int>(h * 0.62), w - 20, 15,
-               TRUE);
-    MoveWindow(GetDlgItem(dialog, IDCANCEL), (w - 70) / 2, static_cast<int>(h * 0.72), 70, 25,
-               TRUE);
+void Move(HWND control, const LayoutRect& r) {
+    MoveWindow(control, r.left, r.top, r.width, r.height, TRUE);
+}
 
+// The DPI of the window's monitor, or of the screen where the system cannot say per window.
+int32_t WindowDpi(HWND window) {
+    GetDpiForWindowFunction get_dpi = User32Function<GetDpiForWindowFunction>("GetDpiForWindow");
+    if (get_dpi != nullptr) {
+        UINT dpi = get_dpi(window);
+        if (dpi != 0) return static_cast<int32_t>(dpi);
+    }
+    HDC screen = GetDC(nullptr);
+    int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : BASE_DPI;
+}
+
+// The frame around a w x h client area: at 96 DPI from the dialog frame's metrics; otherwise
+// from the system for that DPI, so that the client area is w x h also on another monitor.
+SIZE WindowSizeFor(HWND dialog, int32_t dpi, int w, int h) {
+    if (dpi == BASE_DPI) {
+        return {w + 2 * GetSystemMetrics(SM_CXDLGFRAME),
+                h + GetSystemMetrics(SM_CYCAPTION) + 2 * GetSystemMetrics(SM_CYDLGFRAME)};
+    }
+    RECT frame = {0, 0, w, h};
+    const DWORD style = static_cast<DWORD>(GetWindowLongA(dialog, GWL_STYLE));
+    const DWORD ex_style = static_cast<DWORD>(GetWindowLongA(dialog, GWL_EXSTYLE));
+    AdjustWindowRectExForDpiFunction adjust =
+        User32Function<AdjustWindowRectExForDpiFunction>("AdjustWindowRectExForDpi");
+    if (adjust == nullptr || !adjust(&frame, style, FALSE, ex_style, static_cast<UINT>(dpi))) {
+        AdjustWindowRectEx(&frame, style, FALSE, ex_style);
+    }
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+// The caption's font: at 96 DPI the bold default GUI font; otherwise "MS Shell Dlg 2", a
+// TrueType face that stays sharp where the raster "MS Sans Serif" would be stretched. The
+// dialog's font at other DPIs is the same face, not bold, and so is the plain buttons' font at
+// every DPI: the face has the Japanese name through the system's font links, "MS Sans Serif" not.
+HFONT CreateWindowFont(int32_t dpi, bool bold) {
     LOGFONTA font;
     GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font);
-    font.lfWeight = 700;
+    if (dpi != BASE_DPI) {
+        font.lfHeight = DialogFontHeight(dpi);
+        font.lfWidth = 0;
+        lstrcpynA(font.lfFaceName, "MS Shell Dlg 2", LF_FACESIZE);
+    }
+    font.lfWeight = bold ? 700 : 400;
     font.lfOutPrecision = OUT_TT_ONLY_PRECIS;
-    state->caption_font = CreateFontIndirectA(&font);
+    return CreateFontIndirectA(&font);
+}
 
+// Centred on the screen by its client area, or on the suggested rectangle by its frame.
+void PlaceWindow(HWND dialog, const RECT* suggested, int w, int h, SIZE outer) {
+    int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;
+    int y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
+    if (suggested != nullptr) {
+        x = (suggested->left + suggested->right - outer.cx) / 2;
+        y = (suggested->top + suggested->bottom - outer.cy) / 2;
+    }
+    SetWindowPos(dialog, nullptr, x, y, outer.cx, outer.cy, SWP_NOZORDER);
+}
+
+// Lays the window out for dpi, centred on the screen or, after a change of DPI, on the
+// rectangle the system suggests.
+void LayoutDialog(ProgressWindowState* state, int32_t dpi, const RECT* suggested) {
+    HWND dialog = state->dialog;
     // Every language picture has the size of the first one.
     HBITMAP sample = LoadBitmapA(g_hinstance, MAKEINTRESOURCEA(IDB_ENGLISH_PRESSED));
     BITMAP size = {};
     GetObjectA(sample, sizeof size, &size);
     DeleteObject(sample);
-    const int top = static_cast<int>(h * 0.82);
-    const int centres[3] = {w / 5, w / 2, (4 * w) / 5};
-    const int ids[3] = {IDC_ENGLISH, IDC_GERMAN, IDC_JAPANESE};
-    for (int i = 0; i < 3; ++i) {
-        MoveWindow(GetDlgItem(dialog, ids[i]), centres[i] - size.bmWidth / 2, top, size.bmWidth,
-                   size.bmHeight, TRUE);
+    WindowLayout layout;
+    ComputeWindowLayout(dpi, state->background_width, state->background_height, size.bmWidth,
+                        size.bmHeight, &layout);
+    const int w = layout.client_width;
+    const int h = layout.client_height;
+
+    SIZE outer = WindowSizeFor(dialog, dpi, w, h);
+    PlaceWindow(dialog, suggested, w, h, outer);
+    if (dpi != BASE_DPI) {
+        // Whatever frame the system drew, the client area must hold the layout.
+        RECT client;
+        GetClientRect(dialog, &client);
+        if (client.right != w || client.bottom != h) {
+            outer.cx += w - client.right;
+            outer.cy += h - client.bottom;
+            PlaceWindow(dialog, suggested, w, h, outer);
+        }
     }
+    Move(GetDlgItem(dialog, IDC_PROGRESS_BAR), layout.progress_bar);
+    Move(GetDlgItem(dialog, IDCANCEL), layout.cancel);
+    Move(GetDlgItem(dialog, IDC_LANGUAGE_CAPTION), layout.caption);
+    const int ids[3] = {IDC_ENGLISH, IDC_GERMAN, IDC_JAPANESE};
+    for (int i = 0; i < 3; ++i) Move(GetDlgItem(dialog, ids[i]), layout.buttons[i]);
+
+    if (state->caption_font != nullptr) DeleteObject(state->caption_font);
+    state->caption_font = CreateWindowFont(dpi, true);
+    HFONT previous_font = state->text_font;
+    state->text_font = CreateWindowFont(dpi, false);
+    HFONT font = dpi != BASE_DPI ? state->text_font : state->template_font;
+    const int texts[4] = {IDCANCEL, IDC_ENGLISH, IDC_GERMAN, IDC_JAPANESE};
+    for (int id : texts) {
+        SendDlgItemMessageA(dialog, id, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    }
+    SendDlgItemMessageA(dialog, IDC_LANGUAGE_CAPTION, WM_SETFONT,
+                        reinterpret_cast<WPARAM>(state->caption_font), TRUE);
+    if (previous_font != nullptr) DeleteObject(previous_font);
+
+    if (state->scaled_background != nullptr) DeleteObject(state->scaled_background);
+    state->scaled_background = dpi != BASE_DPI ? ScaleBackgroundImage(state->background_bitmap, w,
+                                                                      h, &state->background_palette)
+                                               : nullptr;
+    InvalidateRect(dialog, nullptr, TRUE);
+}
+
+HBITMAP Background(const ProgressWindowState* state) {
+    return state->scaled_background != nullptr ? state->scaled_background
+                                               : state->background_bitmap;
+}
+
+// The language buttons' texts carry their mnemonics. On the NT family in UTF-16, since the
+// dialog template is ANSI and would lose the Japanese name outside Japanese code pages.
+void SetLanguageTexts(HWND dialog) {
+    const int languages[3] = {IDC_ENGLISH, IDC_GERMAN, IDC_JAPANESE};
+    for (int id : languages) {
+        if (IsWindows9x()) {
+            SetDlgItemTextA(dialog, id, LanguageButtonTextA(static_cast<UINT>(id)));
+        } else {
+            SetWindowTextW(GetDlgItem(dialog, id), LanguageButtonText(static_cast<UINT>(id)));
+        }
+    }
+}
+
+void AddStyle(HWND control, LONG style) {
+    SetWindowLongA(control, GWL_STYLE, GetWindowLongA(control, GWL_STYLE) | style);
+}
+
+// What keyboard users and screen readers need beyond the template: the caption as a hidden
+// static control (shown with the buttons, drawn by us in the caption's place), the languages as
+// a group of tab stops that report their focus, and their texts with mnemonics.
+void PrepareControls(HWND dialog) {
+    HWND caption = CreateWindowExA(
+        0, "STATIC", CAPTION_TEXT, WS_CHILD | SS_OWNERDRAW | SS_NOPREFIX, 0, 0, 0, 0, dialog,
+        reinterpret_cast<HMENU>(IDC_LANGUAGE_CAPTION), g_hinstance, nullptr);
+    // Read after the progress bar, before the buttons it introduces.
+    SetWindowPos(caption, GetDlgItem(dialog, IDC_PROGRESS_BAR), 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    // The arrow keys stay within the languages: Cancel starts the group before them.
+    AddStyle(GetDlgItem(dialog, IDCANCEL), WS_GROUP);
+    AddStyle(GetDlgItem(dialog, IDC_ENGLISH), WS_GROUP);
+    const int languages[3] = {IDC_ENGLISH, IDC_GERMAN, IDC_JAPANESE};
+    for (int id : languages) {
+        AddStyle(GetDlgItem(dialog, id), WS_TABSTOP | BS_NOTIFY);
+    }
+    SetLanguageTexts(dialog);
+}
+
+// The caption, drawn by its static control over its slice of the background.
+void DrawCaption(const ProgressWindowState* state, const DRAWITEMSTRUCT* item) {
+    HDC dc = item->hDC;
+    const RECT& r = item->rcItem;
+    if (state->high_contrast) {
+        FillRect(dc, &r, GetSysColorBrush(COLOR_WINDOW));
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    } else {
+        POINT origin = {0, 0};
+        MapWindowPoints(item->hwndItem, state->dialog, &origin, 1);
+        HDC memory = CreateCompatibleDC(dc);
+        HGDIOBJ previous_bitmap = SelectObject(memory, Background(state));
+        BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, memory, origin.x + r.left,
+               origin.y + r.top, SRCCOPY);
+        SelectObject(memory, previous_bitmap);
+        DeleteDC(memory);
+        SetTextColor(dc, RGB(0, 0, 0));
+    }
+    if (state->caption_font == nullptr) return;
+    RECT caption = r;
+    HGDIOBJ previous_font = SelectObject(dc, state->caption_font);
+    int previous_mode = SetBkMode(dc, TRANSPARENT);
+    DrawTextA(dc, CAPTION_TEXT, -1, &caption, CAPTION_FLAGS);
+    SetBkMode(dc, previous_mode);
+    SelectObject(dc, previous_font);
+}
+
+void OnDrawItem(const ProgressWindowState* state, const DRAWITEMSTRUCT* item) {
+    if (item->CtlID == IDC_LANGUAGE_CAPTION) {
+        DrawCaption(state, item);
+    } else if (state->high_contrast) {
+        DrawPlainLanguageButton(item, state->text_font);
+    } else {
+        DrawLanguageButton(item);
+    }
+}
+
+// High contrast on or off: the window follows a change of theme while it is open.
+void OnColoursChanged(ProgressWindowState* state) {
+    state->high_contrast = g_highContrastQuery() ? 1 : 0;
+    RedrawWindow(state->dialog, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+}
+
+// The buttons are shown: English takes the focus, and with it the default, so that Enter
+// chooses the focused language rather than the disabled Cancel.
+void OnLanguagesShown(ProgressWindowState* state) {
+    HWND english = GetDlgItem(state->dialog, IDC_ENGLISH);
+    SendMessageA(state->dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(english), TRUE);
+    SendMessageA(state->dialog, DM_SETDEFID, IDC_ENGLISH, 0);
 }
 
 void Paint(ProgressWindowState* state) {
@@ -101,7 +307,7 @@ void Paint(ProgressWindowState* state) {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(dialog, &paint);
     HDC memory = CreateCompatibleDC(dc);
-    HGDIOBJ previous_bitmap = SelectObject(memory, state->background_bitmap);
+    HGDIOBJ previous_bitmap = SelectObject(memory, Background(state));
     if (state->palette_pending) {
         state->palette_pending = 0;
         if (state->background_palette != nullptr) {
@@ -110,19 +316,14 @@ void Paint(ProgressWindowState* state) {
         }
     }
     const RECT& r = paint.rcPaint;
-    BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, memory, r.left, r.top, SRCCOPY);
+    if (state->high_contrast) {
+        FillRect(dc, &r, GetSysColorBrush(COLOR_WINDOW));
+    } else {
+        BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, memory, r.left, r.top,
+               SRCCOPY);
+    }
     SelectObject(memory, previous_bitmap);
     DeleteDC(memory);
-
-    if (IsWindowEnabled(GetDlgItem(dialog, IDC_ENGLISH))) {
-        const int top = static_cast<int>(state->background_height * 0.72);
-        RECT caption = {0, top, state->background_width, top + 15};
-        HGDIOBJ previous_font = SelectObject(dc, state->caption_font);
-        int previous_mode = SetBkMode(dc, TRANSPARENT);
-        DrawTextA(dc, CAPTION_TEXT, -1, &caption, CAPTION_FLAGS);
-        SetBkMode(dc, previous_mode);
-        SelectObject(dc, previous_font);
-    }
     EndPaint(dialog, &paint);
 }
 
@@ -152,8 +353,15 @@ void CloseDialog(ProgressWindowState* state) {
     EndDialog(state->dialog, 0);
 }
 
-void OnCommand(ProgressWindowState* state, int id) {
+void OnCommand(ProgressWindowState* state, int id, int code) {
     HWND dialog = state->dialog;
+    if (code == BN_SETFOCUS && id != IDCANCEL) {
+        // Owner-drawn buttons never become the default by themselves: move it with the focus.
+        SendMessageA(dialog, DM_SETDEFID, static_cast<WPARAM>(id), 0);
+        return;
+    }
+    // Only a click acts: the buttons also report focus, and a double click.
+    if (code != BN_CLICKED) return;
     switch (id) {
         case IDCANCEL:
             if (!IsWindowEnabled(GetDlgItem(dialog, IDCANCEL))) {
@@ -214,7 +422,16 @@ INT_PTR CALLBACK ProgressDialogProc(HWND window, UINT message, WPARAM wparam, LP
         SetBrandedTitle(window);
         SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
         SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
-        LayoutDialog(state);
+        // The window lays itself out for its DPI; a per-monitor dialog would rescale itself.
+        SetDialogDpiChangeBehaviorFunction set_behaviour =
+            User32Function<SetDialogDpiChangeBehaviorFunction>("SetDialogDpiChangeBehavior");
+        if (set_behaviour != nullptr) {
+            set_behaviour(window, DIALOG_DPI_CHANGE_DISABLE_ALL, DIALOG_DPI_CHANGE_DISABLE_ALL);
+        }
+        state->template_font = reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0));
+        state->high_contrast = g_highContrastQuery() ? 1 : 0;
+        PrepareControls(window);
+        LayoutDialog(state, WindowDpi(window), nullptr);
         SetForegroundWindow(window);
         SetTimer(window, PROGRESS_TIMER, PROGRESS_PERIOD_MS, nullptr);
         return 1;
@@ -230,10 +447,22 @@ INT_PTR CALLBACK ProgressDialogProc(HWND window, UINT message, WPARAM wparam, LP
             Paint(state);
             return 0;
         case WM_DRAWITEM:
-            DrawLanguageButton(reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
+            OnDrawItem(state, reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
             return 1;
         case WM_COMMAND:
-            OnCommand(state, LOWORD(wparam));
+            OnCommand(state, LOWORD(wparam), HIWORD(wparam));
+            return 0;
+        case WM_LANGUAGES_SHOWN:
+            OnLanguagesShown(state);
+            return 0;
+        case MESSAGE_DPI_CHANGED:
+            // Moved to a monitor of another DPI, or the display's scale changed.
+            LayoutDialog(state, LOWORD(wparam), reinterpret_cast<const RECT*>(lparam));
+            return 1;
+        case WM_SETTINGCHANGE:
+        case WM_SYSCOLORCHANGE:
+        case MESSAGE_THEME_CHANGED:
+            OnColoursChanged(state);
             return 0;
         case WM_DESTROY:
         case WM_CLOSE:
@@ -263,6 +492,7 @@ DWORD WINAPI WorkerThreadMain(LPVOID record) {
         EnableWindow(GetDlgItem(dialog, id), TRUE);
         ShowWindow(GetDlgItem(dialog, id), SW_SHOW);
     }
+    ShowWindow(GetDlgItem(dialog, IDC_LANGUAGE_CAPTION), SW_SHOW);
     EnableWindow(GetDlgItem(dialog, IDCANCEL), FALSE);
     ShowWindow(GetDlgItem(dialog, IDCANCEL), SW_HIDE);
     if (state->cancel_requested.load() != 0) {
@@ -273,6 +503,7 @@ DWORD WINAPI WorkerThreadMain(LPVOID record) {
     }
     InvalidateRect(dialog, nullptr, TRUE);
     UpdateWindow(dialog);
+    PostMessageA(dialog, WM_LANGUAGES_SHOWN, 0, 0);
     return 0;
 }
 
@@ -303,7 +534,9 @@ ResultCode RunProgressWindow(HWND owner, WorkerFunction worker, void* worker_arg
     g_runningWindow = nullptr;
 
     if (state->background_bitmap != nullptr) DeleteObject(state->background_bitmap);
+    if (state->scaled_background != nullptr) DeleteObject(state->scaled_background);
     if (state->background_palette != nullptr) DeleteObject(state->background_palette);
+    if (state->text_font != nullptr) DeleteObject(state->text_font);
     ResultCode result = state->worker_result.load();
     if (no_window) {
         result = RESULT_WINDOW_FAILED;
@@ -330,4 +563,11 @@ ResultCode SetProgress(HWND window, int32_t percent, bool immediate) {
 int32_t IsCancelRequested(HWND window) {
     ProgressWindowState* state = StateOf(window);
     return state != nullptr ? state->cancel_requested.load() : 0;
+}
+
+bool IsSystemHighContrastOn() {
+    HIGHCONTRASTA contrast = {};
+    contrast.cbSize = sizeof contrast;
+    return SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
 }

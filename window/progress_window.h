@@ -25,3 +25,11 @@ ResultCode SetProgress(HWND window, int32_t percent, bool immediate);
 
 // 1 once Cancel was pressed, else 0 (also for a window without a progress record).
 int32_t IsCancelRequested(HWND window);
+
+// Whether high contrast is on: the window then draws in the system's colours, without its
+// pictures. Asked when the window opens and at every change of settings or colours.
+typedef bool (*HighContrastQuery)();
+// The system's answer, and the query the window uses (a test may answer for it: Wine can switch
+// the mode neither on nor off).
+bool IsSystemHighContrastOn();
+extern HighContrastQuery g_highContrastQuery;

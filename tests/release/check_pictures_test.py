@@ -38,6 +38,18 @@ BREAKAGES = [
     ("background_8bit.bmp", lambda d: d[:-1], "is cut short: 65535 pixel bytes of 65536"),
     ("button_english_normal.bmp", lambda d: bytearray(b"\x89PNG\r\n") + d, "is not a BMP file"),
     ("button_japanese_pressed.bmp", None, "cannot be read"),
+    # The set for high display scales.
+    ("background_8bit_2x.bmp", patch("<i", 18, 256), "must be 512 x 512 pixels, is 256 x 512"),
+    ("button_german_normal_2x.bmp", patch("<I", 30, 0),
+     "must be compressed BI_RLE8 (1), has compression 0"),
+    ("button_english_pressed_2x.bmp", patch("<I", 46, 93), "must have a colour table of 40"),
+    ("button_japanese_normal_2x.bmp", patch("<I", 34, 100), "must give its"),
+    ("button_german_normal_2x.bmp", patch("<BB", 14 + 40 + 4 * 93, 200, 5),
+     "has an RLE8 run outside the picture (row 0 from the bottom)"),
+    ("button_german_pressed_2x.bmp", lambda d: patch("<BB", len(d) - 2, 0, 0)(d),
+     "has an RLE8 stream without an end-of-bitmap mark"),
+    ("button_japanese_pressed_2x.bmp", None,
+     "is missing: the set for high display scales is all or nothing"),
 ]
 
 
@@ -65,6 +77,13 @@ class CheckPicturesTest(unittest.TestCase):
             f.write(data)
 
     def test_the_stock_pictures_pass(self):
+        result = run(self.folder)
+        self.assertEqual((result.returncode, result.stderr), (0, ""))
+
+    def test_a_set_without_the_high_scale_pictures_passes(self):
+        for name in os.listdir(self.folder):
+            if name.endswith("_2x.bmp"):
+                os.remove(os.path.join(self.folder, name))
         result = run(self.folder)
         self.assertEqual((result.returncode, result.stderr), (0, ""))
 

@@ -1,4 +1,6 @@
-// Drives and inspects windows of other programs under Wine, for the GUI tests:
+// Drives and inspects windows of other programs under Wine, for the GUI tests. A window is named
+// by its TITLE, or as pid:N, the visible top-level window of the program with process id N (a
+// window of another test's program that was left behind is then never taken for this one):
 //
 //   qjxdrive wait-window TITLE [TIMEOUT_MS]     wait until a visible top-level window has TITLE
 //   qjxdrive wait-gone TITLE [TIMEOUT_MS]       wait until no visible window has TITLE
@@ -9,6 +11,13 @@
 //   qjxdrive click TITLE ID                     BM_CLICK on a visible, enabled child (waits for
 //                                               its handling, at most 2 s)
 //   qjxdrive key TITLE VK                       posts a key press to the window's focus
+//   qjxdrive alt-key TITLE VK                   the same with Alt held (WM_SYSKEYDOWN, context
+//                                               bit 29), as a mnemonic is typed
+//   qjxdrive wait-focus TITLE ID [TIMEOUT_MS]   wait until the child ID has the keyboard focus
+//   qjxdrive dpi-changed TITLE DPI L T R B      sends WM_DPICHANGED with that DPI and suggested
+//                                               rectangle, as a move to another monitor would
+//   qjxdrive send TITLE MESSAGE [WPARAM]        sends a message without pointers, e.g. 0x15
+//                                               (WM_SYSCOLORCHANGE)
 //   qjxdrive set-state TITLE ID 0|1             shows a button released or held down
 //   qjxdrive close TITLE                        posts WM_CLOSE
 //   qjxdrive repaint TITLE                      makes the window repaint itself now
@@ -17,9 +26,11 @@
 //   qjxdrive message-box [TIMEOUT_MS]           wait for a message box, print "caption|text",
 //                                               press its first button
 //   qjxdrive screen-size                        width height of the screen
-//   qjxdrive run COMMAND_LINE                   start a program with exactly that command line
-//                                               (it inherits the Unix output of wine: redirect
-//                                               it, or a pipe stays open while it runs)
+//   qjxdrive run COMMAND_LINE [PID_FILE]        start a program with exactly that command line,
+//                                               writing its process id to PID_FILE (it inherits
+//                                               the Unix output of wine: redirect it, or a pipe
+//                                               stays open while it runs)
+//   qjxdrive end PID                            end that program if it still runs
 //   qjxdrive run-wait COMMAND_LINE              the same, wait, exit with its exit code
 //   qjxdrive shell-open FILE [PARAMETERS]       ShellExecuteExA "open", waits for the program
 //
@@ -38,7 +49,7 @@ const int DEFAULT_TIMEOUT_MS = 15000;
 const int POLL_MS = 25;
 
 struct Search {
-    const char* title;
+    const char* title;       // or "pid:N"
     const char* class_name;  // null: any
     HWND found;
 };
@@ -50,7 +61,13 @@ BOOL CALLBACK MatchTopLevel(HWND window, LPARAM argument) {
     char class_name[64];
     GetWindowTextA(window, text, sizeof text);
     GetClassNameA(window, class_name, sizeof class_name);
-    if (search->title != NULL && strcmp(text, search->title) != 0) return TRUE;
+    if (search->title != NULL && strncmp(search->title, "pid:", 4) == 0) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        if (process != strtoul(search->title + 4, NULL, 10)) return TRUE;
+    } else if (search->title != NULL && strcmp(text, search->title) != 0) {
+        return TRUE;
+    }
     if (search->class_name != NULL && strcmp(class_name, search->class_name) != 0) return TRUE;
     search->found = window;
     return FALSE;
@@ -189,7 +206,7 @@ int MessageBoxCommand(int timeout_ms) {
     return 0;
 }
 
-int Run(const char* command_line, bool wait) {
+int Run(const char* command_line, bool wait, const char* pid_file) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
@@ -199,6 +216,12 @@ int Run(const char* command_line, bool wait) {
     if (!started) {
         fprintf(stderr, "qjxdrive: cannot start (error %lu)\n", GetLastError());
         return 2;
+    }
+    if (pid_file != NULL) {
+        FILE* out = fopen(pid_file, "w");
+        if (out == NULL || fprintf(out, "%lu\n", process.dwProcessId) < 0 || fclose(out) != 0) {
+            fprintf(stderr, "qjxdrive: cannot write %s\n", pid_file);
+        }
     }
     DWORD code = 0;
     if (wait) {
@@ -230,6 +253,55 @@ int ShellOpen(const char* file, const char* parameters) {
     return 0;
 }
 
+int End(DWORD pid) {
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+    if (process == NULL) return 0;  // ended already
+    if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(process, 1);
+        WaitForSingleObject(process, INFINITE);
+    }
+    CloseHandle(process);
+    return 0;
+}
+
+// WM_DPICHANGED carries a pointer to the suggested rectangle, which the system does not carry
+// over to another process: put the rectangle into the window's process first.
+int DpiChanged(HWND window, int dpi, RECT suggested) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
+    if (process == NULL) return 1;
+    void* remote = VirtualAllocEx(process, NULL, sizeof suggested, MEM_COMMIT, PAGE_READWRITE);
+    int status = 1;
+    if (remote != NULL && WriteProcessMemory(process, remote, &suggested, sizeof suggested, NULL)) {
+        SendMessageA(window, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi), (LPARAM)remote);
+        status = 0;
+    }
+    if (remote != NULL) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    return status;
+}
+
+// Keys go to the focused control, where the dialog's own message loop finds them.
+void PostKey(HWND window, WPARAM key, bool alt) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    HWND target = window;
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(window, NULL), &info) && info.hwndFocus != NULL) {
+        target = info.hwndFocus;
+    }
+    LPARAM scan = (LPARAM)MapVirtualKeyA((UINT)key, 0) << 16;
+    if (alt) {
+        // Bit 29, the context code: Alt is down. TranslateMessage makes a WM_SYSCHAR of it,
+        // which the dialog matches against the controls' mnemonics.
+        PostMessageA(target, WM_SYSKEYDOWN, key, scan | 0x20000001);
+        PostMessageA(target, WM_SYSKEYUP, key, scan | 0xE0000001);
+        return;
+    }
+    PostMessageA(target, WM_KEYDOWN, key, scan | 1);
+    PostMessageA(target, WM_KEYUP, key, scan | 0xC0000001);
+}
+
 int Usage() {
     fprintf(stderr, "qjxdrive: bad usage (see the comment at the top of qjxdrive.cpp)\n");
     return 2;
@@ -251,8 +323,9 @@ int main(int argc, char** argv) {
     }
     if (argc < 3) return Usage();
     const char* title = argv[2];
-    if (strcmp(command, "run") == 0) return Run(argv[2], false);
-    if (strcmp(command, "run-wait") == 0) return Run(argv[2], true);
+    if (strcmp(command, "run") == 0) return Run(argv[2], false, argc > 3 ? argv[3] : NULL);
+    if (strcmp(command, "run-wait") == 0) return Run(argv[2], true, NULL);
+    if (strcmp(command, "end") == 0) return End(strtoul(argv[2], NULL, 10));
     if (strcmp(command, "shell-open") == 0) return ShellOpen(argv[2], argc > 3 ? argv[3] : NULL);
     if (strcmp(command, "wait-window") == 0) {
         return WaitFor(title, Timeout(argc, argv, 3)) != NULL ? 0 : 1;
@@ -291,22 +364,22 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (strcmp(command, "screenshot") == 0) return argc > 3 ? Screenshot(window, argv[3]) : Usage();
-    if (strcmp(command, "key") == 0) {
+    if (strcmp(command, "key") == 0 || strcmp(command, "alt-key") == 0) {
         if (argc < 4) return Usage();
-        // Keys go to the focused control, where the dialog's own message loop finds them.
-        GUITHREADINFO info = {};
-        info.cbSize = sizeof info;
-        HWND target = window;
-        if (GetGUIThreadInfo(GetWindowThreadProcessId(window, NULL), &info) &&
-            info.hwndFocus != NULL) {
-            target = info.hwndFocus;
-        }
-        WPARAM key = (WPARAM)strtol(argv[3], NULL, 0);
-        PostMessageA(target, WM_KEYDOWN, key, 1);
-        PostMessageA(target, WM_KEYUP, key, 0xC0000001);
+        PostKey(window, (WPARAM)strtol(argv[3], NULL, 0), strcmp(command, "alt-key") == 0);
         return 0;
     }
     if (argc < 4) return Usage();
+    if (strcmp(command, "dpi-changed") == 0) {
+        if (argc < 8) return Usage();
+        RECT suggested = {atoi(argv[4]), atoi(argv[5]), atoi(argv[6]), atoi(argv[7])};
+        return DpiChanged(window, atoi(argv[3]), suggested);
+    }
+    if (strcmp(command, "send") == 0) {
+        SendMessageA(window, (UINT)strtoul(argv[3], NULL, 0),
+                     argc > 4 ? (WPARAM)strtoul(argv[4], NULL, 0) : 0, 0);
+        return 0;
+    }
     HWND control = GetDlgItem(window, atoi(argv[3]));
     if (control == NULL) {
         fprintf(stderr, "qjxdrive: no control %s\n", argv[3]);
@@ -322,6 +395,23 @@ int main(int argc, char** argv) {
         DWORD_PTR ignored;
         SendMessageTimeoutA(control, BM_CLICK, 0, 0, SMTO_NORMAL, 2000, &ignored);
         return 0;
+    }
+    if (strcmp(command, "wait-focus") == 0) {
+        int timeout_ms = Timeout(argc, argv, 4);
+        for (int waited = 0;; waited += POLL_MS) {
+            GUITHREADINFO info = {};
+            info.cbSize = sizeof info;
+            if (GetGUIThreadInfo(GetWindowThreadProcessId(window, NULL), &info) &&
+                info.hwndFocus == control) {
+                return 0;
+            }
+            if (waited >= timeout_ms) {
+                fprintf(stderr, "qjxdrive: control %s has no focus (id %d has)\n", argv[3],
+                        info.hwndFocus != NULL ? GetDlgCtrlID(info.hwndFocus) : 0);
+                return 1;
+            }
+            Sleep(POLL_MS);
+        }
     }
     if (strcmp(command, "set-state") == 0) {
         if (argc < 5) return Usage();

@@ -25,18 +25,26 @@ system_msiexec='C:\windows\system32\msiexec.exe'
 msiexec="\"$system_msiexec\" "
 
 # run_app COMMAND_LINE: window_app with exactly that command line, up to the language choice.
+# The program of a run before is ended first: each run waits for its own window only.
 run_app() {
+  if [ -n "$win_pid" ]; then drive end "$win_pid"; fi
+  rm -f "$work/pid"
+  win_pid=
   # Not through drive's pipe: the program would hold it open.
-  "$QJX_WINE_RUN" "$QJX_DRIVE" run "$1" >/dev/null 2>&1 </dev/null || fail "cannot start $1"
-  drive wait-window Velmora >/dev/null || fail "no window"
+  "$QJX_WINE_RUN" "$QJX_DRIVE" run "$1" "$(winpath "$work/pid")" >/dev/null 2>&1 </dev/null ||
+    fail "cannot start $1"
+  win_pid=$(tr -d '\r\n' <"$work/pid")
+  [ -n "$win_pid" ] || fail "no process id for $1"
+  win=pid:$win_pid
+  drive wait-window "$win" >/dev/null || fail "no window of process $win_pid"
   wait_for_languages
 }
 
 # launch COMMAND_LINE BUTTON: runs window_app, clicks BUTTON.
 launch() {
   run_app "$1"
-  drive click Velmora "$2"
-  drive wait-gone Velmora || fail "the window did not close"
+  drive click "$win" "$2"
+  drive wait-gone "$win" || fail "the window did not close"
 }
 
 # expect_record PROGRAM LINE: the recorder ran once, as PROGRAM, with exactly LINE.
@@ -98,12 +106,12 @@ case "$case_name" in
     # No msiexec.exe at all: the refusal is reported with the parameters as the caption.
     recorder remove
     run_app 'C:\qjxw\window_app.exe'
-    drive click Velmora 1003
+    drive click "$win" 1003
     # The shell shows its own error first (no mask flags ask it not to), then ours follows.
     box=$(drive message-box)
     [[ $box != "Error|"* ]] || box=$(drive message-box)
     expect_eq "/I ${folder}Velmora.msi |Could not start MSIExec. Error #2." "$box" "message box"
-    drive wait-gone Velmora
+    drive wait-gone "$win"
     ;;
 
   too-long)
@@ -111,11 +119,51 @@ case "$case_name" in
     long="C:\\$(printf 'x%.0s' $(seq 1 245))\\"
     export QJX_TEST_FOLDER=$long
     run_app 'C:\qjxw\window_app.exe'
-    drive click Velmora 1005
+    drive click "$win" 1005
     expect_eq "$long|Could not start MSIExec. Error #206." "$(drive message-box)" "message box"
-    drive wait-gone Velmora
+    drive wait-gone "$win"
     sleep 0.5
     [ ! -e "$record" ] || fail "msiexec was started: $(cat "$record")"
+    ;;
+
+  keyboard)
+    # A person installs by keyboard alone. English takes the focus when the languages appear;
+    # Tab moves to German and Enter chooses it.
+    german="$msiexec/I ${folder}Velmora.msi transforms=\"${folder}Velmora_German.mst\" "
+    japanese="$msiexec/I ${folder}Velmora.msi transforms=\"${folder}Velmora_Japanese.mst\" "
+    rm -f "$record" "$program"
+    run_app 'C:\qjxw\window_app.exe'
+    drive wait-focus "$win" 1003 || fail "English did not take the focus"
+    drive key "$win" 0x09
+    drive wait-focus "$win" 1004 || fail "Tab did not move to German"
+    drive key "$win" 0x0D
+    drive wait-gone "$win" || fail "Enter did not choose German"
+    expect_record "$system_msiexec" "$german"
+    # Alt+J, the Japanese button's mnemonic, chooses it wherever the focus is.
+    rm -f "$record" "$program"
+    run_app 'C:\qjxw\window_app.exe'
+    drive wait-focus "$win" 1003 || fail "English did not take the focus"
+    drive alt-key "$win" 0x4A
+    drive wait-gone "$win" || fail "Alt+J did not choose Japanese"
+    expect_record "$system_msiexec" "$japanese"
+    # The arrow keys stay within the languages, and Space chooses the focused one.
+    rm -f "$record" "$program"
+    run_app 'C:\qjxw\window_app.exe'
+    drive wait-focus "$win" 1003 || fail "English did not take the focus"
+    drive key "$win" 0x25 # left, round to Japanese
+    drive wait-focus "$win" 1005 || fail "Left did not move round to Japanese"
+    drive key "$win" 0x27 # right, round to English
+    drive wait-focus "$win" 1003 || fail "Right did not move round to English"
+    drive key "$win" 0x20
+    drive wait-gone "$win" || fail "Space did not choose English"
+    expect_record "$system_msiexec" "$msiexec/I ${folder}Velmora.msi "
+    # Esc at the choice closes without starting anything.
+    rm -f "$record" "$program"
+    run_app 'C:\qjxw\window_app.exe'
+    drive key "$win" 0x1B
+    drive wait-gone "$win" || fail "Esc did not close the window"
+    sleep 0.5
+    [ ! -e "$record" ] || fail "Esc started msiexec: $(cat "$record")"
     ;;
 
   *) fail "unknown case $case_name" ;;

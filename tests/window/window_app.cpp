@@ -8,7 +8,10 @@
 //   close-early  like success, but the dialog is asked to close before its first tick
 // QJX_TEST_WORKER=background opens no window: it prints the screen depth and the loaded
 // background's size and palette ("depth 24 background 256x256 palette 256").
-// Prints "result R", "worker-runs N", "worker-done D" and "owner-messages M".
+// QJX_TEST_HIGH_CONTRAST=FILE: the window takes high contrast as on while FILE exists (Wine
+// cannot switch the mode on).
+// Prints "pid P" first (its Windows process id, by which the scripts find its window), then
+// "result R", "worker-runs N", "worker-done D" and "owner-messages M".
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -30,6 +33,7 @@ std::atomic<int> g_worker_done;
 int g_owner_messages;
 char g_mode[32];
 HHOOK g_hook;
+char g_high_contrast_flag[MAX_PATH];
 
 const UINT OWNER_PING = WM_APP + 1;
 
@@ -77,6 +81,10 @@ LRESULT CALLBACK WatchInit(int code, WPARAM wparam, LPARAM lparam) {
     return CallNextHookEx(g_hook, code, wparam, lparam);
 }
 
+bool HighContrastWhileTheFlagExists() {
+    return GetFileAttributesA(g_high_contrast_flag) != INVALID_FILE_ATTRIBUTES;
+}
+
 }  // namespace
 
 int main() {
@@ -85,6 +93,10 @@ int main() {
     GetEnvironmentVariableA("QJX_TEST_WORKER", g_mode, sizeof g_mode);
     if (GetEnvironmentVariableA("QJX_TEST_FOLDER", g_tempFolder, TEMP_FOLDER_CAPACITY) == 0) {
         strcpy(g_tempFolder, "C:\\qjx tmp\\QJX1A2B\\");
+    }
+
+    if (GetEnvironmentVariableA("QJX_TEST_HIGH_CONTRAST", g_high_contrast_flag, MAX_PATH) != 0) {
+        g_highContrastQuery = HighContrastWhileTheFlagExists;
     }
 
     if (strcmp(g_mode, "background") == 0) {
@@ -101,6 +113,8 @@ int main() {
         return 0;
     }
 
+    printf("pid %lu\n", GetCurrentProcessId());
+    fflush(stdout);
     WNDCLASSA owner_class = {};
     owner_class.lpfnWndProc = OwnerProc;
     owner_class.hInstance = g_hinstance;

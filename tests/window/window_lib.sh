@@ -8,8 +8,14 @@ mkdir -p "$QJX_ARTIFACTS"
 work=$(mktemp -d)
 app_pid=
 app_out=$work/app.out
+# The program's window, by its Windows process id (pid:N): a window that another test left
+# behind is never taken for this one. Set by start_app and run_app.
+win=
+win_pid=
 
+# Ends what the test started, so that one failure stays one failure.
 cleanup_app() {
+  if [ -n "$win_pid" ]; then drive end "$win_pid" || true; fi
   if [ -n "$app_pid" ] && kill -0 "$app_pid" 2>/dev/null; then kill "$app_pid" 2>/dev/null || true; fi
   rm -rf "$work"
 }
@@ -41,16 +47,26 @@ winpath() { echo "Z:${1//\//\\}"; }
 
 drive() { "$QJX_WINE_RUN" "$QJX_DRIVE" "$@" | tr -d '\r'; }
 
-# start_app WORKER [COMMAND_LINE_TAIL...]: window_app in the background; waits for its window
-# unless the worker ends it by itself.
+# start_app WORKER [COMMAND_LINE_TAIL...]: window_app (QJX_APP, if set, names another build of
+# it) in the background; waits for its window unless the worker ends it by itself.
 start_app() {
-  local worker=$1
+  local worker=$1 i
   shift
-  QJX_TEST_WORKER=$worker "$QJX_WINE_RUN" "$QJX_WINDOW_APP" "$@" >"$app_out" 2>&1 &
+  rm -f "$app_out" # a run before left its process id there
+  QJX_TEST_WORKER=$worker "$QJX_WINE_RUN" "${QJX_APP:-$QJX_WINDOW_APP}" "$@" >"$app_out" 2>&1 &
   app_pid=$!
+  win_pid=
+  for i in $(seq 1 300); do
+    win_pid=$(sed -n 's/^pid \([0-9]*\)\r*$/\1/p' "$app_out" 2>/dev/null || true)  # not written yet
+    [ -n "$win_pid" ] && break
+    kill -0 "$app_pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  [ -n "$win_pid" ] || fail "window_app did not say its process id"
+  win=pid:$win_pid
   case "$worker" in
     fail | close-early) ;;
-    *) drive wait-window Velmora >/dev/null || fail "no window \"Velmora\"" ;;
+    *) drive wait-window "$win" >/dev/null || fail "no window of process $win_pid" ;;
   esac
 }
 
@@ -75,7 +91,7 @@ expect_app_result() {
 wait_for_languages() {
   local i
   for i in $(seq 1 150); do
-    drive controls Velmora | grep -q '^1005 Button .* 1 1$' && return 0
+    drive controls "$win" | grep -q '^1005 Button .* 1 1$' && return 0
     sleep 0.1
   done
   fail "the language buttons did not appear"
@@ -85,8 +101,8 @@ wait_for_languages() {
 # lost under Wine), kept as QJX_ARTIFACTS/NAME.png; prints the BMP's path.
 screenshot() {
   local bmp=$work/$1.bmp
-  drive repaint Velmora
-  drive screenshot Velmora "$(winpath "$bmp")" || fail "screenshot $1"
+  drive repaint "$win"
+  drive screenshot "$win" "$(winpath "$bmp")" || fail "screenshot $1"
   convert "$bmp" "$QJX_ARTIFACTS/$1.png"
   echo "$bmp"
 }
@@ -102,4 +118,59 @@ dark_pixels() {
   /usr/bin/python3 -c 'import sys; from PIL import Image
 img = Image.open(sys.argv[1]).convert("RGB"); l, t, r, b = map(int, sys.argv[2:])
 print(sum(1 for x in range(l, r) for y in range(t, b) if sum(img.getpixel((x, y))) < 200))' "$@"
+}
+
+# differing_pixels SHOT LEFT TOP PICTURE: how many pixels of PICTURE (a BMP, compressed or not) differ
+# from the screenshot's at LEFT, TOP.
+differing_pixels() {
+  /usr/bin/python3 -c 'import sys; from PIL import Image
+shot = Image.open(sys.argv[1]).convert("RGB"); l, t = int(sys.argv[2]), int(sys.argv[3])
+picture = Image.open(sys.argv[4]).convert("RGB"); w, h = picture.size
+part = shot.crop((l, t, l + w, t + h))
+print(sum(1 for x in range(w) for y in range(h) if part.getpixel((x, y)) != picture.getpixel((x, y))))' "$@"
+}
+
+# count_colour FILE "R G B": how many pixels of the screenshot have that colour.
+count_colour() {
+  /usr/bin/python3 -c 'import sys; from PIL import Image
+colour = tuple(map(int, sys.argv[2].split()))
+print(sum(n for n, c in Image.open(sys.argv[1]).convert("RGB").getcolors(1 << 24) if c == colour))' "$@"
+}
+
+# set_dpi DPI: the display scale that every program started from now on gets (Wine 8 reads it
+# at start-up); restore_dpi goes back to the prefix's default.
+set_dpi() {
+  "$QJX_WINE_RUN" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f \
+    >/dev/null 2>&1 || fail "cannot set LogPixels to $1"
+}
+restore_dpi() {
+  "$QJX_WINE_RUN" reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1 || true
+}
+
+# expect_scaled_layout DPI: the client area is the background times the scale, and every control
+# lies within one pixel of its 96-DPI place times the scale, inside the client area.
+expect_scaled_layout() {
+  local dpi=$1 size
+  size=$(((256 * dpi + 48) / 96))
+  expect_eq "$size $size" "$(drive client-size "$win")" "client area at $dpi DPI"
+  /usr/bin/python3 -c 'import sys
+dpi, size = int(sys.argv[1]), int(sys.argv[2])
+base = {2: (93, 184, 70, 25), 1010: (10, 158, 236, 15), 1006: (0, 184, 256, 15),
+        1003: (17, 209, 68, 22), 1004: (94, 209, 68, 22), 1005: (170, 209, 68, 22)}
+seen = set()
+for line in sys.argv[3].splitlines():
+    f = line.split()
+    if int(f[0]) not in base:
+        continue
+    seen.add(int(f[0]))
+    rect = [int(v) for v in f[2:6]]
+    want = [v * dpi / 96 for v in base[int(f[0])]]
+    if any(abs(g - w) > 1 for g, w in zip(rect, want)):
+        sys.exit("control %s at %s, not within a pixel of %s" % (f[0], rect, want))
+    l, t, w, h = rect
+    if l < 0 or t < 0 or l + w > size or t + h > size:
+        sys.exit("control %s at %s is clipped by the %d x %d client area" % (f[0], rect, size, size))
+if seen != set(base):
+    sys.exit("controls missing: %s" % sorted(set(base) - seen))' "$dpi" "$size" \
+    "$(drive controls "$win")" || fail "layout at $dpi DPI"
 }

@@ -143,6 +143,60 @@ TEST(WindowImages, LoadsTheBackgroundWithItsPaletteAndLeavesAMissingOneAlone) {
     EXPECT_EQ((HPALETTE)(INT_PTR)0x1234, untouched);
 }
 
+TEST(WindowImages, EachPictureOfTheEightBitSetHasADoubleSizeOne) {
+    EXPECT_EQ(0, DoubleSizePictureId(103));
+    EXPECT_EQ(0, DoubleSizePictureId(104));
+    for (int id = 105; id <= 111; ++id) EXPECT_EQ(id + 20, DoubleSizePictureId(id)) << id;
+    EXPECT_EQ(0, DoubleSizePictureId(112));
+    EXPECT_EQ(0, DoubleSizePictureId(125));
+}
+
+TEST(WindowImages, CompressedPicturesLoadAtTheirSizeAndAMissingOneGivesNull) {
+    HBITMAP bitmap = LoadPicture(g_hinstance, IDB_JAPANESE_NORMAL_2X);
+    ASSERT_NE(nullptr, bitmap);
+    BITMAP info = {};
+    GetObjectA(bitmap, sizeof info, &info);
+    EXPECT_EQ(136, info.bmWidth);
+    EXPECT_EQ(44, info.bmHeight);
+    // The RLE8 stream drew every pixel: no corner is left black.
+    HDC memory = CreateCompatibleDC(NULL);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    EXPECT_NE(RGB(0, 0, 0), GetPixel(memory, 0, 0));
+    EXPECT_NE(RGB(0, 0, 0), GetPixel(memory, 135, 43));
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+    DeleteObject(bitmap);
+    EXPECT_EQ(nullptr, LoadPicture(g_hinstance, 4711));
+}
+
+TEST(WindowImages, TheBackgroundScalesToAnySizeFromTheDoubleSizePicture) {
+    HPALETTE palette = NULL;
+    int32_t width = 0, height = 0;
+    HBITMAP base = LoadBackgroundImage(&palette, &width, &height);
+    ASSERT_NE(nullptr, base);
+    const int32_t sizes[] = {320, 384, 512, 768};
+    for (int32_t size : sizes) {
+        SCOPED_TRACE(size);
+        HBITMAP scaled = ScaleBackgroundImage(base, size, size, &palette);
+        ASSERT_NE(nullptr, scaled);
+        BITMAP info = {};
+        GetObjectA(scaled, sizeof info, &info);
+        EXPECT_EQ(size, info.bmWidth);
+        EXPECT_EQ(size, info.bmHeight);
+        // The field colour fills the lower corners at every size.
+        HDC memory = CreateCompatibleDC(NULL);
+        HGDIOBJ previous = SelectObject(memory, scaled);
+        EXPECT_EQ(RGB(177, 188, 214), GetPixel(memory, 2, size - 3));
+        EXPECT_EQ(RGB(177, 188, 214), GetPixel(memory, size - 3, size - 3));
+        SelectObject(memory, previous);
+        DeleteDC(memory);
+        DeleteObject(scaled);
+    }
+    EXPECT_NE(nullptr, palette);  // the double-size picture's own
+    DeleteObject(base);
+    if (palette != NULL) DeleteObject(palette);
+}
+
 TEST(ProgressWindow, AWindowWithoutARecordIsLeftAlone) {
     HWND plain = CreateWindowA("STATIC", "", 0, 0, 0, 10, 10, NULL, NULL, g_hinstance, NULL);
     ASSERT_NE(nullptr, plain);
@@ -179,6 +233,31 @@ TEST(Resources, EveryBitmapHasItsSizeDepthAndColourTable) {
         EXPECT_EQ(e.colours, colours);
         DWORD stride = ((DWORD)(e.width * e.bits) + 31) / 32 * 4;
         EXPECT_EQ(40 + 4 * (DWORD)e.colours + stride * (DWORD)e.height, dib.size);
+    }
+}
+
+TEST(Resources, TheDoubleSizeSetIsCompressedRle8WithItsColourTables) {
+    struct Expected {
+        int id, width, height, colours;
+    } table[] = {
+        {125, 512, 512, 256}, {126, 136, 44, 40}, {127, 136, 44, 93}, {128, 136, 44, 40},
+        {129, 136, 44, 93},   {130, 136, 44, 40}, {131, 136, 44, 93},
+    };
+    for (const Expected& e : table) {
+        SCOPED_TRACE(e.id);
+        ResourceBytes dib = Resource((LPCSTR)RT_BITMAP, MAKEINTRESOURCEA(e.id));
+        ASSERT_NE(nullptr, dib.data);
+        BITMAPINFOHEADER h;
+        memcpy(&h, dib.data, sizeof h);
+        EXPECT_EQ(40u, h.biSize);
+        EXPECT_EQ(e.width, h.biWidth);
+        EXPECT_EQ(e.height, h.biHeight);
+        EXPECT_EQ(8, h.biBitCount);
+        EXPECT_EQ((DWORD)BI_RLE8, h.biCompression);
+        EXPECT_EQ(e.colours, h.biClrUsed != 0 ? (int)h.biClrUsed : 256);
+        EXPECT_EQ(40 + 4 * (DWORD)e.colours + h.biSizeImage, dib.size);
+        // Compressed to under half the plain size.
+        EXPECT_LT(h.biSizeImage * 2, (DWORD)(e.width * e.height));
     }
 }
 
@@ -226,7 +305,12 @@ TEST(Resources, ManifestNamesTheAssemblyAndCommonControlsSix) {
           "<description>QJX SEA application.</description>",
           "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\" "
           "processorArchitecture=\"*\" publicKeyToken=\"6595b64144ccf1df\" language=\"*\"",
-          "level=\"asInvoker\" uiAccess=\"false\""}) {
+          "level=\"asInvoker\" uiAccess=\"false\"",
+          // Sharp at every display scale: per-monitor where Windows can, else the system's DPI.
+          "<dpiAware "
+          "xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true</dpiAware>",
+          "<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">"
+          "PerMonitorV2, System</dpiAwareness>"}) {
         EXPECT_NE(std::string::npos, text.find(part)) << part;
     }
 }
