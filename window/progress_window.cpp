@@ -74,6 +74,7 @@ struct ProgressWindowState {
     HFONT text_font;            // "MS Shell Dlg 2" at the DPI: the controls' font away from 96
                                 // DPI, the plain buttons' font at every DPI
     int32_t high_contrast;      // 1: system colours, no pictures
+    int32_t keyboard_used;      // 1 once a key reached the dialog: focus marks show from then on
 };
 
 static_assert(std::atomic<int32_t>::is_always_lock_free, "the shared fields need no lock");
@@ -277,7 +278,12 @@ void DrawCaption(const ProgressWindowState* state, const DRAWITEMSTRUCT* item) {
     SelectObject(dc, previous_font);
 }
 
-void OnDrawItem(const ProgressWindowState* state, const DRAWITEMSTRUCT* item) {
+void OnDrawItem(const ProgressWindowState* state, const DRAWITEMSTRUCT* original) {
+    // Windows hides focus marks from a mouse user until a key is used, and says so in the item's
+    // state; where the system does not (Wine), the window keeps the same rule itself.
+    DRAWITEMSTRUCT copy = *original;
+    if (state->keyboard_used == 0) copy.itemState |= ITEM_NO_FOCUS_MARK;
+    const DRAWITEMSTRUCT* item = &copy;
     if (item->CtlID == IDC_LANGUAGE_CAPTION) {
         DrawCaption(state, item);
     } else if (state->high_contrast) {
@@ -507,6 +513,22 @@ DWORD WINAPI WorkerThreadMain(LPVOID record) {
     return 0;
 }
 
+// Sees every message of the dialog's own loop before the dialog does: the first key shows the
+// focus marks, as Windows does for a window opened with the mouse.
+LRESULT CALLBACK WatchForKeys(int code, WPARAM wparam, LPARAM lparam) {
+    const MSG* message = reinterpret_cast<const MSG*>(lparam);
+    ProgressWindowState* state = g_runningWindow;
+    if (code == MSGF_DIALOGBOX && message != nullptr && state != nullptr &&
+        state->keyboard_used == 0 &&
+        (message->message == WM_KEYDOWN || message->message == WM_SYSKEYDOWN)) {
+        state->keyboard_used = 1;
+        for (int id = IDC_ENGLISH; id <= IDC_JAPANESE; ++id) {
+            InvalidateRect(GetDlgItem(state->dialog, id), nullptr, FALSE);
+        }
+    }
+    return CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
 ResultCode RunProgressWindow(HWND owner, WorkerFunction worker, void* worker_argument,
                              int32_t language_button) {
     void* memory = calloc(1, sizeof(ProgressWindowState));
@@ -521,9 +543,13 @@ ResultCode RunProgressWindow(HWND owner, WorkerFunction worker, void* worker_arg
         &state->background_palette, &state->background_width, &state->background_height);
     state->palette_pending = 1;
 
+    // Focus marks show from the first key on, also where the system setting asks for keyboard
+    // cues from the start (Wine's default): at 100 % a mouse user's window stays as drawn.
     g_runningWindow = state;
+    HHOOK key_watch = SetWindowsHookExA(WH_MSGFILTER, WatchForKeys, nullptr, GetCurrentThreadId());
     const INT_PTR ended = DialogBoxParamA(g_hinstance, MAKEINTRESOURCEA(IDD_PROGRESS), owner,
                                           ProgressDialogProc, reinterpret_cast<LPARAM>(state));
+    if (key_watch != nullptr) UnhookWindowsHookEx(key_watch);
     // No dialog at all (a session without a desktop, no memory): nobody saw a window, so nobody
     // cancelled either.
     const bool no_window = ended == -1 || state->dialog == nullptr;

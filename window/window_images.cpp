@@ -7,7 +7,6 @@
 namespace {
 
 // Defined by the headers only for Windows 2000 and later; older systems never set them.
-constexpr UINT ITEM_NO_FOCUS_MARK = 0x0200;    // ODS_NOFOCUSRECT
 constexpr UINT ITEM_NO_ACCELERATOR = 0x0100;   // ODS_NOACCEL
 constexpr UINT TEXT_HIDE_PREFIX = 0x00100000;  // DT_HIDEPREFIX
 

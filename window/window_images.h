@@ -22,6 +22,10 @@ HPALETTE CreateDibPalette(const BITMAPINFOHEADER* header, int32_t* colour_count)
 // button's size; with a focus mark while it has the keyboard, unless the system hides those.
 void DrawLanguageButton(const DRAWITEMSTRUCT* item);
 
+// ODS_NOFOCUSRECT, which the headers define only for Windows 2000 and later (older systems never
+// set it): the item is drawn without its focus mark.
+constexpr UINT ITEM_NO_FOCUS_MARK = 0x0200;
+
 // Draws a language button as a plain push button in the system's colours, with its text in font
 // (high contrast).
 void DrawPlainLanguageButton(const DRAWITEMSTRUCT* item, HFONT font);
