@@ -59,8 +59,9 @@ void AppendEntry(BYTE* list, DWORD* used, const BYTE* sid, DWORD mask = FILE_ALL
     *used += header.AceSize;
 }
 
-// The process token's user SID into sid (MAX_SID_BYTES). False when it cannot be read.
-bool GetTokenUserSid(HMODULE advapi, BYTE* sid) {
+// One class of information about the process token into answer (size bytes). False when the
+// calls are missing or the system cannot answer that class.
+bool ReadOwnToken(HMODULE advapi, TOKEN_INFORMATION_CLASS kind, void* answer, DWORD size) {
     OpenProcessTokenFunction open_token =
         Find<OpenProcessTokenFunction>(advapi, "OpenProcessToken");
     GetTokenInformationFunction get_information =
@@ -70,14 +71,19 @@ bool GetTokenUserSid(HMODULE advapi, BYTE* sid) {
         !open_token(GetCurrentProcess(), TOKEN_QUERY, &token)) {
         return false;
     }
+    DWORD used = 0;
+    const bool read = get_information(token, kind, answer, size, &used) != 0;
+    CloseHandle(token);
+    return read;
+}
+
+// The process token's user SID into sid (MAX_SID_BYTES). False when it cannot be read.
+bool GetTokenUserSid(HMODULE advapi, BYTE* sid) {
     union {
         TOKEN_USER user;
         BYTE bytes[sizeof(TOKEN_USER) + MAX_SID_BYTES];
     } answer;
-    DWORD size = 0;
-    const bool read = get_information(token, TokenUser, &answer, sizeof answer, &size) != 0;
-    CloseHandle(token);
-    if (!read) return false;
+    if (!ReadOwnToken(advapi, TokenUser, &answer, sizeof answer)) return false;
     const BYTE* user = static_cast<const BYTE*>(answer.user.User.Sid);
     // Only a well-formed SID that lies inside the answer is copied.
     if (user < answer.bytes || user + 8 > answer.bytes + sizeof answer || user[0] != 1 ||
@@ -140,22 +146,10 @@ bool BuildSecurity(bool shared, PrivateFolderSecurity* security) {
 
 // TokenElevation's answer, false where the system has no such class (before Vista).
 bool TokenSaysElevated(HMODULE advapi) {
-    OpenProcessTokenFunction open_token =
-        Find<OpenProcessTokenFunction>(advapi, "OpenProcessToken");
-    GetTokenInformationFunction get_information =
-        Find<GetTokenInformationFunction>(advapi, "GetTokenInformation");
-    HANDLE token = nullptr;
-    if (open_token == nullptr || get_information == nullptr ||
-        !open_token(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-        return false;
-    }
-    DWORD elevated = 0;
-    DWORD size = 0;
-    const bool read =
-        get_information(token, static_cast<TOKEN_INFORMATION_CLASS>(TOKEN_ELEVATION_CLASS),
-                        &elevated, sizeof elevated, &size) != 0;
-    CloseHandle(token);
-    return read && elevated != 0;
+    DWORD elevated = 0;  // TOKEN_ELEVATION: one DWORD
+    return ReadOwnToken(advapi, static_cast<TOKEN_INFORMATION_CLASS>(TOKEN_ELEVATION_CLASS),
+                        &elevated, sizeof elevated) &&
+           elevated != 0;
 }
 
 }  // namespace

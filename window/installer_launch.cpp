@@ -186,47 +186,37 @@ void FillRecord(Record* info) {
     if (g_launchSettings.silent) info->fMask |= SEE_MASK_FLAG_NO_UI;
     info->nShow = SW_SHOW;
 }
-bool ShellStart(const char* program, const char* parameters, HANDLE* process, DWORD* error) {
-    ShellExecuteExAFunction shell_execute =
-        FindShellFunction<ShellExecuteExAFunction>("ShellExecuteExA");
+// The shell's own error box (no mask flags) may reset the last error, as Wine's does; its
+// result code then tells the cause (SE_ERR_FNF is ERROR_FILE_NOT_FOUND, ...).
+template <typename Function, typename Record, typename Char>
+bool ShellStart(const char* function_name, const Char* verb, const Char* program,
+                const Char* parameters, HANDLE* process, DWORD* error) {
+    Function shell_execute = FindShellFunction<Function>(function_name);
     if (shell_execute == nullptr) {
         *error = GetLastError();
         return false;
     }
-    SHELLEXECUTEINFOA info;
+    Record info;
     memset(&info, 0, sizeof info);
     FillRecord(&info);
-    info.lpVerb = "open";
+    info.lpVerb = verb;
     info.lpFile = program;
     info.lpParameters = parameters;
     const bool started = shell_execute(&info) != 0;
     *error = started ? 0 : GetLastError();
-    // The shell's own error box (no mask flags) may reset the last error, as Wine's does; its
-    // result code then tells the cause (SE_ERR_FNF is ERROR_FILE_NOT_FOUND, ...).
-    if (!started && *error == 0)
+    if (!started && *error == 0) {
         *error = static_cast<DWORD>(reinterpret_cast<UINT_PTR>(info.hInstApp));
+    }
     *process = info.hProcess;
     return started;
 }
+bool ShellStart(const char* program, const char* parameters, HANDLE* process, DWORD* error) {
+    return ShellStart<ShellExecuteExAFunction, SHELLEXECUTEINFOA>(
+        "ShellExecuteExA", "open", program, parameters, process, error);
+}
 bool ShellStart(const wchar_t* program, const wchar_t* parameters, HANDLE* process, DWORD* error) {
-    ShellExecuteExWFunction shell_execute =
-        FindShellFunction<ShellExecuteExWFunction>("ShellExecuteExW");
-    if (shell_execute == nullptr) {
-        *error = GetLastError();
-        return false;
-    }
-    SHELLEXECUTEINFOW info;
-    memset(&info, 0, sizeof info);
-    FillRecord(&info);
-    info.lpVerb = L"open";
-    info.lpFile = program;
-    info.lpParameters = parameters;
-    const bool started = shell_execute(&info) != 0;
-    *error = started ? 0 : GetLastError();
-    if (!started && *error == 0)
-        *error = static_cast<DWORD>(reinterpret_cast<UINT_PTR>(info.hInstApp));
-    *process = info.hProcess;
-    return started;
+    return ShellStart<ShellExecuteExWFunction, SHELLEXECUTEINFOW>(
+        "ShellExecuteExW", L"open", program, parameters, process, error);
 }
 
 // The stub's own command tail, for a caller that set none.
