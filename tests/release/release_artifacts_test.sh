@@ -82,7 +82,8 @@ PY
 dpkg-deb -x "$deb" unpacked
 qjxpack=$work/unpacked/usr/bin/qjxpack
 mkdir dist
-echo package >dist/Velmora.msi
+# The package and the transforms its buttons start: create refuses a payload without them.
+for name in Velmora.msi Velmora_German.mst Velmora_Japanese.mst; do echo "$name" >"dist/$name"; done
 for arch in x86 x64; do
   stub=unpacked/usr/lib/qjxpack/$arch/qjxsea.exe
   "$qjxpack" create --arch "$arch" -o "$arch.exe" dist/. >create.log 2>&1 ||
