@@ -16,7 +16,16 @@
 #define STBI_MAX_DIMENSIONS 4096
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
+// Optimised, GCC 12 inlines stb_image's reader into ours and then takes a field that stb_image
+// sets before every read for uninitialised.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <stb/stb_image.h>
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
 namespace qjxpack {
 
