@@ -162,14 +162,6 @@ bool BuildSharedFolderSecurity(PrivateFolderSecurity* security) {
     return BuildSecurity(true, security);
 }
 
-bool ReadProcessUserSid(BYTE* sid) {
-    HMODULE advapi = LoadSystemLibrary("advapi32.dll");
-    if (advapi == nullptr) return false;
-    const bool read = GetTokenUserSid(advapi, sid);
-    FreeLibrary(advapi);
-    return read;
-}
-
 bool IsProcessElevated() {
     HMODULE advapi = LoadSystemLibrary("advapi32.dll");
     if (advapi == nullptr) return false;

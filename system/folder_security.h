@@ -29,9 +29,6 @@ bool BuildPrivateFolderSecurity(PrivateFolderSecurity* security);
 // no ordinary user may change.
 bool BuildSharedFolderSecurity(PrivateFolderSecurity* security);
 
-// The process token's user SID into sid (MAX_SID_BYTES). False when it cannot be read.
-bool ReadProcessUserSid(BYTE* sid);
-
 // True when the process runs as SYSTEM or its token says it is elevated (TokenElevation, Vista
 // and later): then a file or folder that an ordinary user may have made in advance is not taken.
 bool IsProcessElevated();
