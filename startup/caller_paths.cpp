@@ -25,27 +25,46 @@ bool ToWidePath(const char* path, wchar_t* wide) {
     return length > 0;
 }
 
-bool IsSeparator(wchar_t c) {
-    return c == L'\\' || c == L'/';
+template <typename Char>
+bool IsSeparator(Char c) {
+    return c == '\\' || c == '/';
 }
 
-// Creates every missing folder above the last component of path, each with security. A drive's
-// root and a server's share exist or cannot be made, and are skipped.
-void CreateParents(wchar_t* path, SECURITY_ATTRIBUTES* security) {
-    wchar_t* p = path;
+// Calls create with path cut at each folder above its last component, from the top down (UTF-16,
+// or the 9x family's UTF-8). A drive's root and a server's share exist or cannot be made, and
+// are skipped; so is a closing separator.
+template <typename Char, typename Create>
+void ForEachParent(Char* path, Create create) {
+    Char* p = path;
     if (IsSeparator(p[0]) && IsSeparator(p[1])) {
         // \\server\share\: past the share's name.
         int separators = 0;
         for (p += 2; *p != 0 && separators < 2; ++p) separators += IsSeparator(*p) ? 1 : 0;
     }
     for (; *p != 0; ++p) {
-        if (IsSeparator(*p) && p != path && p[-1] != L':' && !IsSeparator(p[-1])) {
-            const wchar_t separator = *p;
+        if (IsSeparator(*p) && p != path && p[-1] != ':' && !IsSeparator(p[-1]) && p[1] != 0) {
+            const Char separator = *p;
             *p = 0;
-            CreateDirectoryW(path, security);
+            create(path);
             *p = separator;
         }
     }
+}
+
+// Creates every missing folder above the last component of path, each with security.
+void CreateParents(wchar_t* path, SECURITY_ATTRIBUTES* security) {
+    ForEachParent(path, [security](wchar_t* parent) { CreateDirectoryW(parent, security); });
+}
+
+// The 9x family: no access lists and no links to lead elsewhere, so the folders above path are
+// made plainly. False when path does not fit the copy made for it.
+bool CreateParentsPlainly(const char* path) {
+    char own[WIDE_PATH_CAPACITY];
+    const size_t length = strlen(path);
+    if (length >= sizeof own) return false;
+    memcpy(own, path, length + 1);
+    ForEachParent(own, [](char* parent) { CreateDirectoryUtf8(parent, EXISTING_REPLACED); });
+    return true;
 }
 
 // Opens the name itself, never what a link leads to, and reads what MayUseExisting needs.
@@ -84,20 +103,8 @@ bool MayUseExisting(const ExistingObjectFacts& facts, bool directory, bool eleva
 ResultCode PrepareExtractFolder(const char* folder, HANDLE* held) {
     *held = INVALID_HANDLE_VALUE;
     if (IsWindows9x()) {
-        // No access lists and no links to lead elsewhere: the folder and its parents, plainly.
-        char own[WIDE_PATH_CAPACITY];
-        const size_t length = strlen(folder);
-        if (length >= sizeof own) return RESULT_BUFFER_TOO_SMALL;
-        memcpy(own, folder, length + 1);
-        for (char* p = own + 1; *p != 0; ++p) {
-            if ((*p == '\\' || *p == '/') && p[-1] != ':' && p[-1] != '\\' && p[-1] != '/') {
-                const char separator = *p;
-                *p = 0;
-                CreateDirectoryUtf8(own, EXISTING_REPLACED);
-                *p = separator;
-            }
-        }
-        return CreateDirectoryUtf8(own, EXISTING_FOLDER_KEPT);
+        return CreateParentsPlainly(folder) ? CreateDirectoryUtf8(folder, EXISTING_FOLDER_KEPT)
+                                            : RESULT_BUFFER_TOO_SMALL;
     }
     wchar_t wide[WIDE_PATH_CAPACITY];
     PrivateFolderSecurity security;
@@ -123,7 +130,9 @@ ResultCode PrepareExtractFolder(const char* folder, HANDLE* held) {
 
 ResultCode OpenCallerLog(const char* path, OutputFile* log) {
     log->handle = INVALID_HANDLE_VALUE;
-    if (IsWindows9x()) return OpenAppendFileUtf8(path, log);
+    if (IsWindows9x()) {
+        return CreateParentsPlainly(path) ? OpenAppendFileUtf8(path, log) : RESULT_CANT_CREATE_FILE;
+    }
     wchar_t wide[WIDE_PATH_CAPACITY];
     PrivateFolderSecurity security;
     if (!ToWidePath(path, wide) || !BuildPrivateFolderSecurity(&security)) {

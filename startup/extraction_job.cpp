@@ -220,24 +220,18 @@ ResultCode ExtractIntoCallersFolder(WorkerContext* context) {
 // A failed entry in the log, with the system's own words for a file that could not be made or
 // written (a full disk, a denied folder): the log is all an unattended run leaves to read.
 void LogFailure(ResultCode code, const char* path, DWORD system_error) {
-    const bool system_cause = code == RESULT_CANT_CREATE_FILE || code == RESULT_WRITE_FAILED;
-    char reason[160] = {0};
-    if (!system_cause || system_error == 0 ||
-        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                       system_error, 0, reason, sizeof reason, nullptr) == 0) {
-        reason[0] = 0;
-    }
-    // The system's text ends in a line break.
-    for (char* end = reason + strlen(reason);
-         end > reason && (end[-1] == '\r' || end[-1] == '\n');) {
-        *--end = 0;
-    }
-    if (system_cause && system_error != 0) {
-        LogLine("failure: %s: %s (system error %lu: %s)", DescribeResult(code), path,
-                static_cast<unsigned long>(system_error), reason);
-    } else {
+    if ((code != RESULT_CANT_CREATE_FILE && code != RESULT_WRITE_FAILED) || system_error == 0) {
         LogLine("failure: %s: %s", DescribeResult(code), path);
+        return;
     }
+    char reason[160];
+    size_t end = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                system_error, 0, reason, sizeof reason, nullptr);
+    // The system's text ends in a line break.
+    while (end > 0 && (reason[end - 1] == '\r' || reason[end - 1] == '\n')) --end;
+    reason[end] = 0;
+    LogLine("failure: %s: %s (system error %lu: %s)", DescribeResult(code), path,
+            static_cast<unsigned long>(system_error), reason);
 }
 
 }  // namespace

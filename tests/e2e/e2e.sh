@@ -537,6 +537,33 @@ case_unattended_quiet() {
     [ -f victim.txt ] && [ -f temp/victim.txt ] || fail "the clean-up deleted files outside its folder"
     rm temp/victim.txt
     expect_no_folder
+
+    # A payload that ends inside an entry is a damaged installer (1620) and leaves nothing
+    # behind; a %TEMP% that fills up is an installation failure (1603) that leaves the volume
+    # empty, with the file and the system's reason in the log, and no box.
+    mv -f Setup.orig Setup.exe
+    local trailer
+    trailer=$(($(stat -c %s Setup.exe) - 32))
+    # payload_size cut to end inside the package's data
+    python3 -c "import struct,sys; sys.stdout.buffer.write(struct.pack('<Q', 5000))" |
+        dd of=Setup.exe bs=1 seek=$((trailer + 16)) conv=notrunc status=none
+    start_stub Setup.exe "/SeaQuiet /qn"
+    wait_quiet_stub 1620
+    expect_no_folder
+
+    mkdir small
+    if ! mount -t tmpfs -o size=1m tmpfs small 2>/dev/null; then
+        echo "SKIPPED: the full-disk part needs a tmpfs mount (not allowed here)" >&2
+        return 0
+    fi
+    cleanups+=("umount '$work/small'")
+    make_file files/package 3000000
+    mkinstaller Big.exe "${sample_entries[@]}"
+    stub_temp=small start_stub Big.exe "/SeaQuiet \"/SeaLog:$(winpath .)\\full.log\""
+    wait_quiet_stub 1603
+    expect_eq "$(find small -mindepth 1 | wc -l)" 0 "what the full volume holds"
+    grep -qE "failure: writing a file failed: .*Velmora.msi \(system error 112: .+\)" full.log ||
+        fail "log: $(cat full.log)"
 }
 
 # Waiting behind the window: the buttons still choose and /SeaKeep keeps the folder; Cancel is
@@ -567,38 +594,6 @@ case_unattended_windowed() {
     wait_stub 0
     [[ "$(recorded_parameters)" == *"Velmora_Japanese.mst\" " ]] || fail "parameters $(recorded_parameters)"
     expect_no_folder
-}
-
-# A payload that ends inside an entry is a damaged installer (1620) and leaves nothing behind; a
-# %TEMP% that fills up is an installation failure (1603) that leaves the volume empty, with the
-# file and the system's reason in the log, and no box.
-case_unattended_failures() {
-    make_sample_payload
-    mkinstaller Setup.exe "${sample_entries[@]}"
-    local size trailer offset
-    size=$(stat -c %s Setup.exe)
-    trailer=$((size - 32))
-    offset=$(od -An -tu4 -j $((trailer + 8)) -N4 Setup.exe | tr -d ' ')
-    # payload_size cut to end inside the package's data
-    python3 -c "import struct,sys; sys.stdout.buffer.write(struct.pack('<Q', 5000))" |
-        dd of=Setup.exe bs=1 seek=$((trailer + 16)) conv=notrunc status=none
-    start_stub Setup.exe "/SeaQuiet /qn"
-    wait_quiet_stub 1620
-    expect_no_folder
-
-    mkdir small
-    if ! mount -t tmpfs -o size=1m tmpfs small 2>/dev/null; then
-        echo "SKIPPED: the full-disk part needs a tmpfs mount (not allowed here)" >&2
-        return 0
-    fi
-    cleanups+=("umount '$work/small'")
-    make_file files/package 3000000
-    mkinstaller Big.exe "${sample_entries[@]}"
-    stub_temp=small start_stub Big.exe "/SeaQuiet \"/SeaLog:$(winpath .)\\full.log\""
-    wait_quiet_stub 1603
-    expect_eq "$(find small -mindepth 1 | wc -l)" 0 "what the full volume holds"
-    grep -qE "failure: writing a file failed: .*Velmora.msi \(system error 112: .+\)" full.log ||
-        fail "log: $(cat full.log)"
 }
 
 # Taking the files out: into a new nested folder, exactly the payload and nothing started; into

@@ -63,9 +63,13 @@ TEST(StubSwitches, UnknownSwitchesAndBadValuesAreRefusedAndNeverForwarded) {
         EXPECT_EQ(read.forwarded, " /qn") << tail;
         EXPECT_EQ(std::string(read.switches.bad_token), std::string(tail + 1)) << tail;
     }
-    Read long_path = ReadAnsi(" /SeaLog:" + std::string(600, 'a'));
-    EXPECT_TRUE(long_path.switches.bad);
-    EXPECT_EQ(long_path.forwarded, "");
+    // Too long for the path, and too long for the token buffer that holds it unquoted.
+    for (size_t length : {600, 1100}) {
+        Read long_path = ReadAnsi(" /SeaLog:" + std::string(length, 'a'));
+        EXPECT_TRUE(long_path.switches.bad) << length;
+        EXPECT_STREQ(long_path.switches.log_path, "") << length;
+        EXPECT_EQ(long_path.forwarded, "") << length;
+    }
 }
 
 struct WideRead {
