@@ -1,7 +1,7 @@
 # The release packages, made by CPack from `cmake --install` (scripts/release.sh drives both):
 #   host tree:  a Debian package: /usr/bin/qjxpack, /usr/lib/qjxpack/x86|x64/qjxsea.exe
 #   win32 tree: a zip: qjxpack.exe with x86\qjxsea.exe and x64\qjxsea.exe beside it
-# qjxpack finds the stubs at these places relative to itself (tools/stub_location.h). A tree
+# qjxpack finds the stubs at these places relative to itself (tools/cli/stub_location.h). A tree
 # builds one stub at most; the other comes from the Windows tree beside it (QJX_DEFAULT_STUB,
 # QJX_DEFAULT_STUB_X64), built first.
 if(WIN32)

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "payload/payload_writer.h"
-#include "tools/pe_resources.h"
+#include "tools/pe/pe_resources.h"
 
 namespace {
 

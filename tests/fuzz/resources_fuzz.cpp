@@ -6,9 +6,9 @@
 
 #include <vector>
 
-#include "tools/pe_resources.h"
-#include "tools/stub_branding.h"
-#include "tools/version_resource.h"
+#include "tools/pe/pe_resources.h"
+#include "tools/pe/stub_branding.h"
+#include "tools/pe/version_resource.h"
 
 #define CHECK(condition) \
     if (!(condition)) abort()

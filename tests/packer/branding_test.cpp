@@ -5,11 +5,11 @@
 
 #include "packer_test_support.h"
 #include "payload/payload_format.h"
-#include "tools/commands.h"
-#include "tools/installer_scan.h"
-#include "tools/pe_resources.h"
-#include "tools/pictures.h"
-#include "tools/stub_branding.h"
+#include "tools/cli/commands.h"
+#include "tools/installer/installer_scan.h"
+#include "tools/pe/pe_resources.h"
+#include "tools/pe/stub_branding.h"
+#include "tools/pictures/pictures.h"
 
 using packer_test::Captured;
 using packer_test::ReadWholeFile;

@@ -1,13 +1,13 @@
 // list, verify and extract over good and damaged installers.
-#include "tools/commands.h"
+#include "tools/cli/commands.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "packer_test_support.h"
-#include "tools/file_system.h"
-#include "tools/installer_scan.h"
+#include "tools/files/file_system.h"
+#include "tools/installer/installer_scan.h"
 
 using packer_test::Captured;
 using packer_test::DirectoryBytes;

@@ -3,8 +3,8 @@
 
 #include "packer_test_support.h"
 #include "payload/trailer_locator.h"
-#include "tools/commands.h"
-#include "tools/installer_scan.h"
+#include "tools/cli/commands.h"
+#include "tools/installer/installer_scan.h"
 
 using packer_test::Captured;
 using packer_test::FakeStub;

@@ -1,5 +1,5 @@
 // Which names the stub can create below its folder.
-#include "tools/entry_names.h"
+#include "tools/installer/entry_names.h"
 
 #include <gtest/gtest.h>
 

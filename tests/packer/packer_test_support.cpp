@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "payload/payload_format.h"
-#include "tools/file_system.h"
+#include "tools/files/file_system.h"
 
 #if defined(_WIN32)
 #include <io.h>

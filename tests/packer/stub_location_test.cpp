@@ -1,11 +1,11 @@
 // Where qjxpack looks for its stock stubs: in the Windows zip's layout, in the Linux package's
 // layout wherever it is unpacked, and in a build tree.
-#include "tools/stub_location.h"
+#include "tools/cli/stub_location.h"
 
 #include <gtest/gtest.h>
 
 #include "packer_test_support.h"
-#include "tools/file_system.h"
+#include "tools/files/file_system.h"
 
 using packer_test::ScratchFolder;
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "packer_test_support.h"
-#include "tools/file_system.h"
+#include "tools/files/file_system.h"
 
 using packer_test::AppendFakeSignature;
 using packer_test::FakeStub;

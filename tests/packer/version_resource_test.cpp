@@ -1,12 +1,12 @@
 // The stub's version resource as the packer reads it: from the real stub, from cut and damaged
 // copies of it (never reading outside the bytes there), and in list's output.
-#include "tools/version_resource.h"
+#include "tools/pe/version_resource.h"
 
 #include <gtest/gtest.h>
 #include <string.h>
 
 #include "packer_test_support.h"
-#include "tools/commands.h"
+#include "tools/cli/commands.h"
 
 using packer_test::Captured;
 using packer_test::ScratchFolder;

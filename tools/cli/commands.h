@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "tools/packer.h"
+#include "tools/installer/packer.h"
 
 namespace qjxpack {
 

@@ -1,4 +1,4 @@
-#include "tools/pe_resources.h"
+#include "tools/pe/pe_resources.h"
 
 #include <tuple>
 

@@ -1,11 +1,11 @@
-#include "tools/stub_branding.h"
+#include "tools/pe/stub_branding.h"
 
 #include "payload/payload_format.h"
 #include "text/utf8.h"
-#include "tools/entry_names.h"
-#include "tools/file_system.h"
-#include "tools/pictures.h"
-#include "tools/version_resource.h"
+#include "tools/files/file_system.h"
+#include "tools/installer/entry_names.h"
+#include "tools/pe/version_resource.h"
+#include "tools/pictures/pictures.h"
 
 namespace qjxpack {
 

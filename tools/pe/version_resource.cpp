@@ -1,4 +1,4 @@
-#include "tools/version_resource.h"
+#include "tools/pe/version_resource.h"
 
 #include <stdlib.h>
 

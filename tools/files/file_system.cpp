@@ -1,4 +1,4 @@
-#include "tools/file_system.h"
+#include "tools/files/file_system.h"
 
 #include <errno.h>
 

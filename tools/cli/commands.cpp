@@ -1,4 +1,4 @@
-#include "tools/commands.h"
+#include "tools/cli/commands.h"
 
 #include <inttypes.h>
 #include <string.h>
@@ -6,9 +6,9 @@
 #include "files/file_access.h"
 #include "payload/extractor.h"
 #include "text/utf8.h"
-#include "tools/entry_names.h"
-#include "tools/installer_scan.h"
-#include "tools/pe_resources.h"
+#include "tools/installer/entry_names.h"
+#include "tools/installer/installer_scan.h"
+#include "tools/pe/pe_resources.h"
 
 namespace qjxpack {
 

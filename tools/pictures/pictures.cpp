@@ -1,9 +1,9 @@
-#include "tools/pictures.h"
+#include "tools/pictures/pictures.h"
 
 #include <map>
 
 #include "payload/payload_format.h"
-#include "tools/file_system.h"
+#include "tools/files/file_system.h"
 
 // One decoder for both packers: integer code only (no SIMD, no floating-point formats), so the
 // Linux and the Windows build decode every file to the same pixels.

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/entry_names.h"
-#include "tools/pe_resources.h"
+#include "tools/installer/entry_names.h"
+#include "tools/pe/pe_resources.h"
 
 namespace qjxpack {
 

@@ -1,6 +1,6 @@
-#include "tools/stub_location.h"
+#include "tools/cli/stub_location.h"
 
-#include "tools/file_system.h"
+#include "tools/files/file_system.h"
 
 namespace qjxpack {
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "payload/payload_format.h"
-#include "tools/file_system.h"
-#include "tools/stub_branding.h"
+#include "tools/files/file_system.h"
+#include "tools/pe/stub_branding.h"
 
 namespace qjxpack {
 

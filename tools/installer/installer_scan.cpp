@@ -1,4 +1,4 @@
-#include "tools/installer_scan.h"
+#include "tools/installer/installer_scan.h"
 
 #include <errno.h>
 #include <stdio.h>
@@ -8,8 +8,8 @@
 
 #include "files/file_access.h"
 #include "payload/trailer_locator.h"
-#include "tools/entry_names.h"
-#include "tools/file_system.h"
+#include "tools/files/file_system.h"
+#include "tools/installer/entry_names.h"
 
 namespace qjxpack {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/pe_resources.h"
+#include "tools/pe/pe_resources.h"
 
 namespace qjxpack {
 

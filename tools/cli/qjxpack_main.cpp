@@ -1,10 +1,10 @@
 // qjxpack: make, inspect, verify and extract installers.
 #include <CLI/CLI.hpp>
 
-#include "tools/commands.h"
-#include "tools/entry_names.h"
-#include "tools/file_system.h"
-#include "tools/stub_location.h"
+#include "tools/cli/commands.h"
+#include "tools/cli/stub_location.h"
+#include "tools/files/file_system.h"
+#include "tools/installer/entry_names.h"
 
 namespace {
 

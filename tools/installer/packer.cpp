@@ -1,4 +1,4 @@
-#include "tools/packer.h"
+#include "tools/installer/packer.h"
 
 #include <errno.h>
 #include <stdio.h>
@@ -10,8 +10,8 @@
 #include "files/file_access.h"
 #include "payload/payload_writer.h"
 #include "payload/trailer_locator.h"
-#include "tools/entry_names.h"
-#include "tools/installer_scan.h"
+#include "tools/installer/entry_names.h"
+#include "tools/installer/installer_scan.h"
 
 namespace qjxpack {
 

@@ -1,4 +1,4 @@
-#include "tools/entry_names.h"
+#include "tools/installer/entry_names.h"
 
 #include <string.h>
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "payload/payload_format.h"
-#include "tools/stub_branding.h"
-#include "tools/version_resource.h"
+#include "tools/pe/stub_branding.h"
+#include "tools/pe/version_resource.h"
 
 namespace qjxpack {
 
