@@ -39,14 +39,28 @@ void ToAnsi(const char* path, char* ansi) {
 // Largest piece handed to one WriteFile: its length is a DWORD.
 constexpr size_t WRITE_PIECE_MAX = 0x40000000;
 
+// The length of one character: see AnsiCharacterLength. UTF-16 units count one each; a
+// separator is never half of a surrogate pair.
+size_t CharacterLength(const char* text) {
+    return AnsiCharacterLength(text);
+}
+size_t CharacterLength(const wchar_t*) {
+    return 1;
+}
+
 // Drops a directory path's closing separators: with one, the system answers for what a link
-// leads to rather than for the link itself. A drive's root keeps its own.
+// leads to rather than for the link itself. A drive's root keeps its own, and so does a path
+// that is only a separator. ANSI text is walked a character at a time, never backwards by bytes.
 template <typename Char>
-void DropClosingSeparators(Char* path, size_t length) {
-    while (length > 1 && (path[length - 1] == '\\' || path[length - 1] == '/') &&
-           path[length - 2] != ':') {
-        path[--length] = 0;
+void DropClosingSeparators(Char* path) {
+    size_t kept = 0;  // the length up to the end of the last character that stays
+    for (size_t i = 0; path[i] != 0;) {
+        const size_t next = i + CharacterLength(path + i);
+        const bool separator = next == i + 1 && (path[i] == '\\' || path[i] == '/');
+        if (!separator || i == 0 || path[i - 1] == ':') kept = next;
+        i = next;
     }
+    path[kept] = 0;
 }
 
 // After a create failed: whether the name exists, as anything. CREATE_NEW answers "file exists"
@@ -87,12 +101,6 @@ FILE* SystemOpenStream(const char* path, bool for_writing) {
 }
 FILE* SystemOpenStream(const wchar_t* path, bool for_writing) {
     return _wfopen(path, for_writing ? L"wb" : L"rb");
-}
-size_t SystemLength(const char* path) {
-    return strlen(path);
-}
-size_t SystemLength(const wchar_t* path) {
-    return wcslen(path);
 }
 
 // Hands the path to operation in the system's own form: ANSI on the 9x family, UTF-16 elsewhere.
@@ -198,7 +206,7 @@ bool CloseOutputFile(OutputFile* file) {
 ResultCode CreateDirectoryUtf8(const char* path, ExistingPolicy policy) {
     DWORD attributes = INVALID_FILE_ATTRIBUTES;
     const ResultCode made = WithSystemPath(path, RESULT_CANT_CREATE_FILE, [&](auto* system_path) {
-        DropClosingSeparators(system_path, SystemLength(system_path));
+        DropClosingSeparators(system_path);
         if (SystemCreateDirectory(system_path)) return RESULT_OK;
         const DWORD error = GetLastError();
         attributes = SystemAttributes(system_path);
@@ -221,7 +229,7 @@ ResultCode CreateDirectoryUtf8(const char* path, ExistingPolicy policy) {
 PathKind ExaminePathUtf8(const char* path) {
     const DWORD attributes =
         WithSystemPath(path, static_cast<DWORD>(INVALID_FILE_ATTRIBUTES), [&](auto* system_path) {
-            DropClosingSeparators(system_path, SystemLength(system_path));
+            DropClosingSeparators(system_path);
             return SystemAttributes(system_path);
         });
     if (attributes == INVALID_FILE_ATTRIBUTES) return PATH_MISSING;

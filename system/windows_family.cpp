@@ -8,3 +8,7 @@ bool IsWindows9x() {
     GetVersionExA(&version);
     return version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
 }
+
+size_t AnsiCharacterLength(const char* text) {
+    return IsDBCSLeadByteEx(GetACP(), static_cast<BYTE>(text[0])) && text[1] != 0 ? 2 : 1;
+}

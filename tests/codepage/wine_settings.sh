@@ -4,7 +4,7 @@
 set -e
 action=$1
 wine_run=$2
-for program in codepage_9x_tests.exe codepage_9x_ja_tests.exe; do
+for program in codepage_9x_tests.exe codepage_9x_ja_tests.exe codepage_9x_zh_tests.exe; do
   key="HKCU\\Software\\Wine\\AppDefaults\\$program"
   if [ "$action" = add ]; then
     "$wine_run" reg add "$key" /v Version /d win98 /f >/dev/null

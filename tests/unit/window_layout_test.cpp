@@ -40,6 +40,12 @@ TEST(WindowLayout, At96DpiEverythingSitsWhereThePicturesPutIt) {
     EXPECT_EQ(300, l.client_width);
     EXPECT_EQ(200, l.client_height);
     ExpectRect(l.buttons[2], 200, 164, 80, 30);
+    // Exact hundredths, on every architecture, also where a product of doubles falls just below
+    // a whole number (150 * 0.82 is 122.99...).
+    ComputeWindowLayout(96, 300, 150, 80, 30, &l);
+    EXPECT_EQ(123, l.buttons[0].top);
+    ComputeWindowLayout(96, 300, 600, 80, 30, &l);
+    EXPECT_EQ(492, l.buttons[0].top);
 }
 
 // The factors are applied to the scaled client area, so the truncations differ from the base
