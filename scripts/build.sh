@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what the builds need and builds the given trees (default: host, win32, win64 and,
 # unless QJX_SKIP_FUZZ=1, fuzz) under BUILD_DIR (default ./build).
-# The Windows tree of the Wine architecture in use (scripts/wine_arch.sh) builds its tests too;
-# the other one builds the stub and the packer and only checks the files.
+# The Windows trees of the Wine architectures in use (scripts/wine_arch.sh) build their tests too;
+# a tree whose architecture Wine does not run here builds the stub and the packer and only checks
+# the files.
 # Usage: build.sh [host] [win32] [win64] [fuzz]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -19,7 +20,7 @@ source "$root/scripts/wine_arch.sh"
 
 windows_tree() { # TREE TOOLCHAIN
   local wine_tests=OFF
-  [ "$1" = "$QJX_WIN_TREE" ] && wine_tests=ON
+  [[ " $QJX_WIN_TREES " == *" $1 "* ]] && wine_tests=ON
   cmake -S "$root" -B "$build/$1" -DCMAKE_BUILD_TYPE=MinSizeRel \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$2.cmake" -DQJX_WINE_TESTS=$wine_tests >/dev/null
   cmake --build "$build/$1" -j"$jobs"

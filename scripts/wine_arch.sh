@@ -1,9 +1,12 @@
 # Sourced by build.sh, test.sh and demo.sh after setup.sh: decides once which Windows
-# architecture the Wine runs use, prints one line saying which and why, and exports it.
-#   QJX_WINE_ARCH  x86 (a win32 prefix, the 32-bit stub) where the machine runs 32-bit Wine,
-#                  x64 (a win64 prefix, the 64-bit loader, the x64 stub) where it cannot;
-#                  set it to x86 or x64 beforehand to override the choice
-#   QJX_WIN_TREE   the build tree whose programs the Wine runs use: win32 or win64
+# architectures the Wine runs use, prints one line saying which and why, and exports them.
+#   QJX_WINE_ARCHES  every architecture whose Wine loader runs here: "x86 x64" where the machine
+#                    runs both, else the one it runs; the tests run on each
+#   QJX_WINE_ARCH    the first of them, the one the demo and the benchmark use: x86 (a win32
+#                    prefix, the 32-bit stub) where the machine runs 32-bit Wine, else x64 (a win64
+#                    prefix, the 64-bit loader, the x64 stub). Set it to x86 or x64 beforehand to
+#                    narrow everything to that architecture
+#   QJX_WIN_TREES    the build trees of QJX_WINE_ARCHES (win32, win64), QJX_WIN_TREE the first
 if [ -z "${QJX_WIN_TREE:-}" ]; then
   qjx_loader_error() { # LOADER: empty when the loader runs, else what it said
     local said
@@ -19,12 +22,17 @@ if [ -z "${QJX_WIN_TREE:-}" ]; then
       if [ -n "$qjx_error" ]; then
         echo "wine: QJX_WINE_ARCH=$QJX_WINE_ARCH, but its Wine loader does not run here: $qjx_error" >&2
         exit 1
-      fi ;;
+      fi
+      QJX_WINE_ARCHES=$QJX_WINE_ARCH ;;
     "")
-      if [ -z "$qjx_x86_error" ]; then
-        QJX_WINE_ARCH=x86 qjx_why="this machine runs 32-bit Wine"
+      if [ -z "$qjx_x86_error" ] && [ -z "$qjx_x64_error" ]; then
+        QJX_WINE_ARCH=x86 QJX_WINE_ARCHES="x86 x64"
+        qjx_why="this machine runs 32-bit and 64-bit Wine; the demo uses x86"
+      elif [ -z "$qjx_x86_error" ]; then
+        QJX_WINE_ARCH=x86 QJX_WINE_ARCHES=x86
+        qjx_why="this machine runs 32-bit Wine only (64-bit: $qjx_x64_error)"
       elif [ -z "$qjx_x64_error" ]; then
-        QJX_WINE_ARCH=x64
+        QJX_WINE_ARCH=x64 QJX_WINE_ARCHES=x64
         if [ -e /usr/lib/wine/wine ]; then
           qjx_why="the 32-bit Wine loader does not run here ($qjx_x86_error); see dmesg for 32-bit emulation"
         else
@@ -40,9 +48,12 @@ if [ -z "${QJX_WIN_TREE:-}" ]; then
       echo "wine: QJX_WINE_ARCH must be x86 or x64, not '$QJX_WINE_ARCH'" >&2
       exit 2 ;;
   esac
-  echo "wine: $QJX_WINE_ARCH ($qjx_why)"
+  echo "wine: ${QJX_WINE_ARCHES// / and } ($qjx_why)"
   QJX_WIN_TREE=$([ "$QJX_WINE_ARCH" = x86 ] && echo win32 || echo win64)
-  export QJX_WINE_ARCH QJX_WIN_TREE
+  QJX_WIN_TREES=$(for arch in $QJX_WINE_ARCHES; do [ "$arch" = x86 ] && echo win32 || echo win64; done | xargs)
+  export QJX_WINE_ARCH QJX_WINE_ARCHES QJX_WIN_TREE QJX_WIN_TREES
   unset -f qjx_loader_error
   unset qjx_x86_error qjx_x64_error qjx_why qjx_error
 fi
+# A caller that chose its tree itself runs that one alone.
+export QJX_WIN_TREES=${QJX_WIN_TREES:-$QJX_WIN_TREE}
