@@ -36,7 +36,9 @@ bool IsFile(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-ResultCode Continue(int32_t, ExtractEvent*, void*) {
+// Every file goes where its name says.
+ResultCode WriteWhereNamed(int32_t, ExtractEvent* event, void*) {
+    if (event->kind == EVENT_RESOLVE_TARGET) lstrcpynA(event->target, event->path, MAX_PATH);
     return RESULT_OK;
 }
 
@@ -70,7 +72,7 @@ TEST_F(DbcsPathTest, ExtractsIntoSuchAFolderAndItsSubfolders) {
     fputs("MZ", out);
     PayloadWriter writer;
     BeginPayload(&writer, out);
-    const std::string sub = Utf8(SUBFOLDER);
+    const std::string sub = "\\" + Utf8(SUBFOLDER);
     const std::string file = sub + "\\" + Utf8(FILE_NAME);
     AddDirectoryEntry(&writer, sub.c_str());
     AddMemoryEntry(&writer, file.c_str(), "payload", 7);
@@ -78,8 +80,8 @@ TEST_F(DbcsPathTest, ExtractsIntoSuchAFolderAndItsSubfolders) {
     ASSERT_EQ(FinishPayload(&writer, 0, 1, &trailer), RESULT_OK);
 
     const std::string dest = Utf8(folder + L"\\");
-    EXPECT_EQ(ExtractPayloadFrom(&trailer, out, "program.bin", dest.c_str(), Continue, nullptr,
-                                 EXISTING_REFUSED),
+    EXPECT_EQ(ExtractPayloadFrom(&trailer, out, "program.bin", dest.c_str(), WriteWhereNamed,
+                                 nullptr, EXISTING_REFUSED),
               RESULT_OK);
     fclose(out);
     EXPECT_TRUE(IsFolder(folder + L"\\" + SUBFOLDER));

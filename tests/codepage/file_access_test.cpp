@@ -14,6 +14,11 @@ namespace {
 const wchar_t FOLDER_NAME[] = L"日本語の表";
 const wchar_t FILE_NAME[] = L"テスト表示.txt";
 const wchar_t FOREIGN_NAME[] = L"Ελληνικά ü";
+#elif QJX_EXPECT_ACP == 936
+// 乗 ends in the byte 5C in code page 936.
+const wchar_t FOLDER_NAME[] = L"中文乗";
+const wchar_t FILE_NAME[] = L"说明.txt";
+const wchar_t FOREIGN_NAME[] = L"한국어";
 #else
 const wchar_t FOLDER_NAME[] = L"Café Überraschung";
 const wchar_t FILE_NAME[] = L"résumé.txt";

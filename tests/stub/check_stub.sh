@@ -24,7 +24,7 @@ check_imports() {
     fi
   done
   for newer in SetDefaultDllDirectories AddDllDirectory SetDllDirectoryA SetDllDirectoryW \
-               GetTickCount64 _time64 _fseeki64 _ftelli64 _wfopen_s \
+               GetTickCount64 _time64 _fseeki64 _ftelli64 _wfopen_s SetFilePointerEx GetFileSizeEx \
                GetTempPathW GetShortPathNameW GetTempPath2A GetTempPath2W \
                SystemFunction036 CryptAcquireContextA CryptGenRandom CryptReleaseContext \
                OpenProcessToken GetTokenInformation InitializeAcl AddAce \
