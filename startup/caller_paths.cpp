@@ -121,7 +121,11 @@ ResultCode PrepareExtractFolder(const char* folder, HANDLE* held, bool* existed)
         *held = handle;
         return RESULT_OK;
     }
-    if (GetLastError() != ERROR_ALREADY_EXISTS) return RESULT_CANT_CREATE_FILE;
+    // A drive's root is never created, and may fail otherwise: what exists is examined below.
+    if (GetLastError() != ERROR_ALREADY_EXISTS &&
+        GetFileAttributesW(wide) == INVALID_FILE_ATTRIBUTES) {
+        return RESULT_CANT_CREATE_FILE;
+    }
     ExistingObjectFacts facts = {};
     handle = OpenAndExamine(wide, 0, FILE_FLAG_BACKUP_SEMANTICS, &facts);
     if (handle == INVALID_HANDLE_VALUE) {
