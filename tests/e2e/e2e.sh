@@ -60,7 +60,8 @@ start_stub() {
     rm -f "$work/exit_code.txt"
     local line="\"$(winpath "$1")\""
     [ -n "${2:-}" ] && line+=" $2"
-    wine "$tools/with_temp.exe" "$(winpath "${stub_temp:-temp}")\\" "$line" </dev/null >/dev/null 2>&1 &
+    # stub_temp_win: a Windows path taken as it is, links unresolved.
+    wine "$tools/with_temp.exe" "${stub_temp_win:-$(winpath "${stub_temp:-temp}")}\\" "$line" </dev/null >/dev/null 2>&1 &
     stub_pid=$!
 }
 # wait_stub [CODE]: waits for the stub and checks the exit code: 1 without switches, as always.
@@ -187,6 +188,21 @@ case_quiet_flag() {
     expect_sample_files "$(created_folder)"
     sleep 1  # a started installer would record itself a moment after the stub's end
     [ ! -f "$record" ] || fail "quiet mode started the installer: $(cat "$record")"
+
+    # A %TEMP% reached through a link, which its owner may point elsewhere at any time while the
+    # package waits for the installer: an elevated run (every run under Wine) extracts into the
+    # system's temporary folder instead.
+    mkdir real_temp
+    ln -s "$work/real_temp" linked_temp
+    stub_temp_win="Z:$(pwd | tr / '\\')\\linked_temp" start_stub Setup.exe "/SeaWait \"/SeaLog:$(winpath .)\\linked.log\""
+    wait_quiet_stub 0
+    expect_eq "$(ls real_temp)" "" "what the linked temporary folder holds"
+    local system_folder
+    system_folder=$(sed -nE 's/^.*folder: C:\\windows\\Temp\\(QJX[0-9a-f]{1,5})\\\r?$/\1/Ip' linked.log)
+    [ -n "$system_folder" ] || fail "log: $(cat linked.log)"
+    system_folder="$WINEPREFIX/drive_c/windows/temp/$system_folder"
+    cleanups+=("rm -rf '$system_folder'")
+    expect_sample_files "$system_folder"
 }
 
 # Without a trailer the probe answers no: the progress window opens, then the job's message.
