@@ -26,6 +26,11 @@ struct NativeIoStatus {
     ULONG_PTR information;
 };
 
+// UNICODE_STRING, OBJECT_ATTRIBUTES and IO_STATUS_BLOCK as the x86 and x64 headers lay them out.
+static_assert(sizeof(NativeString) == 2 * sizeof(void*), "UNICODE_STRING");
+static_assert(sizeof(NativeObjectAttributes) == 6 * sizeof(void*), "OBJECT_ATTRIBUTES");
+static_assert(sizeof(NativeIoStatus) == 2 * sizeof(void*), "IO_STATUS_BLOCK");
+
 typedef BOOLEAN(WINAPI* DosPathToNtPathFunction)(const wchar_t*, NativeString*, wchar_t**, void*);
 typedef void(WINAPI* FreeNativeStringFunction)(NativeString*);
 typedef LONG(WINAPI* NtCreateFileFunction)(HANDLE*, ACCESS_MASK, NativeObjectAttributes*,
