@@ -30,7 +30,10 @@ const ResultDescription RESULT_DESCRIPTIONS[] = {
     {RESULT_WAIT_FAILED, EXIT_INSTALL_FAILURE, EXIT_INSTALL_FAILURE,
      "waiting for MSIExec failed; it may still be running"},
     {RESULT_FOLDER_REFUSED, EXIT_INSTALL_FAILURE, EXIT_INSTALL_FAILURE,
-     "the folder is a link, a junction or a mount point, or is owned by another user"},
+     "the folder is a link, a junction or a mount point, or others than SYSTEM and the "
+     "Administrators may change it"},
+    {RESULT_FOLDER_NO_SECURITY, EXIT_INSTALL_FAILURE, EXIT_INSTALL_FAILURE,
+     "the folder has no access control; name a folder on NTFS or run without elevation"},
     {RESULT_LOG_REFUSED, EXIT_BAD_SWITCH, EXIT_BAD_SWITCH,
      "the log file is a link, has other names, or is owned by another user"},
     {RESULT_BAD_SWITCH, EXIT_BAD_SWITCH, EXIT_BAD_SWITCH, "unknown switch or bad value"},

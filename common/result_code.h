@@ -27,4 +27,6 @@ enum : int32_t {
     RESULT_FOLDER_REFUSED = -11927,     // a folder to extract into is a link or not trusted
     RESULT_LOG_REFUSED = -11926,        // the log file exists but may not be written to
     RESULT_BAD_SWITCH = -11925,         // an unknown switch of the stub's, or a bad value
+    RESULT_FOLDER_NO_SECURITY =
+        -11924,  // an elevated run's folder is on a volume without access lists
 };

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "system/folder_security.h"
+#include "system/held_folder.h"
 #include "system/windows_family.h"
 #include "text/utf8.h"
 
@@ -100,8 +101,9 @@ bool MayUseExisting(const ExistingObjectFacts& facts, bool directory, bool eleva
     return facts.owner_trusted || !elevated;
 }
 
-ResultCode PrepareExtractFolder(const char* folder, HANDLE* held) {
+ResultCode PrepareExtractFolder(const char* folder, HANDLE* held, bool* existed) {
     *held = INVALID_HANDLE_VALUE;
+    if (existed != nullptr) *existed = true;
     if (IsWindows9x()) {
         return CreateParentsPlainly(folder) ? CreateDirectoryUtf8(folder, EXISTING_FOLDER_KEPT)
                                             : RESULT_BUFFER_TOO_SMALL;
@@ -109,23 +111,81 @@ ResultCode PrepareExtractFolder(const char* folder, HANDLE* held) {
     wchar_t wide[WIDE_PATH_CAPACITY];
     PrivateFolderSecurity security;
     if (!ToWidePath(folder, wide)) return RESULT_BUFFER_TOO_SMALL;
-    if (!BuildSharedFolderSecurity(&security)) return RESULT_CANT_CREATE_FILE;
+    const bool elevated = IsProcessElevated();
+    if (!BuildFolderSecurity(&security, true, elevated)) return RESULT_CANT_CREATE_FILE;
     CreateParents(wide, &security.attributes);
-    // Made now or there before, the folder is examined the same way: in a parent that others
-    // can write, the new one could have been swapped for a link in between.
-    CreateDirectoryW(wide, &security.attributes);
+    // Made and opened in one step, the folder is the run's own, with its own access list.
+    HANDLE handle = CreateHeldFolder(wide, &security.attributes);
+    if (handle != INVALID_HANDLE_VALUE) {
+        if (existed != nullptr) *existed = false;
+        *held = handle;
+        return RESULT_OK;
+    }
+    // A drive's root is never created, and may fail otherwise: what exists is examined below.
+    if (GetLastError() != ERROR_ALREADY_EXISTS &&
+        GetFileAttributesW(wide) == INVALID_FILE_ATTRIBUTES) {
+        return RESULT_CANT_CREATE_FILE;
+    }
     ExistingObjectFacts facts = {};
-    HANDLE handle = OpenAndExamine(wide, 0, FILE_FLAG_BACKUP_SEMANTICS, &facts);
+    handle = OpenAndExamine(wide, 0, FILE_FLAG_BACKUP_SEMANTICS, &facts);
     if (handle == INVALID_HANDLE_VALUE) {
         return GetFileAttributesW(wide) == INVALID_FILE_ATTRIBUTES ? RESULT_CANT_CREATE_FILE
                                                                    : RESULT_FOLDER_REFUSED;
     }
-    if (!MayUseExisting(facts, true, IsProcessElevated())) {
+    ResultCode result = RESULT_OK;
+    if (!MayUseExisting(facts, true, false)) {
+        result = RESULT_FOLDER_REFUSED;
+    } else if (elevated) {
+        // Its owner alone says little: a folder an administrator made in C:\ is owned by the
+        // Administrators and still lets every user change what is inside.
+        const FolderTrust trust = JudgeFolderForElevatedRun(handle, wide);
+        if (trust != FOLDER_TRUSTED) {
+            result =
+                trust == FOLDER_NO_SECURITY ? RESULT_FOLDER_NO_SECURITY : RESULT_FOLDER_REFUSED;
+        }
+    }
+    if (result != RESULT_OK) {
         CloseHandle(handle);
-        return RESULT_FOLDER_REFUSED;
+        return result;
     }
     *held = handle;
     return RESULT_OK;
+}
+
+ResultCode CheckExistingSubfolders(const char* path, size_t root_length) {
+    char own[WIDE_PATH_CAPACITY];
+    const size_t length = strlen(path);
+    if (length >= sizeof own || root_length > length) return RESULT_FOLDER_REFUSED;
+    memcpy(own, path, length + 1);
+    ResultCode result = RESULT_OK;
+    // Each folder below the root, from the top down, and the path itself when it is a folder.
+    for (size_t end = root_length; result == RESULT_OK && end <= length; ++end) {
+        if (end < length && !IsSeparator(own[end])) continue;
+        if (end == root_length || IsSeparator(own[end - 1])) continue;  // empty component
+        const char kept = own[end];
+        own[end] = 0;
+        wchar_t wide[WIDE_PATH_CAPACITY];
+        if (!ToWidePath(own, wide)) {
+            result = RESULT_FOLDER_REFUSED;
+        } else if (const DWORD attributes = GetFileAttributesW(wide);
+                   attributes != INVALID_FILE_ATTRIBUTES &&
+                   (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            ExistingObjectFacts facts = {};
+            HANDLE handle = OpenAndExamine(wide, 0, FILE_FLAG_BACKUP_SEMANTICS, &facts);
+            if (handle == INVALID_HANDLE_VALUE || !MayUseExisting(facts, true, false)) {
+                result = RESULT_FOLDER_REFUSED;
+            } else {
+                const FolderTrust trust = JudgeFolderForElevatedRun(handle, wide);
+                if (trust != FOLDER_TRUSTED) {
+                    result = trust == FOLDER_NO_SECURITY ? RESULT_FOLDER_NO_SECURITY
+                                                         : RESULT_FOLDER_REFUSED;
+                }
+            }
+            if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+        }
+        own[end] = kept;
+    }
+    return result;
 }
 
 ResultCode OpenCallerLog(const char* path, OutputFile* log) {

@@ -27,11 +27,22 @@ bool MayUseExisting(const ExistingObjectFacts& facts, bool directory, bool eleva
 
 // The folder /SeaExtract names (UTF-8; a closing separator may follow). Missing parents and the
 // folder itself are created with the shared protected access list (BuildSharedFolderSecurity);
-// an existing folder is used only as MayUseExisting allows. On RESULT_OK, *held is a handle
-// that keeps the folder from being renamed or deleted until the caller closes it.
-// RESULT_FOLDER_REFUSED for a folder that may not be used, RESULT_CANT_CREATE_FILE when it
-// cannot be made or opened.
-ResultCode PrepareExtractFolder(const char* folder, HANDLE* held);
+// the folder itself is made and opened in one step (CreateHeldFolder). An existing folder is used
+// only as MayUseExisting allows, and in an elevated run only when nobody but SYSTEM, the
+// Administrators and TrustedInstaller may change it (JudgeFolderForElevatedRun). On RESULT_OK,
+// *held is a handle that keeps the folder from being renamed or deleted until the caller closes
+// it. RESULT_FOLDER_REFUSED for a folder that may not be used, RESULT_FOLDER_NO_SECURITY for an
+// existing one an elevated run cannot judge (FAT, exFAT, a share), RESULT_CANT_CREATE_FILE when
+// it cannot be made or opened.
+// *existed, when given, tells whether the folder was there before (on the 9x family always true).
+ResultCode PrepareExtractFolder(const char* folder, HANDLE* held, bool* existed = nullptr);
+
+// For an elevated /SeaExtract into a folder that existed: every folder on path (UTF-8) below its
+// first root_length bytes that exists already must pass the checks PrepareExtractFolder makes of
+// the folder itself, on a handle; it may have been made by anyone who could write there before.
+// RESULT_OK when each does or none exists, else RESULT_FOLDER_REFUSED or
+// RESULT_FOLDER_NO_SECURITY.
+ResultCode CheckExistingSubfolders(const char* path, size_t root_length);
 
 // The file /SeaLog names (UTF-8), open for appending. A missing log is created new with the
 // private access list, and its missing parent folders as PrepareExtractFolder makes them; an

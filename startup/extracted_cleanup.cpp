@@ -6,6 +6,9 @@
 #include "files/file_access.h"
 #include "payload/payload_format.h"
 #include "startup/run_log.h"
+#include "system/held_folder.h"
+#include "system/windows_family.h"
+#include "text/utf8.h"
 
 namespace {
 
@@ -67,6 +70,19 @@ bool PassesALink(char* path, size_t folder_length) {
     return ExaminePathUtf8(path) == PATH_LINK;
 }
 
+// Deletes one name this run created. On the NT family the name itself is opened, checked and
+// deleted through one handle, so that nothing can be swapped in between the check and the delete.
+bool RemoveName(const char* path, bool directory) {
+    if (IsWindows9x()) return RemovePathUtf8(path, directory);
+    wchar_t wide[MAX_PATH_BYTES];
+    if (Utf8ToUtf16(path, UTF8_NUL_TERMINATED, reinterpret_cast<char16_t*>(wide), MAX_PATH_BYTES) !=
+        RESULT_OK) {
+        return false;
+    }
+    const NameRemoval removal = RemoveNameThroughHandle(wide, directory);
+    return removal == NAME_REMOVED || removal == NAME_MISSING;
+}
+
 // Separators inside a name: how deep its entry lies (a directory's own trailing one not counted).
 uint32_t DepthOf(const char* name) {
     uint32_t depth = 0;
@@ -107,11 +123,22 @@ bool RemoveEntry(const WalkedEntry& entry, void* user) {
     memcpy(path, cleanup->context->folder, cleanup->folder_length);
     memcpy(path + cleanup->folder_length, entry.name, name_length + 1);
     if (ExaminePathUtf8(path) == PATH_MISSING) return true;  // gone already
-    if (PassesALink(path, cleanup->folder_length) || !RemovePathUtf8(path, entry.directory)) {
+    if (PassesALink(path, cleanup->folder_length) || !RemoveName(path, entry.directory)) {
         cleanup->complete = false;
         LogLine("clean-up: left in place: %s", path);
     }
     return true;
+}
+
+// The run's own folder, through the handle held since its creation where there is one: nobody
+// else could open it for deleting meanwhile. The handle is closed, so that the folder goes now,
+// or, when it is not empty, stays unheld for the little time the process has left.
+bool RemoveRunFolder(const WorkerContext* context, const char* folder) {
+    HANDLE held = context->held_folder;
+    if (held == nullptr || held == INVALID_HANDLE_VALUE) return RemovePathUtf8(folder, true);
+    const bool removed = DeleteThroughHandle(held);
+    CloseHandle(held);
+    return removed;
 }
 
 }  // namespace
@@ -135,7 +162,7 @@ bool RemoveExtractedFiles(const WorkerContext* context) {
     char folder[JOB_PATH_CAPACITY];
     memcpy(folder, context->folder, cleanup.folder_length + 1);
     if (cleanup.folder_length > 0) folder[cleanup.folder_length - 1] = 0;  // its separator
-    if (!RemovePathUtf8(folder, true)) {
+    if (!RemoveRunFolder(context, folder)) {
         LogLine("clean-up: the folder stays (not empty): %s", folder);
         return false;
     }

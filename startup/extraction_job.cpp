@@ -13,6 +13,7 @@
 #include "startup/hidden_window.h"
 #include "startup/run_log.h"
 #include "system/folder_security.h"
+#include "system/held_folder.h"
 #include "system/random_source.h"
 #include "system/signature_check.h"
 #include "system/windows_family.h"
@@ -139,6 +140,84 @@ DWORD GetTempPathAnsi(const TempFolderQueries* queries, char* buffer) {
     return AnsiNamesWide(buffer, short_path) ? static_cast<DWORD>(strlen(buffer)) : 0;
 }
 
+typedef DWORD(WINAPI* GetFinalPathNameByHandleWFunction)(HANDLE, LPWSTR, DWORD, DWORD);
+typedef DWORD(WINAPI* GetLongPathNameWFunction)(LPCWSTR, LPWSTR, DWORD);
+
+// Room for a folder's path in UTF-16 with the system's \\?\UNC\ prefix.
+constexpr DWORD FINAL_PATH_CAPACITY = 2 * TEMP_FOLDER_CAPACITY;
+
+// True when path (UTF-16, no closing separator) leads to the folder held open, and only through
+// the folders that hold it: its long form is the system's own path of the handle. Those folders
+// cannot be renamed while a handle below them is open, nor become junctions while not empty, so
+// the path goes on naming the held folder. A %TEMP% reached through a junction or a symbolic link
+// (which its owner can point elsewhere at any time) fails. Where the calls are missing (XP and
+// older, which have no unelevated programs of an elevated user) true.
+bool PathNamesHeldFolder(const wchar_t* path, HANDLE held) {
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    GetFinalPathNameByHandleWFunction final_path =
+        FindFunction<GetFinalPathNameByHandleWFunction>(kernel, "GetFinalPathNameByHandleW");
+    GetLongPathNameWFunction long_path =
+        FindFunction<GetLongPathNameWFunction>(kernel, "GetLongPathNameW");
+    if (final_path == nullptr || long_path == nullptr) return true;
+    wchar_t real[FINAL_PATH_CAPACITY];
+    wchar_t named[FINAL_PATH_CAPACITY];
+    const DWORD real_length = final_path(held, real, FINAL_PATH_CAPACITY, 0);
+    const DWORD named_length = long_path(path, named, FINAL_PATH_CAPACITY);
+    if (real_length == 0 || real_length >= FINAL_PATH_CAPACITY || named_length == 0 ||
+        named_length >= FINAL_PATH_CAPACITY) {
+        return false;
+    }
+    // \\?\C:\... and \\?\UNC\server\share\...
+    const wchar_t* own = real;
+    if (wcsncmp(own, L"\\\\?\\UNC\\", 8) == 0) {
+        own += 6;
+        real[6] = L'\\';
+    } else if (wcsncmp(own, L"\\\\?\\", 4) == 0) {
+        own += 4;
+    }
+    return _wcsicmp(own, named) == 0;
+}
+
+// Creates the folder ansi names (ANSI code page, ending in a separator), on the NT family made and
+// opened in one step and left open in *held (closed when held is null). In an elevated run the
+// folder must be reached by its path only through the folders that hold it (PathNamesHeldFolder);
+// one that is not is deleted again and *misled set. False when it cannot be made, or exists.
+bool CreateNewFolder(const char* ansi, SECURITY_ATTRIBUTES* attributes, bool elevated, HANDLE* held,
+                     bool* misled) {
+    if (IsWindows9x()) return CreateDirectoryA(ansi, attributes) != 0;
+    wchar_t wide[TEMP_FOLDER_CAPACITY];
+    const int units =
+        MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi, -1, wide, TEMP_FOLDER_CAPACITY);
+    if (units < 2) return false;
+    HANDLE handle = CreateHeldFolder(wide, attributes);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    wide[units - 2] = 0;  // its closing separator
+    if (elevated && !PathNamesHeldFolder(wide, handle)) {
+        DeleteThroughHandle(handle);
+        CloseHandle(handle);
+        *misled = true;
+        return false;
+    }
+    if (held != nullptr) {
+        *held = handle;
+    } else {
+        CloseHandle(handle);
+    }
+    return true;
+}
+
+// The system's own temporary folder, %SystemRoot%\Temp\, in the ANSI code page
+// (TEMP_FOLDER_CAPACITY bytes), and its length; 0 when it does not fit.
+DWORD GetSystemTempAnsi(char* buffer) {
+    const UINT length = GetWindowsDirectoryA(buffer, TEMP_FOLDER_CAPACITY);
+    if (length == 0 || length + sizeof "\\Temp\\" > static_cast<UINT>(TEMP_FOLDER_CAPACITY)) {
+        return 0;
+    }
+    const bool separator = buffer[length - 1] == '\\';
+    memcpy(buffer + length, separator ? "Temp\\" : "\\Temp\\", separator ? 6 : 7);
+    return static_cast<DWORD>(strlen(buffer));
+}
+
 // The owner of the job's message boxes, or null when none may show.
 HWND MessageOwner(WorkerContext* context) {
     if (context->silent) return nullptr;
@@ -203,13 +282,16 @@ ResultCode ExtractIntoCallersFolder(WorkerContext* context) {
         memcpy(folder + length, "\\", 2);
     }
     HANDLE held = INVALID_HANDLE_VALUE;
-    const ResultCode prepared = PrepareExtractFolder(folder, &held);
+    bool existed = false;
+    const ResultCode prepared = PrepareExtractFolder(folder, &held, &existed);
     if (prepared != RESULT_OK) {
         LogLine("failure: %s: %s", DescribeResult(prepared), folder);
         folder[0] = 0;
         return prepared;
     }
     LogLine("folder: %s", folder);
+    // Anyone who could write there before may have made the folders the payload goes into.
+    context->existing_root = existed && IsProcessElevated() ? strlen(folder) : 0;
     const ResultCode result =
         ExtractPayloadFrom(&context->trailer, context->program, context->program_path, folder,
                            OnExtractEvent, context, EXISTING_FOLDER_KEPT);
@@ -267,21 +349,23 @@ void FindTempFolderQueries(HMODULE exporter, TempFolderQueries* queries) {
             : FindFunction<GetTempPathWFunction>(GetModuleHandleA("kernel32.dll"), "GetTempPathW");
 }
 
-ResultCode CreateTempFolder(char* buffer) {
+ResultCode CreateTempFolder(char* buffer, HANDLE* held) {
     TempFolderQueries queries;
     FindTempFolderQueries(GetModuleHandleA("kernel32.dll"), &queries);
-    return CreateTempFolderWith(&queries, buffer);
+    return CreateTempFolderWith(&queries, buffer, held);
 }
 
-ResultCode CreateTempFolderWith(const TempFolderQueries* queries, char* buffer) {
+ResultCode CreateTempFolderWith(const TempFolderQueries* queries, char* buffer, HANDLE* held) {
+    if (held != nullptr) *held = nullptr;
     buffer[0] = 0;
     DWORD length = GetTempPathAnsi(queries, buffer);
     // In a shared temporary folder (C:\Windows\Temp for SYSTEM) a folder with default security
     // would inherit entries that let every user add files to it. NT only: 9x has no access lists.
     PrivateFolderSecurity security;
     SECURITY_ATTRIBUTES* attributes = nullptr;
+    const bool elevated = IsProcessElevated();
     if (length != 0 && !IsWindows9x()) {
-        if (!BuildPrivateFolderSecurity(&security)) length = 0;
+        if (!BuildFolderSecurity(&security, false, elevated)) length = 0;
         attributes = &security.attributes;
     }
     if (length == 0) {
@@ -290,12 +374,20 @@ ResultCode CreateTempFolderWith(const TempFolderQueries* queries, char* buffer) 
     }
     // Only a folder created here is used: one that exists, whoever made it, may hold files
     // planted for the installer. Any failure draws another name.
+    bool misled = false;
     for (int attempt = 0; attempt < TEMP_FOLDER_ATTEMPTS; ++attempt) {
         buffer[length] = 0;
         if (!AppendTempFolderName(buffer, TEMP_FOLDER_CAPACITY, queries->draw())) break;
-        if (CreateDirectoryA(buffer, attributes)) {
+        if (CreateNewFolder(buffer, attributes, elevated, held, &misled)) {
             memcpy(g_tempFolder, buffer, strlen(buffer) + 1);
             return RESULT_OK;
+        }
+        // A %TEMP% reached through a link its owner may point elsewhere: an elevated run goes to
+        // the system's temporary folder instead, whose parents only administrators may change.
+        if (misled) {
+            misled = false;
+            length = GetSystemTempAnsi(buffer);
+            if (length == 0) break;
         }
     }
     buffer[0] = 0;
@@ -349,7 +441,7 @@ ResultCode RunExtractionJob(HWND window, void* argument) {
     char* folder_utf8 = context->folder;
     if (context->extract_folder != nullptr) return ExtractIntoCallersFolder(context);
     char folder[TEMP_FOLDER_BUFFER];
-    if (CreateTempFolder(folder) != RESULT_OK ||
+    if (CreateTempFolder(folder, &context->held_folder) != RESULT_OK ||
         CodePageToUtf8(0, GetACP(), folder, UTF8_NUL_TERMINATED, folder_utf8, JOB_PATH_CAPACITY,
                        nullptr) != RESULT_OK) {
         folder_utf8[0] = 0;
@@ -384,11 +476,19 @@ ResultCode OnExtractEvent(int32_t /*reserved*/, ExtractEvent* event, void* user)
             if (event->bytes_total == 0) return RESULT_OK;
             return SetProgress(
                 owner, static_cast<int32_t>(event->bytes_done * 100 / event->bytes_total), false);
-        case EVENT_ENTRY_BEGIN:
+        case EVENT_ENTRY_BEGIN: {
             context->entries_begun += 1;
             context->last_entry_created = true;
             LogLine("entry: %s", event->path);
-            return RESULT_OK;
+            if (context->existing_root == 0) return RESULT_OK;
+            // Stopped before anything is made: the entry is not this run's.
+            const ResultCode checked = CheckExistingSubfolders(event->path, context->existing_root);
+            if (checked != RESULT_OK) {
+                context->last_entry_created = false;
+                LogLine("failure: %s: %s", DescribeResult(checked), event->path);
+            }
+            return checked;
+        }
         case EVENT_RESOLVE_TARGET:
             // The extractor keeps joined paths below the target's 260 bytes; bound it anyway.
             lstrcpynA(event->target, event->path, static_cast<int>(MAX_PATH_BYTES));

@@ -34,6 +34,14 @@ struct WorkerContext {
     // run created there, in payload order.
     PayloadTrailer trailer;
     char folder[JOB_PATH_CAPACITY];
+    // The run's new temporary folder, held from its creation (CreateHeldFolder) until the
+    // clean-up deletes it through this handle or the process ends: nobody can rename or replace
+    // it meanwhile. Null when there is none (the 9x family, /SeaExtract).
+    HANDLE held_folder;
+    // An elevated /SeaExtract into a folder that existed: the length of its path in folder, below
+    // which every existing folder an entry passes is checked first (CheckExistingSubfolders).
+    // 0 for none.
+    size_t existing_root;
     uint64_t entries_begun;   // entries the extractor went on to create
     bool last_entry_created;  // false when the last of them could not be created
 };
@@ -78,11 +86,15 @@ bool ProbeQuietFlag(FILE* program);
 // Creates <temp>\QJX<up to 5 hex digits>\ and leaves its ANSI path in buffer
 // (TEMP_FOLDER_BUFFER bytes) and in g_tempFolder. Only a folder this call created is used: when
 // creating one fails, another name is drawn, up to TEMP_FOLDER_ATTEMPTS times. On the NT family
-// the folder gets an access list for SYSTEM, the Administrators and the user alone.
-// RESULT_TEMP_FOLDER when that fails, the access list cannot be built, or no name is left.
-ResultCode CreateTempFolder(char* buffer);
+// the folder gets an access list for SYSTEM, the Administrators and the user alone; in an
+// elevated run for SYSTEM and the Administrators alone, with a high label (BuildFolderSecurity).
+// There it is made and opened in one step and, when held is given, *held keeps it open without
+// delete sharing (else it is closed). RESULT_TEMP_FOLDER when that fails, the access list cannot
+// be built, or no name is left.
+ResultCode CreateTempFolder(char* buffer, HANDLE* held = nullptr);
 // The same with the given queries.
-ResultCode CreateTempFolderWith(const TempFolderQueries* queries, char* buffer);
+ResultCode CreateTempFolderWith(const TempFolderQueries* queries, char* buffer,
+                                HANDLE* held = nullptr);
 
 // Appends "QJX", at most the first five lowercase hex digits of product and a backslash to the
 // folder path in path (capacity bytes). False, leaving path unchanged, when it would not fit

@@ -13,6 +13,8 @@
 #include "startup/extraction_job.h"
 #include "startup/hidden_window.h"
 #include "startup/run_log.h"
+#include "system/folder_security.h"
+#include "system/library_preload.h"
 #include "system/system_library.h"
 #include "system/windows_family.h"
 #include "text/codepage_bridge.h"
@@ -30,16 +32,20 @@ typedef LPWSTR(WINAPI* GetCommandLineWFunction)();
 typedef void(WINAPI* InitCommonControlsFunction)();
 typedef HWINSTA(WINAPI* GetProcessWindowStationFunction)();
 typedef BOOL(WINAPI* GetUserObjectInformationAFunction)(HANDLE, int, PVOID, DWORD, LPDWORD);
+typedef BOOL(WINAPI* ProcessIdToSessionIdFunction)(DWORD, DWORD*);
 
 // A stub usually runs from a downloads folder, where anyone may have left a DLL. Where the
-// system can, restrict every later bare-name load to the system directory.
+// system can, restrict every later bare-name load to the system directory; where it cannot (XP,
+// Vista, 7 without its update), load by full path what the system's libraries would later load
+// by bare name from this folder.
 void RestrictDllSearch() {
     HMODULE kernel = GetModuleHandleA("kernel32.dll");
     if (kernel == nullptr) return;
     SetDefaultDllDirectoriesFunction restrict_search =
         reinterpret_cast<SetDefaultDllDirectoriesFunction>(
             reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
-    if (restrict_search != nullptr) restrict_search(SEARCH_SYSTEM32);
+    if (restrict_search != nullptr && restrict_search(SEARCH_SYSTEM32)) return;
+    if (!IsWindows9x()) PreloadOldSystemLibraries();
 }
 
 // Registers the progress bar's class. comctl32 is loaded here rather than imported: quiet runs
@@ -111,6 +117,16 @@ bool IsWindowStationVisible() {
         reinterpret_cast<GetUserObjectInformationAFunction>(
             reinterpret_cast<void*>(GetProcAddress(user, "GetUserObjectInformationA")));
     if (get_station == nullptr || get_information == nullptr) return true;
+    // From Vista on session 0 holds services alone, whatever its window station says of itself;
+    // on XP the console user signs in to session 0 too.
+    ProcessIdToSessionIdFunction get_session =
+        reinterpret_cast<ProcessIdToSessionIdFunction>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleA("kernel32.dll"), "ProcessIdToSessionId")));
+    DWORD session = 1;
+    if (!IsWindows9x() && LOBYTE(LOWORD(GetVersion())) >= 6 && get_session != nullptr &&
+        get_session(GetCurrentProcessId(), &session) && session == 0) {
+        return false;
+    }
     HWINSTA station = get_station();
     USEROBJECTFLAGS flags;
     DWORD size = 0;
@@ -161,6 +177,17 @@ bool WaitForInstaller(HANDLE process, DWORD* code) {
     return waited == WAIT_OBJECT_0 && GetExitCodeProcess(process, code) && *code != STILL_ACTIVE;
 }
 
+// An elevated run that does not wait still keeps its folder held and locked until the installer
+// ends: the same user's unelevated programs could otherwise change the package between the start
+// and the moment MSIExec opens it. No window shows meanwhile, and the exit code stays the run's.
+void HoldFolderWhileInstallerRuns() {
+    HANDLE process = TakeInstallerProcess();
+    if (process == nullptr) return;
+    DWORD code = 0;
+    WaitForInstaller(process, &code);
+    CloseHandle(process);
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_line*/,
@@ -192,7 +219,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_l
         LogLine("exit code: %d", EXIT_BAD_SWITCH);
         return EXIT_BAD_SWITCH;
     }
-    g_launchSettings.wait = switches.wait;
+    const bool elevated = IsProcessElevated();
+    // Elevated, the installer's process is kept even when the run does not wait for its code.
+    g_launchSettings.wait = switches.wait || elevated;
     g_launchSettings.silent = switches.quiet;
     g_launchSettings.note = NoteLaunch;
 
@@ -225,7 +254,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_l
         result = RunProgressWindow(GetHiddenOwnerWindow(), RunExtractionJob, &context,
                                    ButtonOf(switches.language));
     }
-    if (!switches.any) return EXIT_PLAIN;
+    const bool held_for_installer = result == RESULT_OK && launches && elevated && !switches.wait;
+    if (!switches.any) {
+        if (held_for_installer) HoldFolderWhileInstallerRuns();
+        return EXIT_PLAIN;
+    }
 
     int exit_code = ExitCodeOf(result, extract_only);
     bool keep = !switches.wait || switches.keep || !launches;
@@ -244,6 +277,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_l
         if (process != nullptr) CloseHandle(process);
     } else if (result != RESULT_OK) {
         LogLine("failure: %s", DescribeResult(result));
+    } else if (held_for_installer) {
+        HoldFolderWhileInstallerRuns();
     }
     if (!keep) RemoveExtractedFiles(&context);
     LogLine("exit code: %d", exit_code);

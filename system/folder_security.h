@@ -8,11 +8,14 @@
 constexpr DWORD PRIVATE_ACL_BYTES = 8 + 4 * (8 + 68);
 // Room for any SID.
 constexpr DWORD MAX_SID_BYTES = 8 + 15 * 4;
+// The system list's header and one mandatory label entry (a SID of one sub-authority).
+constexpr DWORD LABEL_ACL_BYTES = 8 + 8 + 12;
 
 struct PrivateFolderSecurity {
     SECURITY_ATTRIBUTES attributes;  // for CreateDirectory; points at descriptor
-    SECURITY_DESCRIPTOR descriptor;  // points at acl
+    SECURITY_DESCRIPTOR descriptor;  // points at acl, and at label when it carries one
     DWORD acl[PRIVATE_ACL_BYTES / sizeof(DWORD)];
+    DWORD label[LABEL_ACL_BYTES / sizeof(DWORD)];
 };
 
 // Builds, in place, an access list of full control for SYSTEM, the Administrators and the
@@ -29,9 +32,60 @@ bool BuildPrivateFolderSecurity(PrivateFolderSecurity* security);
 // no ordinary user may change.
 bool BuildSharedFolderSecurity(PrivateFolderSecurity* security);
 
-// True when the process runs as SYSTEM or its token says it is elevated (TokenElevation, Vista
-// and later): then a file or folder that an ordinary user may have made in advance is not taken.
+// The two above for an elevated run or not, whatever the process is. Elevated, the user's own
+// entry is left out: the same user's unelevated programs hold that SID too. Only SYSTEM and the
+// Administrators may then change what is inside, and from Vista on a high mandatory label with
+// no-write-up, inherited by files and folders, keeps medium-integrity code from writing even
+// where it holds the right (the owner's implied WRITE_DAC, say). XP has no labels, and a system
+// list there needs a privilege the program does not ask for.
+bool BuildFolderSecurity(PrivateFolderSecurity* security, bool shared, bool elevated);
+
+// What the elevation decision reads from the process token.
+struct ElevationFacts {
+    bool token_read;              // the token opened and its user read
+    bool user_is_system;          // the token user is S-1-5-18
+    bool elevation_known;         // the system answered TokenElevation (Vista and later)
+    bool token_elevated;          // its answer
+    bool groups_read;             // the token's groups read
+    bool administrators_enabled;  // Administrators among them, enabled (not deny-only)
+};
+
+// Whether a run with these facts is elevated: SYSTEM, an elevated token, or one whose
+// Administrators membership is enabled (every administrator before Vista, or with UAC off). It
+// fails closed: a token that cannot be read counts as elevated. A UAC-filtered token holds
+// Administrators for deny only, which does not count.
+bool DecideElevated(const ElevationFacts& facts);
+
+// True when groups (size bytes, as GetTokenInformation answered TokenGroups) holds the
+// Administrators enabled and not for deny only. False for an answer that does not hold together.
+bool IsAdministratorsEnabledIn(const BYTE* groups, DWORD size);
+
+// DecideElevated on the process token's facts. Never on the 9x family, which has no users to keep
+// apart: there false.
 bool IsProcessElevated();
+
+// How an existing folder's security looks to an elevated run.
+enum FolderTrust {
+    FOLDER_TRUSTED,      // only SYSTEM, the Administrators and TrustedInstaller may change it
+    FOLDER_OPEN,         // someone else may change it, or it cannot be read
+    FOLDER_NO_SECURITY,  // its volume keeps no access lists (FAT, exFAT) or is a share
+};
+
+// True when dacl lets nobody but SYSTEM, the Administrators and TrustedInstaller write, append,
+// delete, delete children, change the list or take the owner. Generic rights are mapped to a
+// file's; inherit-only entries (CREATOR OWNER's, say) do not apply to the folder itself and are
+// passed over; an allowing entry of a kind not read here refuses. A null list grants everyone
+// everything and refuses. dacl_bytes bounds the walk. The running user is one of them only when it
+// is SYSTEM: any other user's SID is also held by its unelevated programs.
+bool IsDaclTrustedOnly(const ACL* dacl, DWORD dacl_bytes);
+
+// True when owner is SYSTEM, the Administrators or TrustedInstaller: the owner may always change
+// the list, whatever it says.
+bool IsOwnerTrustedWhenElevated(const BYTE* owner);
+
+// The owner and the list of the object behind handle (opened with READ_CONTROL), judged as above.
+// path names it, for the volume's answer: FOLDER_NO_SECURITY where the volume keeps no lists.
+FolderTrust JudgeFolderForElevatedRun(HANDLE handle, const wchar_t* path);
 
 // True when sid is SYSTEM, the Administrators or user: owners whose objects no ordinary user made.
 bool IsTrustedOwnerSid(const BYTE* sid, const BYTE* user);

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "system/folder_security.h"
+
 namespace {
 
 constexpr DWORD FOLDER = FILE_ATTRIBUTE_DIRECTORY;
@@ -84,23 +86,54 @@ class CallerPathsTest : public ::testing::Test {
     std::string root_;
 };
 
-// The folder and its missing parents are made; a second run takes the plain folder again. (That
-// the handle keeps the folder from being renamed shows on Windows only: Wine renames a folder
-// whatever handles are open on it.)
+// The folder and its missing parents are made, and held: nobody may open it for deleting. A
+// second run takes the plain folder again only when it is not elevated: Wine's token is, and Wine
+// reads every folder back with full control for the user, so an elevated run refuses it, as it
+// must any folder the same user's unelevated programs could change. (That the handle keeps the
+// folder from being renamed shows on Windows only: Wine renames a folder whatever handles are
+// open on it.)
 TEST_F(CallerPathsTest, ExtractFolderIsMadeWithItsParentsAndHeld) {
     const std::string folder = root_ + "\\out\\nested\\";
-    for (int run = 0; run < 2; ++run) {
-        HANDLE held = INVALID_HANDLE_VALUE;
-        ASSERT_EQ(PrepareExtractFolder(folder.c_str(), &held), RESULT_OK);
-        ASSERT_NE(held, INVALID_HANDLE_VALUE);
-        CloseHandle(held);
-    }
     HANDLE held = INVALID_HANDLE_VALUE;
+    ASSERT_EQ(PrepareExtractFolder(folder.c_str(), &held), RESULT_OK);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(RemoveDirectoryA(folder.c_str()));
+    CloseHandle(held);
+    held = INVALID_HANDLE_VALUE;
+    const bool elevated = IsProcessElevated();
+    EXPECT_EQ(PrepareExtractFolder(folder.c_str(), &held),
+              elevated ? RESULT_FOLDER_REFUSED : RESULT_OK);
+    EXPECT_EQ(held != INVALID_HANDLE_VALUE, !elevated);
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    held = INVALID_HANDLE_VALUE;
     FILE* file = fopen((root_ + "\\file").c_str(), "wb");
     ASSERT_NE(file, nullptr);
     fclose(file);
     EXPECT_NE(PrepareExtractFolder((root_ + "\\file").c_str(), &held), RESULT_OK);
     EXPECT_EQ(held, INVALID_HANDLE_VALUE);
+}
+
+// An elevated run into a folder that existed checks every existing folder an entry passes below
+// it, as it checked the folder itself: under Wine (elevated, every folder read back with the
+// user's full control) each existing one is refused; missing ones and files are no folders to
+// judge.
+TEST_F(CallerPathsTest, ExistingSubfoldersOfAnElevatedRunArePassedOnlyWhenTrusted) {
+    ASSERT_TRUE(IsProcessElevated());
+    const std::string root = root_ + "\\";
+    CreateDirectoryA((root_ + "\\out").c_str(), nullptr);
+    CreateDirectoryA((root_ + "\\out\\nested").c_str(), nullptr);
+    FILE* file = fopen((root_ + "\\file").c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    fclose(file);
+    EXPECT_EQ(CheckExistingSubfolders((root + "missing\\deeper\\a.txt").c_str(), root.size()),
+              RESULT_OK);
+    EXPECT_EQ(CheckExistingSubfolders((root + "file").c_str(), root.size()), RESULT_OK);
+    EXPECT_EQ(CheckExistingSubfolders((root + "out\\a.txt").c_str(), root.size()),
+              RESULT_FOLDER_REFUSED);
+    EXPECT_EQ(CheckExistingSubfolders((root + "out\\nested\\").c_str(), root.size()),
+              RESULT_FOLDER_REFUSED);
+    // The root itself was judged before: only what lies below it is.
+    EXPECT_EQ(CheckExistingSubfolders((root + "missing.txt").c_str(), root.size()), RESULT_OK);
 }
 
 // A log is made new with its folders, appended to when it is a plain file of one name, and

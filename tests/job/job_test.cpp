@@ -295,6 +295,43 @@ TEST_F(TempFolderTest, CleanUpRemovesOnlyWhatTheRunCreated) {
     DeleteFileA(program.c_str());
 }
 
+// The run's temporary folder is held from its creation: nobody may delete or rename it while the
+// run extracts and the installer runs. The clean-up then deletes it through that handle.
+TEST_F(TempFolderTest, TheHeldFolderGoesThroughItsHandleAtTheEnd) {
+    const std::string program = root_ + "\\held.bin";
+    FILE* out = fopen(program.c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    PayloadWriter writer;
+    WorkerContext context = {};
+    BeginPayload(&writer, out);
+    AddMemoryEntry(&writer, "\\Velmora.msi", "m", 1);
+    ASSERT_EQ(FinishPayload(&writer, 0, 1, &context.trailer), RESULT_OK);
+    fclose(out);
+    UseTemp(root_);
+    char buffer[TEMP_FOLDER_BUFFER];
+    ASSERT_EQ(CreateTempFolder(buffer, &context.held_folder), RESULT_OK);
+    ASSERT_NE(context.held_folder, nullptr);
+    Track(buffer);
+    HANDLE deleter =
+        CreateFileA(buffer, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    EXPECT_EQ(deleter, INVALID_HANDLE_VALUE);
+    if (deleter != INVALID_HANDLE_VALUE) CloseHandle(deleter);
+    EXPECT_FALSE(RemoveDirectoryA(buffer));
+
+    context.silent = true;
+    context.program = fopen(program.c_str(), "rb");
+    ASSERT_NE(context.program, nullptr);
+    strcpy(context.folder, buffer);
+    ASSERT_EQ(ExtractPayloadFrom(&context.trailer, context.program, context.program_path,
+                                 context.folder, OnExtractEvent, &context),
+              RESULT_OK);
+    EXPECT_TRUE(RemoveExtractedFiles(&context));
+    EXPECT_FALSE(Exists(buffer));
+    fclose(context.program);
+    DeleteFileA(program.c_str());
+}
+
 // A program file whose entries climb out of the folder (a file put in the program's place, say)
 // never made anything: the clean-up stops at such a name and deletes nothing outside.
 TEST_F(TempFolderTest, CleanUpStopsAtANameThatLeadsOutOfTheFolder) {

@@ -30,7 +30,10 @@ check_imports() {
                OpenProcessToken GetTokenInformation InitializeAcl AddAce \
                InitializeSecurityDescriptor SetSecurityDescriptorDacl SetSecurityDescriptorControl \
                GetSecurityInfo GetProcessWindowStation GetUserObjectInformationA \
-               GetCommandLineW InitCommonControls ShellExecuteExA ShellExecuteExW; do
+               GetCommandLineW InitCommonControls ShellExecuteExA ShellExecuteExW \
+               SetSecurityDescriptorSacl GetVolumeInformationByHandleW GetVolumePathNameW \
+               SetFileInformationByHandle GetFinalPathNameByHandleW GetLongPathNameW \
+               ProcessIdToSessionId; do
     if grep -qE "^\s+[0-9a-f]+\s+[0-9]+\s+$newer\$" <<<"$dump"; then
       echo "imported directly, needs GetProcAddress: $newer"
       status=1

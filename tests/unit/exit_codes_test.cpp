@@ -34,6 +34,7 @@ TEST(ExitCodes, EveryResultCodeHasItsExitCode) {
         {RESULT_FOLDER_REFUSED, {1603, 1603}},
         {RESULT_LOG_REFUSED, {1639, 1639}},
         {RESULT_BAD_SWITCH, {1639, 1639}},
+        {RESULT_FOLDER_NO_SECURITY, {1603, 1603}},
     };
     ASSERT_EQ(expected.size(), RESULT_DESCRIPTION_COUNT);
     for (const auto& [code, codes] : expected) {
