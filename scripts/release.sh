@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Builds the release artifacts from this source, so that nobody needs a toolchain to ship:
-#   qjxpack_<version>_amd64.deb      qjxpack for Linux; the stubs in /usr/lib/qjxpack/x86|x64/
-#   qjxpack-<version>-windows.zip    qjxpack.exe (x86), with x86\qjxsea.exe and x64\qjxsea.exe
+#   qjxpack_<version>_amd64.deb      qjxpack for Linux; the stubs in /usr/lib/qjxpack/x86|x64/;
+#                                    the copyright file, changelog and manual page
+#   qjxpack-<version>-windows.zip    the folder qjxpack-<version>: qjxpack.exe (x86), with
+#                                    x86\qjxsea.exe and x64\qjxsea.exe, LICENSE, README.txt and
+#                                    THIRD-PARTY-NOTICES.txt
+# (cmake/packaging.cmake says what goes where, packaging/ holds the documents.)
 # It configures and builds the win32, win64 and host trees itself (release settings, only what
 # ships), packages with CPack, then does it all again in folders of other names and depths and
 # under another umask, and compares: any difference fails. Only then are the artifacts put into
