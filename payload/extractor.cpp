@@ -235,8 +235,9 @@ void ConsumePayloadByte(uint8_t byte, ExtractorState* state) {
             BeginEntry(state);
             return;
         case ENTRY_HEADER_NAME_TOO_LONG:
-            // The event names the entry as far as it fits.
-            Fail(state, RESULT_BUFFER_TOO_SMALL, state->header.name);
+            // No packer writes a name longer than its field: the payload is damaged. The event
+            // names the entry as far as it fits.
+            Fail(state, RESULT_BAD_PAYLOAD, state->header.name);
             return;
         case ENTRY_HEADER_MORE:
             return;

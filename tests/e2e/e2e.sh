@@ -584,6 +584,10 @@ case_unattended_quiet() {
     wait_quiet_stub 1639
     expect_no_folder
     [ ! -f "$record" ] || fail "the installer was started: $(cat "$record")"
+    # Not even the log, nor its folders.
+    start_stub Setup.exe "/SeaQiet \"/SeaLog:$(winpath "bad log/new")\\setup.log\""
+    wait_quiet_stub 1639
+    [ ! -e "bad log" ] || fail "a bad switch made the log: $(find "bad log")"
 
     # While the installer runs, someone who can write the program's folder puts another file in
     # its place whose entries climb out of the run's folder: the clean-up reads the file it
