@@ -2,6 +2,11 @@
 
 #include <string.h>
 
+#if defined(__i386__) || defined(__x86_64__)
+#include <cpuid.h>
+#include <immintrin.h>
+#endif
+
 namespace {
 
 const uint32_t ROUND_CONSTANTS[64] = {
@@ -59,7 +64,90 @@ void Compress(uint32_t state[8], const uint8_t* blocks, size_t count) {
     }
 }
 
+#if defined(__i386__) || defined(__x86_64__)
+#define QJX_SHA_EXTENSIONS 1
+
+// The processor's SHA extensions (with the SSSE3 and SSE4.1 they build on), as CPUID reports
+// them. Never used unless reported: the 9x family and old processors take the portable rounds.
+bool CpuHasShaExtensions() {
+    if (__get_cpuid_max(0, nullptr) < 7) return false;
+    unsigned int a = 0, b = 0, c = 0, d = 0;
+    __cpuid(1, a, b, c, d);
+    const bool ssse3 = (c & (1u << 9)) != 0;
+    const bool sse41 = (c & (1u << 19)) != 0;
+    __cpuid_count(7, 0, a, b, c, d);
+    return ssse3 && sse41 && (b & (1u << 29)) != 0;
+}
+
+// The same rounds with the SHA extensions: state kept as ABEF and CDGH, four rounds a step.
+__attribute__((target("sha,sse4.1"))) void CompressWithExtensions(uint32_t state[8],
+                                                                  const uint8_t* blocks,
+                                                                  size_t count) {
+    const __m128i byte_swap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
+    __m128i dcba = _mm_loadu_si128(reinterpret_cast<const __m128i*>(state));
+    __m128i hgfe = _mm_loadu_si128(reinterpret_cast<const __m128i*>(state + 4));
+    dcba = _mm_shuffle_epi32(dcba, 0xB1);           // CDAB
+    hgfe = _mm_shuffle_epi32(hgfe, 0x1B);           // EFGH
+    __m128i abef = _mm_alignr_epi8(dcba, hgfe, 8);  // ABEF
+    __m128i cdgh = _mm_blend_epi16(hgfe, dcba, 0xF0);
+    for (; count > 0; --count, blocks += SHA256_BLOCK_SIZE) {
+        const __m128i abef_before = abef;
+        const __m128i cdgh_before = cdgh;
+        __m128i w[4];
+        for (int i = 0; i < 16; ++i) {
+            __m128i& words = w[i & 3];
+            if (i < 4) {
+                words = _mm_shuffle_epi8(
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(blocks + 16 * i)), byte_swap);
+            } else {
+                // W[t-16] + s0(W[t-15]) + W[t-7], then s1 of W[t-2]: four words at once.
+                const __m128i previous = w[(i - 1) & 3];
+                const __m128i seventh = _mm_alignr_epi8(previous, w[(i - 2) & 3], 4);
+                words = _mm_sha256msg2_epu32(
+                    _mm_add_epi32(_mm_sha256msg1_epu32(words, w[(i - 3) & 3]), seventh), previous);
+            }
+            __m128i message = _mm_add_epi32(
+                words, _mm_loadu_si128(reinterpret_cast<const __m128i*>(ROUND_CONSTANTS + 4 * i)));
+            cdgh = _mm_sha256rnds2_epu32(cdgh, abef, message);
+            message = _mm_shuffle_epi32(message, 0x0E);
+            abef = _mm_sha256rnds2_epu32(abef, cdgh, message);
+        }
+        abef = _mm_add_epi32(abef, abef_before);
+        cdgh = _mm_add_epi32(cdgh, cdgh_before);
+    }
+    dcba = _mm_shuffle_epi32(abef, 0x1B);  // FEBA
+    hgfe = _mm_shuffle_epi32(cdgh, 0xB1);  // DCHG
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(state), _mm_blend_epi16(dcba, hgfe, 0xF0));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(state + 4), _mm_alignr_epi8(hgfe, dcba, 8));
+}
+#endif
+
+// -1 until the processor is asked; then whether the extensions run.
+int g_extensions = -1;
+bool g_extensionsAllowed = true;
+
+void CompressBlocks(uint32_t state[8], const uint8_t* blocks, size_t count) {
+#if defined(QJX_SHA_EXTENSIONS)
+    if (g_extensions < 0) g_extensions = CpuHasShaExtensions() ? 1 : 0;
+    if (g_extensions == 1 && g_extensionsAllowed) {
+        CompressWithExtensions(state, blocks, count);
+        return;
+    }
+#endif
+    Compress(state, blocks, count);
+}
+
 }  // namespace
+
+bool Sha256UseExtensions(bool allowed) {
+    g_extensionsAllowed = allowed;
+#if defined(QJX_SHA_EXTENSIONS)
+    if (g_extensions < 0) g_extensions = CpuHasShaExtensions() ? 1 : 0;
+    return allowed && g_extensions == 1;
+#else
+    return false;
+#endif
+}
 
 void Sha256Begin(Sha256* context) {
     static const uint32_t INITIAL[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
@@ -80,12 +168,12 @@ void Sha256Add(Sha256* context, const void* data, size_t length) {
         bytes += take;
         length -= take;
         if (context->filled < SHA256_BLOCK_SIZE) return;
-        Compress(context->state, context->block, 1);
+        CompressBlocks(context->state, context->block, 1);
         context->filled = 0;
     }
     // Whole blocks straight from the caller's buffer, without a copy.
     const size_t whole = length / SHA256_BLOCK_SIZE;
-    Compress(context->state, bytes, whole);
+    CompressBlocks(context->state, bytes, whole);
     bytes += whole * SHA256_BLOCK_SIZE;
     length -= whole * SHA256_BLOCK_SIZE;
     memcpy(context->block, bytes, length);
@@ -99,13 +187,13 @@ void Sha256Finish(Sha256* context, uint8_t digest[SHA256_DIGEST_SIZE]) {
     block[at++] = 0x80;
     if (at > SHA256_BLOCK_SIZE - 8) {
         memset(block + at, 0, SHA256_BLOCK_SIZE - at);
-        Compress(context->state, block, 1);
+        CompressBlocks(context->state, block, 1);
         at = 0;
     }
     memset(block + at, 0, SHA256_BLOCK_SIZE - 8 - at);
     for (int i = 0; i < 8; ++i)
         block[SHA256_BLOCK_SIZE - 1 - i] = static_cast<uint8_t>(bits >> (8 * i));
-    Compress(context->state, block, 1);
+    CompressBlocks(context->state, block, 1);
     for (int i = 0; i < 8; ++i) {
         for (int j = 0; j < 4; ++j) {
             digest[4 * i + j] = static_cast<uint8_t>(context->state[i] >> (24 - 8 * j));

@@ -20,5 +20,10 @@ void Sha256Add(Sha256* context, const void* data, size_t length);
 // Writes the digest; the context must be begun again before it is used once more.
 void Sha256Finish(Sha256* context, uint8_t digest[SHA256_DIGEST_SIZE]);
 
+// Whether the processor's SHA extensions may run where CPUID reports them (the default); the
+// answer says whether they will. The portable rounds give the same digests. Callers turn them
+// off where the system may not save the registers they use (the 9x family).
+bool Sha256UseExtensions(bool allowed);
+
 // The digest of one piece of data.
 void Sha256Of(const void* data, size_t length, uint8_t digest[SHA256_DIGEST_SIZE]);

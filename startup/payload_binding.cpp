@@ -6,6 +6,7 @@
 #include "payload/payload_digest.h"
 #include "resources/resource_ids.h"
 #include "startup/run_log.h"
+#include "system/windows_family.h"
 
 namespace {
 
@@ -28,6 +29,9 @@ ResultCode CheckPayloadAgainstImage(FILE* program, const PayloadTrailer& trailer
                                     uint64_t trailer_offset) {
     size_t size = 0;
     const uint8_t* record = ImageDigestRecord(&size);
+    // The 9x family may not save the registers the SHA extensions use; there the portable rounds
+    // run whatever the processor offers.
+    Sha256UseExtensions(!IsWindows9x());
     switch (CheckPayloadBinding(program, trailer, trailer_offset, record, size)) {
         case BINDING_MATCH:
             LogLine("payload: matches the digest in the program");

@@ -360,7 +360,7 @@ case_output_file_not_created() {
     local seen folder
     seen=$(drive message-box 20000) || fail "no message box"
     folder=$(created_folder)
-    expect_eq "$seen" "$(winpath "$folder")\\\\missing\\file.txt|Error decoding file" "message box"
+    expect_eq "$seen" "$(winpath "$folder")\\missing\\file.txt|Error decoding file" "message box"
     drive wait-gone Velmora 5000 >/dev/null || fail "the window stayed after the message"
     wait_stub
     cmp files/package "$folder/Velmora.msi" || fail "earlier entry lost"
