@@ -9,7 +9,7 @@ namespace {
 constexpr uint32_t STATE_PLACEHOLDER = 0;
 constexpr uint32_t STATE_BOUND = 1;
 // Pieces as large as the runtime reads fastest; on the stack, as the stub has no heap to spare.
-constexpr size_t HASH_PIECE = 32 * 1024;
+constexpr size_t HASH_PIECE = size_t{32} * 1024;
 
 }  // namespace
 

@@ -31,7 +31,7 @@ inline uint32_t BigEndian32(const uint8_t* p) {
 void Compress(uint32_t state[8], const uint8_t* blocks, size_t count) {
     for (; count > 0; --count, blocks += SHA256_BLOCK_SIZE) {
         uint32_t w[64];
-        for (int i = 0; i < 16; ++i) w[i] = BigEndian32(blocks + 4 * i);
+        for (size_t i = 0; i < 16; ++i) w[i] = BigEndian32(blocks + 4 * i);
         for (int i = 16; i < 64; ++i) {
             const uint32_t s0 = Rotate(w[i - 15], 7) ^ Rotate(w[i - 15], 18) ^ (w[i - 15] >> 3);
             const uint32_t s1 = Rotate(w[i - 2], 17) ^ Rotate(w[i - 2], 19) ^ (w[i - 2] >> 10);
@@ -94,7 +94,7 @@ __attribute__((target("sha,sse4.1"))) void CompressWithExtensions(uint32_t state
         const __m128i abef_before = abef;
         const __m128i cdgh_before = cdgh;
         __m128i w[4];
-        for (int i = 0; i < 16; ++i) {
+        for (size_t i = 0; i < 16; ++i) {
             __m128i& words = w[i & 3];
             if (i < 4) {
                 words = _mm_shuffle_epi8(
