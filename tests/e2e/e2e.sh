@@ -557,6 +557,21 @@ case_non_ascii_paths_9x() {
     non_ascii_paths "Übertragung"
 }
 
+# On the 9x family names reach the system in the ANSI code page, where best-fit mapping turns a
+# fullwidth "．．＼" into "..\\" after the name check passed it: such a name is a damaged
+# payload, and nothing lands beside or above the run's folder.
+case_fullwidth_dots_9x() {
+    wine reg add 'HKCU\Software\Wine\AppDefaults\Setup.exe' /v Version /d win98 /f >/dev/null 2>&1
+    cleanups+=("wine reg delete 'HKCU\Software\Wine\AppDefaults\Setup.exe' /f >/dev/null 2>&1")
+    make_sample_payload
+    mkinstaller Setup.exe --quiet '\Velmora.msi=files/package' '\．．＼pwn.txt=files/nested'
+    start_stub Setup.exe "/SeaQuiet"
+    wait_quiet_stub 1620
+    [ ! -e temp/pwn.txt ] && [ ! -e pwn.txt ] || fail "the name climbed out of the folder"
+    find temp -name 'pwn.txt' | grep -q . && fail "pwn.txt was written: $(find temp)"
+    true
+}
+
 # Unattended: no window and no message box, the language from the switch, the stand-in installer
 # waited for and its exit code returned, the stub's switches kept from it, the log written, and
 # nothing left in %TEMP%.
