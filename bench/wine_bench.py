@@ -15,6 +15,10 @@ and no dirty pages left. Prints the median of:
                          which is what Wine reports as PeakWorkingSetSize
   peer ratio             the stub at the small size over the peer at the small size
   peer throughput ratio  the stub's extra time from the small to the large size over the peer's
+  the same two against the peer's default configuration (compression on, its payload checked
+  with a CRC32, as ours checks its payload's digest), and the hashing's share: the large
+  installer with its digest against the same installer unbound (the record's state cleared, so
+  that the stub hashes nothing), over the bound one's time
 Checks what each run wrote, so that no figure comes from a run that failed; a run that hangs
 (a message box in quiet mode) is ended after RUN_TIMEOUT seconds and reported.
 
@@ -42,7 +46,11 @@ MIB = 1024 * 1024
 FILES = (("package.msi", 5 / 8, 12345), ("transform_one.mst", 2 / 8, -12345),
          ("transform_two.mst", 1 / 8, 0))
 TARGETS = {"throughput": 1.05, "startup": 1.15, "peak_bytes": 2_000_000, "peer": 1.00,
-           "peer_throughput": 1.00}
+           "peer_throughput": 1.00, "peer_default": 1.00}
+# The peer's settings: its fastest (stored, unchecked), and its defaults.
+PEER_CONFIGURATIONS = (("peer", "SetCompress off\nCRCCheck off"), ("peer_default", ""))
+# The payload digest's record in the stub (payload/payload_digest.h): magic and state 1, bound.
+BOUND_RECORD = b"QJXBIND1\x01\x00\x00\x00"
 RUN_TIMEOUT = 120
 # The peer's stub for the machine field of ours: its amd64 stubs are Unicode only, and the x86
 # one is taken in Unicode too, so that both read the same kind of paths as ours.
@@ -51,8 +59,7 @@ PEER_TARGETS = {0x014C: "x86-unicode", 0x8664: "amd64-unicode"}
 # $TEMP as a file, which then makes way for the folder. Stored and unchecked, the peer only
 # copies, as ours does.
 PEER_SCRIPT = """Target %(target)s
-SetCompress off
-CRCCheck off
+%(settings)s
 SilentInstall silent
 RequestExecutionLevel user
 OutFile "%(installer)s"
@@ -171,14 +178,14 @@ def find_makensis(name):
     return makensis, None
 
 
-def build_peer(makensis, target, sources, installer):
+def build_peer(makensis, target, sources, installer, settings):
     """Builds the peer's installer of the files in sources; None, or why it cannot be built."""
     def nsis_text(text):  # makensis reads $ as the start of a variable
         return text.replace("$", "$$")
     script = installer + ".nsi"
     with open(script, "w") as out:
         out.write(PEER_SCRIPT % {
-            "target": target, "installer": nsis_text(installer),
+            "target": target, "settings": settings, "installer": nsis_text(installer),
             "files": "\n".join('  File "%s"' % nsis_text(os.path.join(sources, name))
                                for name, _, _ in FILES)})
     done = subprocess.run([makensis, "-V2", "-NOCD", script], stdin=subprocess.DEVNULL,
@@ -258,15 +265,30 @@ def main():
         subprocess.run([args.packer, "create", "--quiet", "--stub", stub, "-o", installer,
                         sources + "/."], check=True, stdout=subprocess.DEVNULL)
         runs.append(("stub_" + label, [windows_path(installer)], 1, [installer], sources))
+        if label == "large":
+            # The same installer unbound: the stub then hashes nothing.
+            unbound = os.path.join(args.work, "setup_unbound_%g.exe" % mib)
+            with open(installer, "rb") as bound:
+                data = bytearray(bound.read())
+            at = data.find(BOUND_RECORD)
+            if at >= 0:
+                data[at + 8] = 0
+                with open(unbound, "wb") as out:
+                    out.write(data)
+                runs.append(("stub_unbound_large", [windows_path(unbound)], 1, [unbound], sources))
         runs.append(("copy_" + label, [windows_path(plain_copy), windows_path(sources)] + names,
                      0, [plain_copy] + [os.path.join(sources, name) for name in names], sources))
-        if no_peer is None:
-            peer = os.path.join(args.work, "peer_%g.exe" % mib)
-            no_peer = build_peer(makensis, peer_target, sources, peer)
+        for configuration, settings in PEER_CONFIGURATIONS:
+            if no_peer is not None:
+                break
+            peer = os.path.join(args.work, "%s_%g.exe" % (configuration, mib))
+            no_peer = build_peer(makensis, peer_target, sources, peer, settings)
             # Exit code 0: the peer's success.
-            runs.append(("peer_" + label, [windows_path(peer)], 0, [peer], sources))
+            runs.append(("%s_%s" % (configuration, label), [windows_path(peer)], 0, [peer],
+                         sources))
     if no_peer is None:
-        print("peer: makensis %s, %s stub, silent, SetCompress off, CRCCheck off" %
+        print("peer: makensis %s, %s stub, silent; fastest: SetCompress off, CRCCheck off; "
+              "default: zlib, CRC32 check" %
               (subprocess.run([makensis, "-VERSION"], capture_output=True, text=True)
                .stdout.strip(), peer_target))
     else:
@@ -367,6 +389,10 @@ def report(measured, small, large):
     print("  CPU time          stub %.3f / %.3f s, copy %.3f / %.3f s, start-up calls %.3f s" %
           tuple(median(name, 1) for name in
                 ("stub_small", "stub_large", "copy_small", "copy_large", "startup")))
+    if "stub_unbound_large" in measured:
+        share = ratio(median("stub_large") - median("stub_unbound_large"), median("stub_large"))
+        print("  hashing's share   %.1f%% of the stub at %g MiB (bound %.3f s, unbound %.3f s)" %
+              (100 * share, large, median("stub_large"), median("stub_unbound_large")))
     if "peer_small" not in measured:
         return
     peer_extra = median("peer_large") - median("peer_small")
@@ -394,6 +420,15 @@ def report(measured, small, large):
     print("  peer CPU time     %.3f / %.3f s, peak working set %.2f / %.2f MB" %
           (median("peer_small", 1), median("peer_large", 1), median("peer_small", 2) / 1e6,
            median("peer_large", 2) / 1e6))
+    if "peer_default_small" not in measured:
+        return
+    default = ratio(median("stub_small"), median("peer_default_small"))
+    default_large = ratio(median("stub_large"), median("peer_default_large"))
+    print("  peer default      ratio %.3f at %g MiB, target <= %.2f: %s; %.3f at %g MiB: %s" %
+          (default, small, TARGETS["peer_default"], verdict(default <= TARGETS["peer_default"]),
+           default_large, large, verdict(default_large <= TARGETS["peer_default"])))
+    print("      peer (zlib, CRC32) %.3f / %.3f s" %
+          (median("peer_default_small"), median("peer_default_large")))
 
 
 if __name__ == "__main__":

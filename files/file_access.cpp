@@ -243,7 +243,9 @@ bool RemovePathUtf8(const char* path, bool directory) {
 }
 
 bool IsPathAccepted(const char* path) {
-    return IsWindows9x() || IsValidUtf8(path);
+    // The 9x family takes names in the ANSI code page: one that best-fit mapping changes there
+    // (fullwidth dots becoming "..") would name another file than the one checked.
+    return IsWindows9x() ? IsFaithfulInCodePage(GetACP(), path) : IsValidUtf8(path);
 }
 
 bool SeekFile(FILE* file, uint64_t offset) {

@@ -177,10 +177,12 @@ void BeginEntry(ExtractorState* state) {
         Fail(state, RESULT_BAD_UTF8, state->header.name);
         return;
     }
-    // Plain concatenation: the name's leading separator follows the folder's own, and the
-    // file system takes the doubled separator.
+    // Joined with one separator: the name's leading one goes where the folder ends in the same
+    // (the path then reads as the system would write it, in the log and in messages).
+    const size_t skip =
+        folder_length > 0 && state->dest_folder[folder_length - 1] == state->header.name[0] ? 1 : 0;
     memcpy(state->path, state->dest_folder, folder_length);
-    memcpy(state->path + folder_length, state->header.name, name_length + 1);
+    memcpy(state->path + folder_length, state->header.name + skip, name_length + 1 - skip);
 
     ExtractEvent event = {};
     event.kind = EVENT_ENTRY_BEGIN;
@@ -235,8 +237,9 @@ void ConsumePayloadByte(uint8_t byte, ExtractorState* state) {
             BeginEntry(state);
             return;
         case ENTRY_HEADER_NAME_TOO_LONG:
-            // The event names the entry as far as it fits.
-            Fail(state, RESULT_BUFFER_TOO_SMALL, state->header.name);
+            // No packer writes a name longer than its field: the payload is damaged. The event
+            // names the entry as far as it fits.
+            Fail(state, RESULT_BAD_PAYLOAD, state->header.name);
             return;
         case ENTRY_HEADER_MORE:
             return;

@@ -41,9 +41,10 @@ typedef ResultCode (*ExtractEventHandler)(int32_t reserved, ExtractEvent* event,
 // Each failure but a handler's stop comes with one EVENT_ERROR, naming:
 //   RESULT_CANT_OPEN_FILE    the program file (it could not be opened)
 //   RESULT_BAD_PAYLOAD       the program file (it ends before the payload, or the payload ends
-//                            inside an entry's header), or the file left short by a payload
+//                            inside an entry's header), the entry name cut to 262 bytes when it
+//                            is longer than its field, or the file left short by a payload
 //                            ending inside its data
-//   RESULT_BUFFER_TOO_SMALL  the entry name (cut to 262 bytes when longer than its field)
+//   RESULT_BUFFER_TOO_SMALL  the entry name, when the folder and it reach 260 bytes
 //   RESULT_UNSAFE_NAME       the entry name; nothing of that entry is created
 //   RESULT_BAD_UTF8          the entry name, which is not valid UTF-8 where the file system needs
 //                            it whole (not on the 9x family); nothing of that entry is created

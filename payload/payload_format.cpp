@@ -42,6 +42,27 @@ bool IsDeviceName(const char* begin, const char* end) {
            stem[3] <= '9';
 }
 
+// COM and LPT with a superscript one, two or three (UTF-8: C2 B9, C2 B2, C2 B3) name the same
+// devices to Windows.
+bool IsSuperscriptDeviceName(const char* begin, const char* end) {
+    const char* stem_end = begin;
+    while (stem_end != end && *stem_end != '.') ++stem_end;
+    while (stem_end != begin && stem_end[-1] == ' ') --stem_end;
+    if (stem_end - begin != 5) return false;
+    char stem[3];
+    for (size_t i = 0; i < 3; ++i) stem[i] = Upper(begin[i]);
+    const unsigned char lead = static_cast<unsigned char>(begin[3]);
+    const unsigned char digit = static_cast<unsigned char>(begin[4]);
+    return (memcmp(stem, "COM", 3) == 0 || memcmp(stem, "LPT", 3) == 0) && lead == 0xC2 &&
+           (digit == 0xB9 || digit == 0xB2 || digit == 0xB3);
+}
+
+// Characters no Windows file name may hold: the control characters and < > | * ? ".
+bool IsForbiddenCharacter(char c) {
+    return static_cast<unsigned char>(c) < 0x20 || c == '<' || c == '>' || c == '|' || c == '*' ||
+           c == '?' || c == '"';
+}
+
 }  // namespace
 
 uint64_t ReadLittleEndian(const uint8_t* bytes, size_t count) {
@@ -105,13 +126,13 @@ bool IsSafeEntryName(const char* name, bool directory) {
         const char* begin = ++p;  // p sits on a separator
         while (*p != 0 && !IsSeparator(*p)) {
             // A colon is a drive letter or an alternate data stream.
-            if (*p == ':') return false;
+            if (*p == ':' || IsForbiddenCharacter(*p)) return false;
             ++p;
         }
         // A directory may be named with a closing separator: nothing follows it.
         if (directory && p == begin && *p == 0 && begin != name + 1) break;
         if (IsOnlyDotsAndSpaces(begin, p)) return false;  // empty, ".", ".." and their disguises
-        if (IsDeviceName(begin, p)) return false;
+        if (IsDeviceName(begin, p) || IsSuperscriptDeviceName(begin, p)) return false;
     }
     return true;
 }

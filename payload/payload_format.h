@@ -57,6 +57,7 @@ EntryHeaderStep PushEntryHeaderByte(EntryHeaderDecoder* decoder, uint8_t byte);
 
 // True when an entry name may be created below a destination folder: it begins with a separator,
 // and has no empty, "." or ".." component (nor one of dots and spaces only, which Windows trims to
-// those), no drive letter, no colon and no device name. '/' counts as '\'. A directory entry may
-// end in one separator.
+// those), no drive letter, no colon, no control character or < > | * ? ", and no device name
+// (COM and LPT with a superscript 1 to 3 among them). '/' counts as '\'. A directory entry may
+// end in one separator. Such names are damaged payloads: no file may have them.
 bool IsSafeEntryName(const char* name, bool directory = false);

@@ -36,6 +36,7 @@
 #define IDS_CANT_OPEN_FOR_READ 5087  // "Error: Could not open the file for reading."
 #define IDS_CANT_CREATE_TEMP 5088    // "Error: Could not create the temporary folder."
 #define IDS_DAMAGED_SIGNATURE 5089   // "The installer is damaged: its signature does not ..."
+#define IDS_DAMAGED_PAYLOAD 5090     // "The installer is damaged: its contents are not ..."
 
 // The branding the packer may replace: a string-table block of its own (ids 5120 to 5135), so
 // that rewriting it leaves the job's messages alone. UTF-16 texts.
@@ -47,3 +48,6 @@
 // The stub's own version (RCDATA, ASCII), which branding never touches: it names the stub
 // inside a vendor's installer.
 #define IDR_STUB_VERSION 201
+// The payload's digest (RCDATA, payload/payload_digest.h): a placeholder as built, which the
+// packer fills in place once the payload is written. The stub reads it from its mapped image.
+#define IDR_PAYLOAD_DIGEST 202

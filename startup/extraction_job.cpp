@@ -11,6 +11,7 @@
 #include "payload/trailer_locator.h"
 #include "startup/caller_paths.h"
 #include "startup/hidden_window.h"
+#include "startup/payload_binding.h"
 #include "startup/run_log.h"
 #include "system/folder_security.h"
 #include "system/held_folder.h"
@@ -435,6 +436,12 @@ ResultCode RunExtractionJob(HWND window, void* argument) {
     const bool damaged = sound && IsSignatureDamaged(program, program_path);
     if (!sound || damaged) {
         ShowStringMessage(context, sound ? IDS_DAMAGED_SIGNATURE : IDS_NOT_VALID_SEA);
+        return RESULT_INVALID_INSTALLER;
+    }
+    // Before anything is created: a payload other than the one this image was made with is
+    // extracted nowhere.
+    if (CheckPayloadAgainstImage(program, trailer, trailer_offset) != RESULT_OK) {
+        ShowStringMessage(context, IDS_DAMAGED_PAYLOAD);
         return RESULT_INVALID_INSTALLER;
     }
 

@@ -144,7 +144,7 @@ void LogCommandTail() {
     if (wide == nullptr) {
         lstrcpynA(tail, SkipProgramName(GetCommandLineA()), sizeof tail);
     } else {
-        Utf16ToUtf8(wide, UTF8_NUL_TERMINATED, tail, sizeof tail, nullptr);
+        Utf16ToUtf8Cut(wide, tail, sizeof tail);
     }
     LogLine("QJX SEA %s, command tail:%s", QJX_VERSION_TEXT, tail);
 }
@@ -207,18 +207,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_l
     if (switches.quiet || extract_only || switches.bad) {
         SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     }
+    // A bad switch ends the run before anything is made, the log and its folders included; and
+    // never with a message box: a misspelt /SeaQuiet would hang an unattended run on it.
+    if (switches.bad) return EXIT_BAD_SWITCH;
     if (switches.log_path[0] != 0 && OpenRunLog(switches.log_path) == RESULT_LOG_REFUSED) {
         // Someone else's file, or a link: nothing goes to it, and nothing runs.
         return EXIT_BAD_SWITCH;
     }
     LogCommandTail();
     if (invisible) LogLine("the window station is not visible: running as with /SeaQuiet");
-    if (switches.bad) {
-        // Never a message box here: a misspelt /SeaQuiet would hang an unattended run on it.
-        LogLine("failure: %s: %s", DescribeResult(RESULT_BAD_SWITCH), switches.bad_token);
-        LogLine("exit code: %d", EXIT_BAD_SWITCH);
-        return EXIT_BAD_SWITCH;
-    }
     const bool elevated = IsProcessElevated();
     // Elevated, the installer's process is kept even when the run does not wait for its code.
     g_launchSettings.wait = switches.wait || elevated;

@@ -2,11 +2,13 @@
 
 #include <stdarg.h>
 #include <stdio.h>
+#include <string.h>
 #include <windows.h>
 
 #include "common/result_code.h"
 #include "files/file_access.h"
 #include "startup/caller_paths.h"
+#include "text/utf8.h"
 
 namespace {
 
@@ -30,14 +32,17 @@ void LogLine(const char* format, ...) {
     GetLocalTime(&now);
     int length = snprintf(line, sizeof line, "%04u-%02u-%02u %02u:%02u:%02u ", now.wYear,
                           now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
+    char text[LOG_LINE_CAPACITY];
     va_list arguments;
     va_start(arguments, format);
     // msvcrt's vsnprintf leaves a cut text unterminated and answers -1: end it by hand.
-    int text =
-        _vsnprintf(line + length, sizeof line - 2 - static_cast<size_t>(length), format, arguments);
+    _vsnprintf(text, sizeof text - 1, format, arguments);
     va_end(arguments);
-    length =
-        text < 0 || length + text > LOG_LINE_CAPACITY - 3 ? LOG_LINE_CAPACITY - 3 : length + text;
+    text[sizeof text - 1] = 0;
+    // Names and paths come from the payload and the caller: a line break in one must not start
+    // a line of its own.
+    EscapeControlCharacters(text, line + length, sizeof line - 2 - static_cast<size_t>(length));
+    length += static_cast<int>(strlen(line + length));
     line[length++] = '\r';
     line[length++] = '\n';
     WriteOutputFile(&g_log, line, static_cast<size_t>(length));

@@ -220,3 +220,15 @@ ResultCode Utf8ToCodePage(uint32_t /*flags*/, uint32_t code_page, const char* so
     if (length_out != nullptr) *length_out = total;
     return result;
 }
+
+bool IsFaithfulInCodePage(uint32_t code_page, const char* text) {
+    if (!IsValidUtf8(text)) return true;
+    // Room for a 260-character path in any code page, and for it back in UTF-8.
+    char converted[1040] = {};
+    char back[1040] = {};
+    return Utf8ToCodePage(0, code_page, text, UTF8_NUL_TERMINATED, converted, sizeof converted,
+                          nullptr) == RESULT_OK &&
+           CodePageToUtf8(0, code_page, converted, UTF8_NUL_TERMINATED, back, sizeof back,
+                          nullptr) == RESULT_OK &&
+           strcmp(back, text) == 0;
+}

@@ -20,5 +20,11 @@ ResultCode Utf8ToCodePage(uint32_t flags, uint32_t code_page, const char* source
                           uint32_t source_length, char* destination, uint32_t capacity,
                           uint32_t* length_out);
 
+// True when text reaches the system in code_page as itself: valid UTF-8 that converts to the
+// code page and back to the same bytes, or text that is not UTF-8 (which passes through as
+// code-page text). False when a character has no form there, or best-fit mapping would put a
+// look-alike in its place (a fullwidth dot or backslash becoming '.' or '\').
+bool IsFaithfulInCodePage(uint32_t code_page, const char* text);
+
 // Forgets the chosen library, so that a test can make the choice again under another set-up.
 void ResetConversionLibraryForTests();

@@ -185,3 +185,34 @@ bool Utf16ToUtf8Whole(const char16_t* source, char* destination, uint32_t capaci
     if (needed >= capacity) return false;
     return Utf16ToUtf8(source, UTF8_NUL_TERMINATED, destination, capacity, nullptr) == RESULT_OK;
 }
+
+void Utf16ToUtf8Cut(const char16_t* source, char* destination, uint32_t capacity) {
+    uint32_t written = 0;
+    // One byte kept for the terminator: a text that fills the rest exactly gets none from the
+    // encoder.
+    Utf16ToUtf8(source, UTF8_NUL_TERMINATED, destination, capacity - 1, &written);
+    destination[written] = 0;
+}
+
+void EscapeControlCharacters(const char* text, char* destination, size_t capacity) {
+    size_t out = 0;
+    for (; *text != 0; ++text) {
+        const unsigned char c = static_cast<unsigned char>(*text);
+        if (c >= 0x20 && c != 0x7F) {
+            if (out + 1 >= capacity) break;
+            destination[out++] = static_cast<char>(c);
+            continue;
+        }
+        if (out + 4 >= capacity) break;
+        destination[out++] = '\\';
+        destination[out++] = 'x';
+        destination[out++] = "0123456789ABCDEF"[c >> 4];
+        destination[out++] = "0123456789ABCDEF"[c & 15];
+    }
+    // Cut inside a character: its first bytes go too.
+    if (*text != 0 && (static_cast<unsigned char>(*text) & 0xC0) == 0x80) {
+        while (out > 0 && (static_cast<unsigned char>(destination[out - 1]) & 0xC0) == 0x80) --out;
+        if (out > 0 && static_cast<unsigned char>(destination[out - 1]) >= 0xC0) --out;
+    }
+    destination[out] = 0;
+}

@@ -5,6 +5,7 @@
 // text: conversion always stops at a zero byte or unit. A null destination counts only.
 #pragma once
 
+#include <stddef.h>
 #include <stdint.h>
 
 #include "common/result_code.h"
@@ -36,3 +37,12 @@ ResultCode Utf16ToUtf8(const char16_t* source, uint32_t source_length, char* des
 // whole path or value count first. False, with an empty destination, when the text would not fit
 // capacity (terminator included) or holds a surrogate without its partner.
 bool Utf16ToUtf8Whole(const char16_t* source, char* destination, uint32_t capacity);
+
+// As much of a NUL-terminated UTF-16 text as fits capacity (at least 1) in whole characters,
+// always terminated: for texts that are only read, such as a log line.
+void Utf16ToUtf8Cut(const char16_t* source, char* destination, uint32_t capacity);
+
+// Copies text with every control character (below 0x20, and 0x7F) written as \xNN, so that a
+// name holding a line break cannot split or forge a line. Cut to capacity (at least 1) between
+// characters and escapes, always terminated.
+void EscapeControlCharacters(const char* text, char* destination, size_t capacity);

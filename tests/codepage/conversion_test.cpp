@@ -163,6 +163,16 @@ TEST(CodePageToUtf8, HonoursTheSourceLengthAndItsTerminator) {
     EXPECT_EQ(stopped.length, 2u);
 }
 
+// Names the 9x family would get in another form: best-fit mapping makes a fullwidth "．．＼" the
+// "..\\" that the name check passed; letters a code page holds pass, and so does ANSI text.
+TEST(IsFaithfulInCodePage, RefusesTextTheCodePageChanges) {
+    EXPECT_FALSE(IsFaithfulInCodePage(1252, "\\\xEF\xBC\x8E\xEF\xBC\x8E\xEF\xBC\xBCpwn.txt"));
+    EXPECT_FALSE(IsFaithfulInCodePage(1252, "\\\xE8\xA1\xA8.txt"));  // 表 has no form in 1252
+    EXPECT_TRUE(IsFaithfulInCodePage(1252, "\\M\xC3\xBCller\\x.txt"));
+    EXPECT_TRUE(IsFaithfulInCodePage(932, "\\\xE8\xA1\xA8\\x.txt"));
+    EXPECT_TRUE(IsFaithfulInCodePage(1252, "\\M\xFCller.txt"));  // not UTF-8: ANSI as it is
+}
+
 TEST(Utf8ToCodePage, ConvertsAccentedAndJapaneseText) {
     Converted accented = ToCodePage(1252, "caf\xC3\xA9");
     EXPECT_EQ(accented.result, RESULT_OK);

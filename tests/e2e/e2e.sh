@@ -272,6 +272,73 @@ case_damaged_signature() {
     expect_no_folder
 }
 
+# qjxpack_create OUT FOLDER: a quiet installer of the folder's contents, bound to its payload.
+qjxpack_create() {
+    wine "$QJX_BIN/tools/qjxpack.exe" create -o "$1" --stub "$(winpath "$stub")" --quiet "$2/." \
+        </dev/null >/dev/null || fail "qjxpack create $1"
+}
+
+# One byte of the payload changed after create: the digest in the stub's image no longer
+# matches, so nothing is created, with a message in a windowed run and 1620 in an unattended
+# one, whose log names the reason. The intact installer extracts.
+case_changed_payload() {
+    make_sample_payload
+    qjxpack_create Setup.exe files
+    local offset byte
+    offset=$(($(od -An -tu4 -j $(($(stat -c %s Setup.exe) - 32 + 8)) -N4 Setup.exe) + 40000))
+    byte=$(od -An -tu1 -j "$offset" -N1 Setup.exe)
+    cp Setup.exe Changed.exe
+    printf "\\x$(printf %02x $((byte ^ 1)))" | dd of=Changed.exe bs=1 seek="$offset" conv=notrunc status=none
+    [ "$(cmp -l Setup.exe Changed.exe | wc -l)" -eq 1 ] || fail "not one byte flipped"
+    start_stub Changed.exe
+    expect_message_box "QJX Error" \
+        "The installer is damaged: its contents are not what it was made with. Download it again."
+    wait_stub
+    expect_no_folder
+    start_stub Changed.exe "/SeaQuiet \"/SeaLog:$(winpath run.log)\""
+    wait_quiet_stub 1620
+    expect_no_folder
+    grep -q "payload: does not match the digest in the program" run.log || fail "log: $(cat run.log)"
+    start_stub Setup.exe "/SeaQuiet \"/SeaLog:$(winpath intact.log)\""
+    wait_quiet_stub 0
+    cmp files/package "$(created_folder)/package" || fail "the intact installer"
+    grep -q "payload: matches the digest in the program" intact.log || fail "log: $(cat intact.log)"
+}
+
+# The program renamed while its run is suspended (mapped, none of its code run yet), and another
+# installer put at its path, as anyone who can write its folder can do: the run opens the other
+# file, but the digest comes from the image that runs, so it extracts nothing and exits 1620.
+# Unswapped, the same suspended run extracts.
+case_swapped_program() {
+    make_sample_payload
+    qjxpack_create Setup.exe files
+    mkdir other && echo planted >other/planted.txt
+    qjxpack_create Other.exe other
+    local round
+    for round in intact swapped; do
+        rm -rf out pid.txt pid.txt.go
+        wine "$tools/with_temp.exe" "$(winpath temp)\\" \
+            "\"$(winpath "$support/qjxdrive.exe")\" run-suspended \"$(winpath "$work/Setup.exe") /SeaExtract:$(winpath "$work/out")\" $(winpath "$work/pid.txt")" \
+            </dev/null >/dev/null 2>&1 &
+        stub_pid=$!
+        for _ in $(seq 600); do [ -s pid.txt ] && break; sleep 0.1; done
+        [ -s pid.txt ] || fail "the suspended run did not start"
+        if [ $round = swapped ]; then
+            mv Setup.exe Renamed.exe
+            cp Other.exe Setup.exe
+        fi
+        touch pid.txt.go
+        if [ $round = intact ]; then
+            wait_stub 0
+            cmp files/package out/package || fail "the unswapped run"
+        else
+            wait_stub 1620
+            [ ! -e out ] || fail "the swapped run wrote: $(find out)"
+        fi
+    done
+    expect_no_folder
+}
+
 # A program file the stub cannot open for reading: another program holds it without sharing.
 case_unreadable_program() {
     make_sample_payload
@@ -309,7 +376,7 @@ case_output_file_not_created() {
     local seen folder
     seen=$(drive message-box 20000) || fail "no message box"
     folder=$(created_folder)
-    expect_eq "$seen" "$(winpath "$folder")\\\\missing\\file.txt|Error decoding file" "message box"
+    expect_eq "$seen" "$(winpath "$folder")\\missing\\file.txt|Error decoding file" "message box"
     drive wait-gone Velmora 5000 >/dev/null || fail "the window stayed after the message"
     wait_stub
     cmp files/package "$folder/Velmora.msi" || fail "earlier entry lost"
@@ -506,6 +573,21 @@ case_non_ascii_paths_9x() {
     non_ascii_paths "Übertragung"
 }
 
+# On the 9x family names reach the system in the ANSI code page, where best-fit mapping turns a
+# fullwidth "．．＼" into "..\\" after the name check passed it: such a name is a damaged
+# payload, and nothing lands beside or above the run's folder.
+case_fullwidth_dots_9x() {
+    wine reg add 'HKCU\Software\Wine\AppDefaults\Setup.exe' /v Version /d win98 /f >/dev/null 2>&1
+    cleanups+=("wine reg delete 'HKCU\Software\Wine\AppDefaults\Setup.exe' /f >/dev/null 2>&1")
+    make_sample_payload
+    mkinstaller Setup.exe --quiet '\Velmora.msi=files/package' '\．．＼pwn.txt=files/nested'
+    start_stub Setup.exe "/SeaQuiet"
+    wait_quiet_stub 1620
+    [ ! -e temp/pwn.txt ] && [ ! -e pwn.txt ] || fail "the name climbed out of the folder"
+    find temp -name 'pwn.txt' | grep -q . && fail "pwn.txt was written: $(find temp)"
+    true
+}
+
 # Unattended: no window and no message box, the language from the switch, the stand-in installer
 # waited for and its exit code returned, the stub's switches kept from it, the log written, and
 # nothing left in %TEMP%.
@@ -533,6 +615,10 @@ case_unattended_quiet() {
     wait_quiet_stub 1639
     expect_no_folder
     [ ! -f "$record" ] || fail "the installer was started: $(cat "$record")"
+    # Not even the log, nor its folders.
+    start_stub Setup.exe "/SeaQiet \"/SeaLog:$(winpath "bad log/new")\\setup.log\""
+    wait_quiet_stub 1639
+    [ ! -e "bad log" ] || fail "a bad switch made the log: $(find "bad log")"
 
     # While the installer runs, someone who can write the program's folder puts another file in
     # its place whose entries climb out of the run's folder: the clean-up reads the file it

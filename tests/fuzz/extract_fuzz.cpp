@@ -171,7 +171,7 @@ ResultCode Model(const std::string& file, uint64_t offset, uint64_t payload_size
         const size_t index = header_pos - 8;
         if (index == ENTRY_NAME_CAPACITY - 1 && byte != 0) {
             name[index] = 0;
-            fail(RESULT_BUFFER_TOO_SMALL, name);
+            fail(RESULT_BAD_PAYLOAD, name);
             continue;
         }
         name[index] = static_cast<char>(byte);
@@ -185,11 +185,16 @@ ResultCode Model(const std::string& file, uint64_t offset, uint64_t payload_size
             fail(RESULT_UNSAFE_NAME, name);
             continue;
         }
+        // The table of names no file may have, apart from the check itself.
+        for (const char* p = name; *p != 0; ++p) {
+            CHECK(static_cast<unsigned char>(*p) >= 0x20 && strchr("<>|*?\"", *p) == nullptr);
+        }
         if (!IsValidUtf8(name)) {
             fail(RESULT_BAD_UTF8, name);
             continue;
         }
-        snprintf(path, sizeof path, "%s%s", g_dest.c_str(), name);
+        // One separator between folder and name where both have one.
+        snprintf(path, sizeof path, "%s%s", g_dest.c_str(), name + (name[0] == '/' ? 1 : 0));
         ExtractEvent event = {};
         event.kind = EVENT_ENTRY_BEGIN;
         event.path = path;

@@ -1,5 +1,5 @@
 // Writes a small seed corpus for one fuzz target:
-// make_fuzz_seeds decode|encode|extract|resources FOLDER
+// make_fuzz_seeds decode|encode|extract|resources|sha256 FOLDER
 #include <stdio.h>
 #include <string.h>
 
@@ -59,7 +59,7 @@ std::string Data(size_t size) {
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        fprintf(stderr, "usage: make_fuzz_seeds decode|encode|extract|resources FOLDER\n");
+        fprintf(stderr, "usage: make_fuzz_seeds decode|encode|extract|resources|sha256 FOLDER\n");
         return 2;
     }
     const std::string kind = argv[1], folder = argv[2];
@@ -106,6 +106,18 @@ int main(int argc, char** argv) {
             {"/d", "", true}, {"/d/", "", true}, {"/f", "1", false}, {"/g", "2", false}};
         WriteSeed(folder, 8, ExtractSeed(1 | 8, 0, 0, again));
         WriteSeed(folder, 9, ExtractSeed(1 | 16, 0, 0, again));
+        // Names no file may have: each stops the extraction as a damaged payload.
+        WriteSeed(folder, 10,
+                  ExtractSeed(1, 0, 0,
+                              {{"/ok", "1", false},
+                               {"/line\nbreak", "x", false},
+                               {"/a<b", "x", false},
+                               {"/COM\xC2\xB9.txt", "x", false}}));
+    } else if (kind == "sha256") {
+        // Piece sizes, then messages around the block's end and across blocks.
+        WriteSeed(folder, 0, "\x00abc");
+        WriteSeed(folder, 1, std::string(1, '\x37') + std::string(55, 'a'));
+        WriteSeed(folder, 2, std::string(1, '\xFF') + std::string(200, 'q'));
     } else if (kind == "resources") {
         // A stub's kinds of resources: the branding block, a version block, an icon group, a
         // named one; small data, as the fuzzer's inputs are.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "packer_test_support.h"
+#include "payload/payload_digest.h"
 #include "payload/payload_format.h"
 #include "tools/cli/commands.h"
 #include "tools/installer/installer_scan.h"
@@ -329,10 +330,14 @@ TEST_F(BrandingTest, CreateBrandsEveryFieldAndListReadsThemBack) {
     ASSERT_EQ(Create(request).status, qjxpack::EXIT_OK);
     EXPECT_TRUE(ReadWholeFile(request.output) == installer) << "two runs differ";
 
-    // Unbranded, the installer starts with the stub's exact bytes.
+    // Unbranded, the installer starts with the stub as it is, resources and all, apart from the
+    // payload's digest and the checksum (CreateBindsThePayloadToTheStub holds it to those).
     request = Request(Payload("Velmora.msi", "Velmora_German.mst", "Velmora_Japanese.mst"));
     ASSERT_EQ(Create(request).status, qjxpack::EXIT_OK);
-    EXPECT_TRUE(ReadWholeFile(request.output).compare(0, stub_.size(), stub_) == 0);
+    const std::string unbranded = ReadWholeFile(request.output).substr(0, stub_.size());
+    EXPECT_EQ(Table(Image(stub_)).size(), Table(Image(unbranded)).size());
+    EXPECT_EQ(qjxpack::StubDifference(Image(stub_), Image(unbranded)), "");
+    EXPECT_EQ(Image(stub_).rsrc_size, Image(unbranded).rsrc_size);
 }
 
 TEST_F(BrandingTest, CreateRefusesMissingLaunchNamesAndBadBranding) {
@@ -488,4 +493,69 @@ TEST(Pictures, BitmapsHaveTheTableAndPixelsTheWindowReads) {
     // Bottom-up: the lower row first, two pixels a byte, rows padded to four bytes.
     EXPECT_EQ(std::vector<uint8_t>(dib.begin() + 104, dib.end()),
               (std::vector<uint8_t>{0x01, 0x10, 0, 0, 0x12, 0x30, 0, 0}));
+}
+
+// create binds the payload to the stub: the digest in the stub's resources, the checksum after
+// it; a byte changed after create fails verify and extract, and an installer made without the
+// digest is unbound, with a warning.
+TEST_F(BrandingTest, CreateBindsThePayloadToTheStub) {
+    qjxpack::CreateRequest request = Request(Payload("", "", ""));
+    request.quiet = true;
+    Captured result = Create(request);
+    ASSERT_EQ(result.status, qjxpack::EXIT_OK) << result.err;
+    const std::string installer = ReadWholeFile(request.output);
+    PayloadTrailer trailer;
+    ASSERT_TRUE(ParseTrailer(
+        reinterpret_cast<const uint8_t*>(installer.data()) + installer.size() - TRAILER_SIZE,
+        &trailer));
+    const StubImage image = Image(installer.substr(0, trailer.payload_offset));
+    EXPECT_TRUE(qjxpack::HasValidChecksum(image));
+    EXPECT_EQ("", qjxpack::StubDifference(Image(stub_), image));
+    size_t offset = 0, size = 0;
+    ASSERT_TRUE(qjxpack::FindResourceData(image, qjxpack::RT_RCDATA_ID, 202, &offset, &size));
+    PayloadDigest digest = {};
+    ASSERT_TRUE(ParsePayloadDigest(image.bytes.data() + offset, size, &digest));
+    EXPECT_TRUE(digest.bound);
+    EXPECT_EQ(trailer.payload_size, digest.payload_size);
+    // The stock stub carries the placeholder, and only the record and the checksum changed.
+    ASSERT_TRUE(
+        ParsePayloadDigest(reinterpret_cast<const uint8_t*>(stub_.data()) + offset, size, &digest));
+    EXPECT_FALSE(digest.bound);
+    std::string unbound = installer.substr(0, trailer.payload_offset);
+    unbound.replace(offset, size, stub_.substr(offset, size));
+    const size_t checksum = image.optional_header + 64;
+    unbound.replace(checksum, 4, stub_.substr(checksum, 4));
+    EXPECT_TRUE(unbound == stub_) << "the stub changed beyond its digest and checksum";
+
+    auto run = [&](const std::string& path, bool extract) {
+        return packer_test::Capture(scratch_, [&](FILE* out, FILE* err) {
+            return extract ? qjxpack::RunExtract(path, scratch_.At("out"), false, false, out, err)
+                           : qjxpack::RunList(path, false, out, err);
+        });
+    };
+    result = run(request.output, false);
+    EXPECT_EQ(result.status, qjxpack::EXIT_OK) << result.err;
+    EXPECT_NE(result.out.find("payload bound to the stub: SHA-256 "), std::string::npos)
+        << result.out;
+    EXPECT_EQ("", result.err);
+
+    // One byte of the payload changed after create.
+    std::string changed = installer;
+    changed[trailer.payload_offset + 9] ^= 1;
+    const std::string changed_path = scratch_.Write("changed.exe", changed);
+    result = run(changed_path, true);
+    EXPECT_EQ(result.status, qjxpack::EXIT_FAILED);
+    EXPECT_NE(result.err.find("the payload is not the one the stub was made with"),
+              std::string::npos)
+        << result.err;
+    EXPECT_FALSE(packer_test::ReadWholeFile(scratch_.At("out/docs/readme.txt")) == "read me");
+
+    // The same payload behind the stock stub, as an earlier packer wrote it: unbound, it passes.
+    const std::string earlier =
+        scratch_.Write("earlier.exe", stub_ + installer.substr(trailer.payload_offset));
+    result = run(earlier, false);
+    EXPECT_EQ(result.status, qjxpack::EXIT_OK) << result.err;
+    EXPECT_NE(result.out.find("payload unbound"), std::string::npos) << result.out;
+    EXPECT_NE(result.err.find("warning: " + earlier + ": unbound"), std::string::npos)
+        << result.err;
 }

@@ -32,6 +32,8 @@
 //                                               stays open while it runs)
 //   qjxdrive end PID                            end that program if it still runs
 //   qjxdrive run-wait COMMAND_LINE              the same, wait, exit with its exit code
+//   qjxdrive run-suspended COMMAND_LINE PID_FILE  start it suspended, write PID_FILE, resume it
+//                                               once PID_FILE.go exists, wait, exit with its code
 //   qjxdrive shell-open FILE [PARAMETERS]       ShellExecuteExA "open", waits for the program
 //
 // Exit code 0 on success, 1 on a timeout or a missing window, 2 on bad usage or refusal.
@@ -206,12 +208,13 @@ int MessageBoxCommand(int timeout_ms) {
     return 0;
 }
 
-int Run(const char* command_line, bool wait, const char* pid_file) {
+int Run(const char* command_line, bool wait, const char* pid_file, bool suspended = false) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
     char* line = _strdup(command_line);
-    BOOL started = CreateProcessA(NULL, line, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process);
+    BOOL started = CreateProcessA(NULL, line, NULL, NULL, FALSE, suspended ? CREATE_SUSPENDED : 0,
+                                  NULL, NULL, &startup, &process);
     free(line);
     if (!started) {
         fprintf(stderr, "qjxdrive: cannot start (error %lu)\n", GetLastError());
@@ -222,6 +225,14 @@ int Run(const char* command_line, bool wait, const char* pid_file) {
         if (out == NULL || fprintf(out, "%lu\n", process.dwProcessId) < 0 || fclose(out) != 0) {
             fprintf(stderr, "qjxdrive: cannot write %s\n", pid_file);
         }
+    }
+    if (suspended) {
+        // The program is mapped, and none of its code has run: the test changes the world now,
+        // and says when it is done with a file of the pid file's name and ".go".
+        char go_file[MAX_PATH];
+        snprintf(go_file, sizeof go_file, "%s.go", pid_file);
+        while (GetFileAttributesA(go_file) == INVALID_FILE_ATTRIBUTES) Sleep(POLL_MS);
+        ResumeThread(process.hThread);
     }
     DWORD code = 0;
     if (wait) {
@@ -325,6 +336,9 @@ int main(int argc, char** argv) {
     const char* title = argv[2];
     if (strcmp(command, "run") == 0) return Run(argv[2], false, argc > 3 ? argv[3] : NULL);
     if (strcmp(command, "run-wait") == 0) return Run(argv[2], true, NULL);
+    if (strcmp(command, "run-suspended") == 0) {
+        return argc > 3 ? Run(argv[2], true, argv[3], true) : Usage();
+    }
     if (strcmp(command, "end") == 0) return End(strtoul(argv[2], NULL, 10));
     if (strcmp(command, "shell-open") == 0) return ShellOpen(argv[2], argc > 3 ? argv[3] : NULL);
     if (strcmp(command, "wait-window") == 0) {

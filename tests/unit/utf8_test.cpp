@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -322,3 +323,33 @@ TEST(Utf16ToUtf8Whole, TakesATextWholeOrNotAtAll) {
 }
 
 }  // namespace
+
+// A command tail cut for the log: always terminated, and never a character cut in two, at one
+// byte short of the buffer, exactly filling it, and one byte over.
+TEST(Utf16ToUtf8Cut, IsAlwaysTerminatedAndCutBetweenCharacters) {
+    for (size_t length : {999u, 1000u, 1001u}) {
+        std::u16string tail(length, u'A');
+        std::string buffer(1000 + 8, '\x5A');
+        Utf16ToUtf8Cut(tail.c_str(), &buffer[0], 1000);
+        const size_t end = buffer.find('\0');
+        ASSERT_NE(std::string::npos, end) << length;
+        EXPECT_EQ(std::min<size_t>(length, 999), end) << length;
+        EXPECT_EQ(std::string(8, '\x5A'), buffer.substr(1000)) << "written past the buffer";
+    }
+    // "é" takes two bytes: with one byte left for it, it goes whole.
+    std::u16string accented = std::u16string(998, u'A') + u"\u00E9";
+    char buffer[1000];
+    Utf16ToUtf8Cut(accented.c_str(), buffer, sizeof buffer);
+    EXPECT_EQ(std::string(998, 'A'), std::string(buffer));
+}
+
+TEST(EscapeControlCharacters, WritesControlsAsHexAndCutsBetweenWholeEscapes) {
+    char out[64];
+    EscapeControlCharacters("entry: \\a\r\nforged line\x7F\tend \xC3\xA9", out, sizeof out);
+    EXPECT_STREQ("entry: \\a\\x0D\\x0Aforged line\\x7F\\x09end \xC3\xA9", out);
+    // An escape does not fit whole: it goes, and so does a character cut in two.
+    EscapeControlCharacters("ab\n", out, 6);
+    EXPECT_STREQ("ab", out);
+    EscapeControlCharacters("ab\xC3\xA9", out, 4);
+    EXPECT_STREQ("ab", out);
+}

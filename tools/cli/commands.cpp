@@ -240,6 +240,31 @@ void PrintBranding(FILE* out, const InstallerScan& scan, bool json) {
     fprintf(out, "pictures: %s\n", line.empty() ? "none" : line.c_str());
 }
 
+const char* BindingText(PayloadBinding binding) {
+    switch (binding) {
+        case BINDING_MATCH:
+            return "bound";
+        case BINDING_MISMATCH:
+            return "mismatch";
+        default:
+            return "unbound";
+    }
+}
+
+// What binds the payload to the stub, for the text form of list and verify.
+void PrintBinding(FILE* out, const std::string& installer, const InstallerScan& scan) {
+    if (!scan.has_stub_image || !scan.has_trailer) return;
+    if (scan.binding == BINDING_MATCH) {
+        fprintf(out, "%s: payload bound to the stub: SHA-256 %s matches\n", installer.c_str(),
+                scan.digest.c_str());
+    } else if (scan.binding == BINDING_MISMATCH) {
+        fprintf(out, "%s: payload does NOT match the digest in the stub (SHA-256 %s)\n",
+                installer.c_str(), scan.digest.c_str());
+    } else {
+        fprintf(out, "%s: payload unbound: the stub carries no digest of it\n", installer.c_str());
+    }
+}
+
 }  // namespace
 
 std::string JsonString(const std::string& text) {
@@ -333,6 +358,13 @@ int RunList(const std::string& installer, bool json, FILE* out, FILE* err) {
         } else {
             fprintf(out, "\"signature\": null, ");
         }
+        if (scan.has_stub_image && scan.has_trailer) {
+            fprintf(out, "\"payload_digest\": {\"state\": \"%s\", \"sha256\": %s}, ",
+                    BindingText(scan.binding),
+                    scan.digest.empty() ? "null" : JsonString(scan.digest).c_str());
+        } else {
+            fprintf(out, "\"payload_digest\": null, ");
+        }
         fprintf(out, "\"entries\": [");
         for (size_t i = 0; i < scan.entries.size(); ++i) {
             const ScannedEntry& entry = scan.entries[i];
@@ -362,6 +394,7 @@ int RunList(const std::string& installer, bool json, FILE* out, FILE* err) {
                 scan.trailer_offset, trailer.payload_offset, trailer.payload_size,
                 trailer.entry_count, trailer.flags,
                 (trailer.flags & TRAILER_FLAG_QUIET) ? " (quiet)" : "");
+        PrintBinding(out, installer, scan);
         if (scan.signed_file) {
             fprintf(out,
                     "signature: certificate table at 0x%" PRIx64 ", %" PRIu64
@@ -400,12 +433,15 @@ int RunVerify(const std::string& installer, const std::string& stock_stub, FILE*
                           : "the installer's stub has a layout qjxpack does not know";
         }
         if (problem.empty()) {
-            fprintf(out, "%s: the stub is %s apart from its resources\n", installer.c_str(),
-                    stock_stub.c_str());
+            fprintf(out,
+                    "%s: the stub is %s apart from its resources (the payload's digest among "
+                    "them) and its header sums\n",
+                    installer.c_str(), stock_stub.c_str());
         } else {
             scan.errors.push_back("the stub is not " + stock_stub + ": " + problem);
         }
     }
+    PrintBinding(out, installer, scan);
     if (scan.signed_file) {
         fprintf(out, "%s: signed; the payload lies %s the signed region", installer.c_str(),
                 scan.payload_in_signed_region ? "inside" : "OUTSIDE");

@@ -29,6 +29,11 @@ std::string EntryNameProblem(const std::string& name, bool directory) {
                std::to_string(TEMP_FOLDER_BUDGET) + " of the 259 bytes of a path)";
     }
     if (name.find('\0') != std::string::npos) return "holds a NUL byte";
+    for (unsigned char c : name) {
+        if (c < 0x20 || strchr("<>\"|?*", c) != nullptr) {
+            return "holds a character Windows does not allow in names";
+        }
+    }
     if (!IsSafeEntryName(name.c_str(), directory)) return "is not a safe relative path";
     if (!IsValidUtf8(name.c_str())) {
         return "is not valid UTF-8, which the stub refuses on the NT family of Windows";

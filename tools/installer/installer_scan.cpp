@@ -8,6 +8,7 @@
 
 #include "files/file_access.h"
 #include "payload/trailer_locator.h"
+#include "resources/resource_ids.h"
 #include "tools/files/file_system.h"
 #include "tools/installer/entry_names.h"
 
@@ -141,7 +142,7 @@ void ScanEntries(FILE* file, InstallerScan* scan) {
 }
 
 // Reads the stub part of the file (all of it when there is no payload) and its branding.
-void ScanStub(FILE* file, InstallerScan* scan) {
+void ScanStub(FILE* file, InstallerScan* scan, std::vector<uint8_t>* record) {
     const uint64_t end = scan->has_trailer ? scan->trailer.payload_offset : scan->file_size;
     if (end > MAX_STUB_SCAN_BYTES || end > scan->file_size) return;
     std::vector<uint8_t> bytes(static_cast<size_t>(end));
@@ -153,6 +154,37 @@ void ScanStub(FILE* file, InstallerScan* scan) {
     }
     scan->has_stub_image = true;
     scan->branding = ReadStubBranding(table);
+    for (const auto& item : table) {
+        if (item.first.type == ResourceName::Id(RT_RCDATA_ID) &&
+            item.first.name == ResourceName::Id(IDR_PAYLOAD_DIGEST)) {
+            *record = item.second.bytes;
+            break;
+        }
+    }
+}
+
+// The payload against the digest its stub carries: the stub's own check, before it extracts.
+void CheckBinding(FILE* file, const std::vector<uint8_t>& record, InstallerScan* scan) {
+    if (!scan->has_stub_image) return;
+    scan->binding = CheckPayloadBinding(file, scan->trailer, scan->trailer_offset, record.data(),
+                                        record.size());
+    PayloadDigest recorded;
+    if (scan->binding != BINDING_NONE && scan->binding != BINDING_UNBOUND &&
+        ParsePayloadDigest(record.data(), record.size(), &recorded)) {
+        for (uint8_t byte : recorded.digest) {
+            scan->digest += "0123456789abcdef"[byte >> 4];
+            scan->digest += "0123456789abcdef"[byte & 15];
+        }
+    }
+    if (scan->binding == BINDING_MISMATCH) {
+        scan->errors.push_back(
+            "the payload is not the one the stub was made with (changed after create, or another "
+            "installer's payload): the stub refuses it and extracts nothing");
+    } else if (scan->binding != BINDING_MATCH) {
+        scan->warnings.push_back(
+            "unbound: the stub carries no digest of its payload (made by an earlier packer), so "
+            "nothing tells a changed payload from the one it was made with");
+    }
 }
 
 // Every button of a windowed installer starts the package, two with a transform.
@@ -204,7 +236,8 @@ bool ScanInstaller(const std::string& path, InstallerScan* scan, std::string* er
     scan->signed_file = FindCertificateTable(file, &scan->table_offset, &scan->table_size);
     scan->has_trailer = ReadTrailer(file, &scan->trailer, &scan->trailer_offset);
     const bool sound = scan->has_trailer && IsTrailerSound(scan->trailer, scan->trailer_offset);
-    if (sound || !scan->has_trailer) ScanStub(file, scan);
+    std::vector<uint8_t> record;
+    if (sound || !scan->has_trailer) ScanStub(file, scan, &record);
     if (!scan->has_trailer) {
         scan->errors.push_back(scan->signed_file
                                    ? "no trailer before the certificate table: not an installer, "
@@ -232,6 +265,7 @@ bool ScanInstaller(const std::string& path, InstallerScan* scan, std::string* er
                                " bytes; the stub handles files below 2 GiB");
     } else {
         ScanEntries(file, scan);
+        CheckBinding(file, record, scan);
         if (scan->errors.empty() && trailer.entry_count != scan->entries.size()) {
             scan->warnings.push_back("the trailer counts " + std::to_string(trailer.entry_count) +
                                      " entries, the payload holds " +

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "payload/payload_digest.h"
 #include "payload/payload_format.h"
 #include "tools/pe/stub_branding.h"
 #include "tools/pe/version_resource.h"
@@ -47,6 +48,10 @@ struct InstallerScan {
     bool has_stub_image = false;
     StubImage stub_image;
     StubBranding branding;
+    // The payload judged against the digest in the stub's resources (payload/payload_digest.h);
+    // BINDING_NONE also when the stub's layout is unknown. digest: the recorded one, in hex.
+    PayloadBinding binding = BINDING_NONE;
+    std::string digest;
     // Problems that keep the stub from extracting everything, and things worth knowing.
     std::vector<std::string> errors;
     std::vector<std::string> warnings;

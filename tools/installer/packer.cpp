@@ -10,6 +10,7 @@
 #include "files/file_access.h"
 #include "payload/payload_writer.h"
 #include "payload/trailer_locator.h"
+#include "resources/resource_ids.h"
 #include "tools/installer/entry_names.h"
 #include "tools/installer/installer_scan.h"
 
@@ -204,6 +205,43 @@ uint64_t InstallerSize(uint64_t stub_size, uint64_t payload_size, std::string* e
     return file_size;
 }
 
+// Binds the payload written to path to its stub: hashes what the payload digest covers, writes the
+// digest into the stub's bytes and those over the file's start. *stub is the stub as written.
+bool BindWrittenPayload(const std::string& path, std::vector<uint8_t>* stub,
+                        std::vector<std::string>* warnings, std::string* error) {
+    FILE* file = OpenPath(path, "r+b");
+    if (file == nullptr) {
+        *error = "cannot reopen " + path + " to bind its payload: " + strerror(errno);
+        return false;
+    }
+    PayloadTrailer trailer;
+    uint64_t trailer_offset = 0;
+    PayloadDigest digest = {};
+    digest.bound = true;
+    bool done = ReadTrailer(file, &trailer, &trailer_offset) &&
+                HashPayload(file, trailer, trailer_offset, digest.digest);
+    digest.payload_size = trailer.payload_size;
+    if (!done) {
+        *error = "cannot read back the payload written to " + path;
+    } else if (!BindPayloadDigest(stub, digest, error)) {
+        done = error->empty();
+        if (done) {
+            warnings->push_back(
+                "the stub has no place for the payload's digest (a stub older "
+                "than the binding): the installer is unbound, and its stub "
+                "cannot tell a changed payload");
+        }
+    } else if (!SeekFile(file, 0) || fwrite(stub->data(), 1, stub->size(), file) != stub->size()) {
+        *error = "cannot write the payload's digest into " + path;
+        done = false;
+    }
+    if (fclose(file) != 0 && done) {
+        *error = "writing " + path + " failed";
+        done = false;
+    }
+    return done;
+}
+
 // Largest stub read into memory; ours are a few hundred KiB.
 constexpr uint64_t MAX_STUB_BYTES = 64u << 20;
 
@@ -247,6 +285,29 @@ bool PrepareStub(const std::string& path, const BrandingRequest& request,
                             " predates the launch names in its resources: the payload's package "
                             "and transforms are not checked");
     }
+    return true;
+}
+
+bool BindPayloadDigest(std::vector<uint8_t>* stub, const PayloadDigest& digest,
+                       std::string* error) {
+    error->clear();
+    StubImage image;
+    std::string problem;
+    size_t offset = 0;
+    size_t size = 0;
+    PayloadDigest placeholder;
+    if (!ParseStubImage(*stub, &image, &problem) ||
+        !FindResourceData(image, RT_RCDATA_ID, IDR_PAYLOAD_DIGEST, &offset, &size) ||
+        !ParsePayloadDigest(stub->data() + offset, size, &placeholder)) {
+        return false;
+    }
+    if (placeholder.bound) {
+        *error = "the stub is bound to a payload already (is it taken from an installer?)";
+        return false;
+    }
+    // The record keeps its size: the layout, and everything the signature will cover, stays.
+    SerializePayloadDigest(digest, stub->data() + offset);
+    UpdateChecksum(image, stub);
     return true;
 }
 
@@ -361,6 +422,8 @@ bool CreateInstaller(const CreateRequest& request, CreateResult* result, std::st
             written = false;
         }
     }
+    // The digest goes in once the payload is in place; the file's checksum follows it.
+    if (written) written = BindWrittenPayload(temp_path, &stub, &result->warnings, error);
     if (written && !MoveIntoPlace(temp_path, request.output)) {
         *error = "cannot move the installer into place at " + request.output;
         written = false;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "payload/payload_digest.h"
 #include "payload/payload_format.h"
 #include "tools/files/file_system.h"
 #include "tools/pe/stub_branding.h"
@@ -34,7 +35,8 @@ struct CreateRequest {
     std::string stub;
     bool quiet = false;
     std::vector<std::string> inputs;
-    // Nothing given: the installer starts with the stub's bytes unchanged.
+    // Nothing given: the installer starts with the stub's bytes, apart from the payload's digest
+    // in its resources and the header's checksum.
     BrandingRequest branding;
 };
 
@@ -56,6 +58,11 @@ bool PrepareStub(const std::string& path, const BrandingRequest& request,
 // Writes a branded copy of stub to output, replacing it only when complete.
 bool BrandStub(const std::string& stub, const BrandingRequest& request, const std::string& output,
                std::string* error);
+
+// Writes the payload's digest into the placeholder (payload/payload_digest.h) of stub, in place,
+// and sets the stub's checksum. False, with *error empty, when the stub has no placeholder: a
+// stub older than the binding, or an image of another layout.
+bool BindPayloadDigest(std::vector<uint8_t>* stub, const PayloadDigest& digest, std::string* error);
 
 // Writes bytes to path through a temporary file next to it.
 bool WriteFileInPlace(const std::string& path, const std::vector<uint8_t>& bytes,

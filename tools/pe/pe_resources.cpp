@@ -53,8 +53,8 @@ size_t DirectoryAt(const StubImage& image, size_t index) {
 class TreeReader {
   public:
     TreeReader(const std::vector<uint8_t>& bytes, size_t start, size_t size, uint32_t rva,
-               ResourceTable* table)
-        : bytes_(bytes), start_(start), size_(size), rva_(rva), table_(table) {}
+               ResourceTable* table, std::map<ResourceKey, size_t>* offsets = nullptr)
+        : bytes_(bytes), start_(start), size_(size), rva_(rva), table_(table), offsets_(offsets) {}
 
     bool Read(std::string* error) {
         if (!ReadDirectory(0, 0, ResourceKey())) {
@@ -117,6 +117,7 @@ class TreeReader {
             data.bytes.assign(first, first + data_size);
             data.codepage = Get32(bytes_, start_ + target + 8);
             if (!table_->emplace(key, data).second) return false;
+            if (offsets_ != nullptr) (*offsets_)[key] = start_ + data_rva - rva_;
         }
         return true;
     }
@@ -126,6 +127,7 @@ class TreeReader {
     size_t size_;
     uint32_t rva_;
     ResourceTable* table_;
+    std::map<ResourceKey, size_t>* offsets_;
     // Directories shared by many entries could make the walk endless in effect.
     size_t entries_left_ = 65536;
 };
@@ -260,6 +262,30 @@ uint32_t ImageChecksum(const std::vector<uint8_t>& bytes, size_t checksum_at) {
 bool HasValidChecksum(const StubImage& image) {
     const size_t at = image.optional_header + CHECKSUM;
     return Get32(image.bytes, at) == ImageChecksum(image.bytes, at);
+}
+
+void UpdateChecksum(const StubImage& image, std::vector<uint8_t>* bytes) {
+    const size_t at = image.optional_header + CHECKSUM;
+    Put32(bytes, at, ImageChecksum(*bytes, at));
+}
+
+bool FindResourceData(const StubImage& image, uint32_t type, uint32_t name, size_t* offset,
+                      size_t* size) {
+    ResourceTable table;
+    std::map<ResourceKey, size_t> offsets;
+    TreeReader reader(image.bytes, image.rsrc_raw, image.rsrc_size, image.rsrc_rva, &table,
+                      &offsets);
+    std::string error;
+    if (!reader.Read(&error)) return false;
+    for (const auto& item : table) {
+        if (item.first.type == ResourceName::Id(type) &&
+            item.first.name == ResourceName::Id(name)) {
+            *offset = offsets[item.first];
+            *size = item.second.bytes.size();
+            return true;
+        }
+    }
+    return false;
 }
 
 bool ReadResources(const StubImage& image, ResourceTable* table, std::string* error) {

@@ -80,6 +80,14 @@ uint32_t ImageChecksum(const std::vector<uint8_t>& bytes, size_t checksum_at);
 // Whether the image's CheckSum field holds its checksum.
 bool HasValidChecksum(const StubImage& image);
 
+// Sets the image's CheckSum field to its checksum, in bytes (the image's bytes, changed since).
+void UpdateChecksum(const StubImage& image, std::vector<uint8_t>* bytes);
+
+// The file offset and size of the data of a resource (the first language of type and name);
+// false when the image has none or its tree is damaged.
+bool FindResourceData(const StubImage& image, uint32_t type, uint32_t name, size_t* offset,
+                      size_t* size);
+
 // Reads the resource tree (type, name, language) into table; false on a damaged tree.
 bool ReadResources(const StubImage& image, ResourceTable* table, std::string* error);
 
