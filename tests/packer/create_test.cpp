@@ -5,6 +5,7 @@
 #include "payload/trailer_locator.h"
 #include "tools/cli/commands.h"
 #include "tools/installer/installer_scan.h"
+#include "tools/pe/pe_checksum.h"
 
 using packer_test::Captured;
 using packer_test::FakeStub;
@@ -71,7 +72,15 @@ TEST_F(CreateTest, LaysOutStubPayloadPaddingAndTrailer) {
     Captured result = Create();
     ASSERT_EQ(result.status, qjxpack::EXIT_OK) << result.err;
 
-    const std::string image = ReadWholeFile(request_.output);
+    // The stub's bytes, but for the CheckSum field, which covers the whole file.
+    std::string image = ReadWholeFile(request_.output);
+    const std::vector<uint8_t> bytes(image.begin(), image.end());
+    uint64_t checksum_at = 0;
+    ASSERT_TRUE(qjxpack::ChecksumOffset(bytes.data(), bytes.size(), &checksum_at));
+    EXPECT_EQ(ReadLittleEndian(bytes.data() + checksum_at, 4),
+              qjxpack::ImageChecksum(bytes, checksum_at));
+    EXPECT_NE(ReadLittleEndian(bytes.data() + checksum_at, 4), 0u);
+    image.replace(checksum_at, 4, 4, '\0');
     EXPECT_EQ(image.substr(0, 1500), ReadWholeFile(stub_));
     qjxpack::InstallerScan scan = Scan(request_.output);
     ASSERT_TRUE(scan.has_trailer);

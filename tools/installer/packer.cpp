@@ -12,6 +12,7 @@
 #include "payload/trailer_locator.h"
 #include "tools/installer/entry_names.h"
 #include "tools/installer/installer_scan.h"
+#include "tools/pe/pe_checksum.h"
 
 namespace qjxpack {
 
@@ -204,6 +205,18 @@ uint64_t InstallerSize(uint64_t stub_size, uint64_t payload_size, std::string* e
     return file_size;
 }
 
+// The last step of every write: the image's checksum over its finished bytes, then the file
+// replaces path. Anything else patched into the image must come before it.
+bool SealAndMoveIntoPlace(const std::string& temp_path, const std::string& path,
+                          std::string* error) {
+    if (!SealImageFile(temp_path, error)) return false;
+    if (!MoveIntoPlace(temp_path, path)) {
+        *error = "cannot move the new file into place at " + path;
+        return false;
+    }
+    return true;
+}
+
 // Largest stub read into memory; ours are a few hundred KiB.
 constexpr uint64_t MAX_STUB_BYTES = 64u << 20;
 
@@ -259,9 +272,13 @@ bool WriteFileInPlace(const std::string& path, const std::vector<uint8_t>& bytes
         return false;
     }
     const bool written = fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-    if (fclose(out) != 0 || !written || !MoveIntoPlace(temp_path, path)) {
+    if (fclose(out) != 0 || !written) {
         RemoveFile(temp_path);
         *error = "cannot write " + path;
+        return false;
+    }
+    if (!SealAndMoveIntoPlace(temp_path, path, error)) {
+        RemoveFile(temp_path);
         return false;
     }
     return true;
@@ -361,10 +378,7 @@ bool CreateInstaller(const CreateRequest& request, CreateResult* result, std::st
             written = false;
         }
     }
-    if (written && !MoveIntoPlace(temp_path, request.output)) {
-        *error = "cannot move the installer into place at " + request.output;
-        written = false;
-    }
+    if (written && !SealAndMoveIntoPlace(temp_path, request.output, error)) written = false;
     if (!written) {
         RemoveFile(temp_path);
         return false;

@@ -57,7 +57,8 @@ bool PrepareStub(const std::string& path, const BrandingRequest& request,
 bool BrandStub(const std::string& stub, const BrandingRequest& request, const std::string& output,
                std::string* error);
 
-// Writes bytes to path through a temporary file next to it.
+// Writes bytes to path through a temporary file next to it, with the PE checksum of the bytes
+// written.
 bool WriteFileInPlace(const std::string& path, const std::vector<uint8_t>& bytes,
                       std::string* error);
 

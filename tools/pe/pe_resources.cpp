@@ -3,6 +3,7 @@
 #include <tuple>
 
 #include "payload/payload_format.h"
+#include "tools/pe/pe_checksum.h"
 
 namespace qjxpack {
 
@@ -242,19 +243,6 @@ bool ParseStubImage(std::vector<uint8_t> bytes, StubImage* image, std::string* e
     }
     image->bytes = std::move(bytes);
     return true;
-}
-
-uint32_t ImageChecksum(const std::vector<uint8_t>& bytes, size_t checksum_at) {
-    uint64_t sum = 0;
-    for (size_t i = 0; i < bytes.size(); i += 2) {
-        if (i == checksum_at || i == checksum_at + 2) continue;
-        uint32_t word = bytes[i];
-        if (i + 1 < bytes.size()) word |= uint32_t{bytes[i + 1]} << 8;
-        sum += word;
-        sum = (sum & 0xFFFF) + (sum >> 16);
-    }
-    sum = (sum & 0xFFFF) + (sum >> 16);
-    return static_cast<uint32_t>(sum + bytes.size());
 }
 
 bool HasValidChecksum(const StubImage& image) {

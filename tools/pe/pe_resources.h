@@ -75,8 +75,6 @@ struct StubImage {
 // differs. The image must end with .reloc's raw data (callers cut an installer at its payload).
 bool ParseStubImage(std::vector<uint8_t> bytes, StubImage* image, std::string* error);
 
-// The PE checksum of an image, with the CheckSum field itself left out.
-uint32_t ImageChecksum(const std::vector<uint8_t>& bytes, size_t checksum_at);
 // Whether the image's CheckSum field holds its checksum.
 bool HasValidChecksum(const StubImage& image);
 
