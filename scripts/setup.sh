@@ -20,7 +20,7 @@ PACKAGES=(
   googletest libgtest-dev libcli11-dev libstb-dev
   wine wine64 xvfb x11-utils imagemagick
   /usr/bin/python3 python3-pil fonts-ipafont-gothic fonts-dejavu-core
-  msitools wixl osslsigncode openssl dpkg-dev fakeroot icoutils
+  msitools wixl osslsigncode openssl libssl-dev dpkg-dev fakeroot icoutils
   locales
 )
 # wine32:i386 runs the 32-bit stub (without it the x64 path is used); nsis is the peer of the

@@ -7,6 +7,7 @@
 #include "payload/payload_format.h"
 #include "tools/cli/commands.h"
 #include "tools/installer/installer_scan.h"
+#include "tools/pe/pe_checksum.h"
 #include "tools/pe/pe_resources.h"
 #include "tools/pe/stub_branding.h"
 #include "tools/pictures/pictures.h"
@@ -329,10 +330,18 @@ TEST_F(BrandingTest, CreateBrandsEveryFieldAndListReadsThemBack) {
     ASSERT_EQ(Create(request).status, qjxpack::EXIT_OK);
     EXPECT_TRUE(ReadWholeFile(request.output) == installer) << "two runs differ";
 
-    // Unbranded, the installer starts with the stub's exact bytes.
+    // Unbranded, the installer starts with the stub's bytes but for the checksum, which covers
+    // the payload too.
     request = Request(Payload("Velmora.msi", "Velmora_German.mst", "Velmora_Japanese.mst"));
     ASSERT_EQ(Create(request).status, qjxpack::EXIT_OK);
-    EXPECT_TRUE(ReadWholeFile(request.output).compare(0, stub_.size(), stub_) == 0);
+    std::string unbranded = ReadWholeFile(request.output);
+    const std::vector<uint8_t> written(unbranded.begin(), unbranded.end());
+    uint64_t checksum_at = 0;
+    ASSERT_TRUE(qjxpack::ChecksumOffset(written.data(), written.size(), &checksum_at));
+    EXPECT_EQ(ReadLittleEndian(written.data() + checksum_at, 4),
+              qjxpack::ImageChecksum(written, checksum_at));
+    unbranded.replace(checksum_at, 4, stub_, checksum_at, 4);
+    EXPECT_TRUE(unbranded.compare(0, stub_.size(), stub_) == 0);
 }
 
 TEST_F(BrandingTest, CreateRefusesMissingLaunchNamesAndBadBranding) {
@@ -404,7 +413,7 @@ TEST_F(BrandingTest, VerifyChecksLaunchNamesOfExistingInstallers) {
     };
     auto verify = [&](const std::string& path) {
         return packer_test::Capture(scratch_, [&](FILE* out, FILE* err) {
-            return qjxpack::RunVerify(path, stub_path_, out, err);
+            return qjxpack::RunVerify(path, stub_path_, "", out, err);
         });
     };
     const std::string payload = packer_test::EntryBytes("\\Velmora.msi", "m");
@@ -442,6 +451,41 @@ TEST_F(BrandingTest, VerifyChecksLaunchNamesOfExistingInstallers) {
     EXPECT_EQ(result.status, qjxpack::EXIT_FAILED);
     EXPECT_NE(result.err.find("the stub predates the title and launch names"), std::string::npos)
         << result.err;
+}
+
+// A branded stub is no installer, but list shows what it says of itself and verify says why it
+// refuses it.
+TEST_F(BrandingTest, ListAndVerifyShowAStubWithoutPayload) {
+    qjxpack::BrandingRequest request;
+    request.product_name = "Korrin Suite";
+    request.version = "2.1.0.7";
+    const std::string branded = scratch_.At("Branded.exe");
+    Captured result = packer_test::Capture(scratch_, [&](FILE* out, FILE* err) {
+        return qjxpack::RunBrand(stub_path_, request, branded, out, err);
+    });
+    ASSERT_EQ(result.status, qjxpack::EXIT_OK) << result.err;
+    for (const std::string& path : {stub_path_, branded}) {
+        result = packer_test::Capture(scratch_, [&](FILE* out, FILE* err) {
+            return qjxpack::RunList(path, false, out, err);
+        });
+        EXPECT_EQ(result.status, qjxpack::EXIT_OK) << result.err;
+        EXPECT_NE(result.out.find("a stub (no payload): x"), std::string::npos) << result.out;
+        EXPECT_NE(result.out.find("stub version: " QJX_TEST_VERSION), std::string::npos)
+            << result.out;
+        result = packer_test::Capture(scratch_, [&](FILE* out, FILE* err) {
+            return qjxpack::RunVerify(path, "", "", out, err);
+        });
+        EXPECT_EQ(result.status, qjxpack::EXIT_FAILED);
+        EXPECT_NE(result.err.find(path + ": a stub (no payload), not an installer"),
+                  std::string::npos)
+            << result.err;
+    }
+    EXPECT_NE(result.out.find("title: Korrin Suite\n"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("version resource: file 2.1.0.7"), std::string::npos) << result.out;
+    result = packer_test::Capture(
+        scratch_, [&](FILE* out, FILE* err) { return qjxpack::RunList(branded, true, out, err); });
+    EXPECT_NE(result.out.find("\"stub_only\": true, "), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("\"errors\": []"), std::string::npos) << result.out;
 }
 
 TEST(Pictures, Rle8DecodesToTheRowsGiven) {

@@ -9,6 +9,9 @@
 #include "tools/installer/entry_names.h"
 #include "tools/installer/installer_scan.h"
 #include "tools/pe/pe_resources.h"
+#if !defined(_WIN32)
+#include "tools/pe/authenticode.h"
+#endif
 
 namespace qjxpack {
 
@@ -240,6 +243,60 @@ void PrintBranding(FILE* out, const InstallerScan& scan, bool json) {
     fprintf(out, "pictures: %s\n", line.empty() ? "none" : line.c_str());
 }
 
+// Checks a signed installer's signature: on Windows the system's check, which the stub obeys;
+// elsewhere qjxpack's own over the same digests. What fails goes to scan->errors; what was
+// checked goes to out, when given.
+void CheckSignature(const std::string& installer, const std::string& ca_file, InstallerScan* scan,
+                    FILE* out) {
+    if (!scan->signed_file) {
+        if (!ca_file.empty()) scan->errors.push_back("--ca: the file is not signed");
+        return;
+    }
+    if (out != nullptr) {
+        fprintf(out, "%s: signed; the payload lies %s the signed region", installer.c_str(),
+                scan->payload_in_signed_region ? "inside" : "OUTSIDE");
+    }
+#if defined(_WIN32)
+    int32_t answer = 0;
+    bool damaged = false;
+    if (!AskSystemSignatureCheck(installer, &answer, &damaged)) {
+        if (out != nullptr) fprintf(out, " (the system cannot check the signature here)\n");
+        return;
+    }
+    if (out != nullptr) {
+        fprintf(out, "; the system's signature check answers 0x%08" PRIX32 "%s\n",
+                static_cast<uint32_t>(answer),
+                answer == 0 ? " (the signature matches and its certificate is trusted)"
+                : damaged   ? ""
+                            : " (not a damaged signature: the stub extracts it)");
+    }
+    // The stub refuses such a file before it extracts anything.
+    if (damaged) {
+        scan->errors.push_back("the signature does not match the contents: damaged after signing");
+    } else if (answer != 0 && !ca_file.empty()) {
+        scan->errors.push_back(
+            "--ca: the system does not trust the signer's certificate (on "
+            "Windows the system's certificate store judges it, not " +
+            ca_file + ")");
+    }
+#else
+    if (out != nullptr) fprintf(out, "\n");
+    SignatureReport report;
+    std::string error;
+    if (!CheckAuthenticode(installer, scan->table_offset, scan->table_size, ca_file, &report,
+                           &error)) {
+        scan->errors.push_back(error);
+        return;
+    }
+    if (out != nullptr) {
+        for (const std::string& line : report.checked) {
+            fprintf(out, "%s: %s\n", installer.c_str(), line.c_str());
+        }
+    }
+    for (const std::string& problem : report.problems) scan->errors.push_back(problem);
+#endif
+}
+
 }  // namespace
 
 std::string JsonString(const std::string& text) {
@@ -310,6 +367,7 @@ int RunList(const std::string& installer, bool json, FILE* out, FILE* err) {
         fprintf(
             out, "\"stub_architecture\": %s, ",
             scan.stub_architecture.empty() ? "null" : JsonString(scan.stub_architecture).c_str());
+        fprintf(out, "\"stub_only\": %s, ", scan.stub_only ? "true" : "false");
         PrintVersion(out, scan, true);
         PrintBranding(out, scan, true);
         if (scan.has_trailer) {
@@ -351,6 +409,11 @@ int RunList(const std::string& installer, bool json, FILE* out, FILE* err) {
             fprintf(out, "%s%s", i ? ", " : "", JsonString(scan.warnings[i]).c_str());
         }
         fprintf(out, "]}\n");
+    } else if (scan.stub_only) {
+        fprintf(out, "%s: %" PRIu64 " bytes; a stub (no payload): %s\n", installer.c_str(),
+                scan.file_size, StubDescription(scan).c_str());
+        PrintVersion(out, scan, false);
+        PrintBranding(out, scan, false);
     } else if (scan.has_trailer) {
         fprintf(out, "%s: %" PRIu64 " bytes; stub: %s\n", installer.c_str(), scan.file_size,
                 StubDescription(scan).c_str());
@@ -384,9 +447,18 @@ int RunList(const std::string& installer, bool json, FILE* out, FILE* err) {
     return ReportProblems(installer, scan, err);
 }
 
-int RunVerify(const std::string& installer, const std::string& stock_stub, FILE* out, FILE* err) {
+int RunVerify(const std::string& installer, const std::string& stock_stub,
+              const std::string& ca_file, FILE* out, FILE* err) {
     InstallerScan scan;
     if (!Scan(installer, &scan, err)) return EXIT_FAILED;
+    if (scan.stub_only) {
+        fprintf(out, "%s: a stub (no payload): %s\n", installer.c_str(),
+                StubDescription(scan).c_str());
+        PrintVersion(out, scan, false);
+        PrintBranding(out, scan, false);
+        return Error(err, installer + ": a stub (no payload), not an installer; create --stub " +
+                              installer + " makes one from it");
+    }
     fprintf(out, "%s: stub: %s\n", installer.c_str(), StubDescription(scan).c_str());
     if (!stock_stub.empty()) {
         std::vector<uint8_t> bytes;
@@ -406,26 +478,7 @@ int RunVerify(const std::string& installer, const std::string& stock_stub, FILE*
             scan.errors.push_back("the stub is not " + stock_stub + ": " + problem);
         }
     }
-    if (scan.signed_file) {
-        fprintf(out, "%s: signed; the payload lies %s the signed region", installer.c_str(),
-                scan.payload_in_signed_region ? "inside" : "OUTSIDE");
-        int32_t answer = 0;
-        bool damaged = false;
-        if (!AskSystemSignatureCheck(installer, &answer, &damaged)) {
-            fprintf(out, " (the signature itself is not checked here: use osslsigncode verify)\n");
-        } else {
-            fprintf(out, "; the system's signature check answers 0x%08" PRIX32 "%s\n",
-                    static_cast<uint32_t>(answer),
-                    answer == 0 ? " (the signature matches and its certificate is trusted)"
-                    : damaged   ? ""
-                                : " (not a damaged signature: the stub extracts it)");
-            // The stub refuses such a file before it extracts anything.
-            if (damaged) {
-                scan.errors.push_back(
-                    "the signature does not match the contents: damaged after signing");
-            }
-        }
-    }
+    CheckSignature(installer, ca_file, &scan, out);
     int status = ReportProblems(installer, scan, err);
     if (status == EXIT_OK) {
         fprintf(out, "%s: OK: %zu entries, %" PRIu64 " payload bytes; the stub extracts it all\n",
@@ -435,9 +488,10 @@ int RunVerify(const std::string& installer, const std::string& stock_stub, FILE*
 }
 
 int RunExtract(const std::string& installer, const std::string& folder, bool overwrite,
-               bool progress, FILE* out, FILE* err) {
+               bool progress, const std::string& ca_file, FILE* out, FILE* err) {
     InstallerScan scan;
     if (!Scan(installer, &scan, err)) return EXIT_FAILED;
+    CheckSignature(installer, ca_file, &scan, nullptr);
     if (ReportProblems(installer, scan, err, "nothing extracted: ") != EXIT_OK) return EXIT_FAILED;
     if (!MakeDirectories(folder)) return Error(err, "cannot create folder " + folder);
     std::string destination = folder;

@@ -123,6 +123,10 @@ int Run(int argc, char** argv) {
         ->excludes(arch_option);
     create_command->add_flag("--quiet", create.quiet,
                              "extract without any window and start nothing");
+    create_command->add_flag("--follow-links", create.follow_links,
+                             "pack what symbolic links (and junctions) inside the folders lead "
+                             "to, when it lies inside the folder packed; without it they are "
+                             "refused");
     create_command->add_option("INPUT", create.inputs, "files and folders to pack")->required();
     std::vector<std::string> transforms;
     AddBrandingOptions(create_command, &create.branding, &transforms);
@@ -162,14 +166,23 @@ int Run(int argc, char** argv) {
         "verify", "Check the structure: exit 0 only when the stub would extract everything.");
     verify_command->footer(
         "For a signed installer it also says whether the payload lies inside the signed region, "
-        "and on Windows what the system's signature check answers: a signature that does not "
-        "match the contents fails, as the stub refuses to extract such a file. Elsewhere check "
-        "the signature with osslsigncode verify.");
+        "and checks every signature, nested ones included: the image hash it signed against the "
+        "file, and the signer's signature over what it signed. A signature that does not match "
+        "fails (\"damaged after signing\"), as the stub refuses to extract such a file. On "
+        "Windows the system checks it; elsewhere qjxpack does. The certificate is judged only "
+        "with --ca.");
     verify_command->add_option("INSTALLER", installer, "installer to check")->required();
     std::string stock_stub;
     verify_command->add_option("--stub", stock_stub,
                                "also check that the installer's stub is this stub apart from its "
                                "resources (branding)");
+
+    std::string ca_file;
+    verify_command
+        ->add_option("--ca", ca_file,
+                     "certificates (PEM) a signature's chain must lead to; on Windows the "
+                     "system's store judges it")
+        ->type_name("FILE");
 
     std::string folder;
     CLI::App* extract_command = app.add_subcommand(
@@ -177,6 +190,9 @@ int Run(int argc, char** argv) {
     extract_command->add_option("INSTALLER", installer, "installer to read")->required();
     extract_command->add_option("DIR", folder, "folder to extract into (created if missing)")
         ->required();
+    extract_command
+        ->add_option("--ca", ca_file, "certificates (PEM) a signature's chain must lead to")
+        ->type_name("FILE");
     bool overwrite = false;
     extract_command->add_flag("--overwrite", overwrite, "replace files that exist in DIR");
     extract_command->footer(
@@ -218,9 +234,9 @@ int Run(int argc, char** argv) {
         return qjxpack::RunBrand(brand_stub, brand, brand_output, stdout, stderr);
     }
     if (*list_command) return qjxpack::RunList(installer, json, stdout, stderr);
-    if (*verify_command) return qjxpack::RunVerify(installer, stock_stub, stdout, stderr);
-    return qjxpack::RunExtract(installer, folder, overwrite, qjxpack::IsTerminal(stderr), stdout,
-                               stderr);
+    if (*verify_command) return qjxpack::RunVerify(installer, stock_stub, ca_file, stdout, stderr);
+    return qjxpack::RunExtract(installer, folder, overwrite, qjxpack::IsTerminal(stderr), ca_file,
+                               stdout, stderr);
 }
 
 }  // namespace

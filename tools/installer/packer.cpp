@@ -34,14 +34,17 @@ bool WantsContentsOnly(const std::string& path) {
 
 class Collector {
   public:
-    Collector(std::vector<PackEntry>* entries, std::string* error)
-        : entries_(entries), error_(error) {}
+    Collector(bool follow_links, std::vector<PackEntry>* entries, std::string* error)
+        : follow_links_(follow_links), entries_(entries), error_(error) {}
 
+    // An input named on the command line is taken as named, link or not; links inside a folder
+    // are judged by LinkProblem.
     bool AddInput(const std::string& path) {
         if (WantsContentsOnly(path)) {
             std::string folder = path.size() > 2 ? path.substr(0, path.size() - 2) : ".";
             FileInfo info = GetFileInfo(folder);
             if (info.kind != FileKind::kDirectory) return Fail(folder + " is not a folder");
+            root_ = ResolvedPath(folder);
             return AddContents(folder, std::string(), info);
         }
         FileInfo info = GetFileInfo(path);
@@ -51,6 +54,7 @@ class Collector {
             return Fail("input " + path +
                         " has no name of its own; give \"folder/.\" to pack a folder's contents");
         }
+        root_ = ResolvedPath(path);
         return AddPath(path, std::string(), base, info);
     }
 
@@ -106,6 +110,7 @@ class Collector {
         for (const std::string& child : children) {
             std::string child_path = JoinPath(path, child);
             FileInfo child_info = GetFileInfo(child_path);
+            if (child_info.is_link && !LinkAllowed(child_path)) return false;
             if (child_info.kind == FileKind::kMissing) return Fail("cannot read " + child_path);
             if (!AddPath(child_path, name, child, child_info)) return false;
         }
@@ -113,6 +118,32 @@ class Collector {
         return true;
     }
 
+    // A link in a folder could pack private files from anywhere: only with --follow-links, and
+    // then only one that leads to what the input itself holds.
+    bool LinkAllowed(const std::string& path) {
+#if defined(_WIN32)
+        const char* what = "a symbolic link or junction";
+#else
+        const char* what = "a symbolic link";
+#endif
+        if (!follow_links_) {
+            return Fail(path + " is " + what + "; qjxpack follows links only with --follow-links");
+        }
+        const std::string target = ResolvedPath(path);
+        if (target.empty()) return Fail(path + " is " + what + " that leads nowhere");
+        const bool inside =
+            !root_.empty() && (target == root_ || (target.size() > root_.size() &&
+                                                   target.compare(0, root_.size(), root_) == 0 &&
+                                                   IsPathSeparator(target[root_.size()])));
+        if (!inside) {
+            return Fail(path + " is " + what + " that leads outside the folder packed, to " +
+                        target + "; qjxpack does not follow it even with --follow-links");
+        }
+        return true;
+    }
+
+    bool follow_links_;
+    std::string root_;  // the current input, every link resolved
     std::vector<PackEntry>* entries_;
     std::string* error_;
     std::map<std::string, std::string> names_;  // folded entry name -> the path it came from
@@ -302,10 +333,10 @@ bool BrandStub(const std::string& stub, const BrandingRequest& request, const st
            WriteFileInPlace(output, bytes, error);
 }
 
-bool CollectEntries(const std::vector<std::string>& inputs, std::vector<PackEntry>* entries,
-                    std::string* error) {
+bool CollectEntries(const std::vector<std::string>& inputs, bool follow_links,
+                    std::vector<PackEntry>* entries, std::string* error) {
     entries->clear();
-    Collector collector(entries, error);
+    Collector collector(follow_links, entries, error);
     for (const std::string& input : inputs) {
         if (!collector.AddInput(input)) return false;
     }
@@ -317,7 +348,7 @@ bool CreateInstaller(const CreateRequest& request, CreateResult* result, std::st
     const FileInfo stub_info = GetFileInfo(request.stub);
     if (!CheckStub(request.stub, stub_info, error)) return false;
     std::vector<PackEntry> entries;
-    if (!CollectEntries(request.inputs, &entries, error)) return false;
+    if (!CollectEntries(request.inputs, request.follow_links, &entries, error)) return false;
 
     const FileInfo output_info = GetFileInfo(request.output);
     if (output_info.kind == FileKind::kDirectory) {

@@ -25,14 +25,16 @@ struct PackEntry {
 // by its contents, each directory entry before what it holds, names sorted byte by byte; a folder
 // given as "folder/." contributes only its contents. Refuses names the stub cannot create, two
 // entries with one name, folders that contain themselves and anything that is neither file nor
-// folder. Returns false with *error set.
-bool CollectEntries(const std::vector<std::string>& inputs, std::vector<PackEntry>* entries,
-                    std::string* error);
+// folder. A link inside a folder is refused unless follow_links, and even then when it leads
+// outside the input that holds it. Returns false with *error set.
+bool CollectEntries(const std::vector<std::string>& inputs, bool follow_links,
+                    std::vector<PackEntry>* entries, std::string* error);
 
 struct CreateRequest {
     std::string output;
     std::string stub;
     bool quiet = false;
+    bool follow_links = false;
     std::vector<std::string> inputs;
     // Nothing given: the installer starts with the stub's bytes unchanged.
     BrandingRequest branding;
