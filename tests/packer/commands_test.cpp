@@ -237,7 +237,8 @@ TEST_F(CommandsTest, ExtractRefusesANameThatExistsUnlessOverwriting) {
     Captured result = Extract(Installer(kGoodPayload, 4), folder);
     EXPECT_EQ(result.status, qjxpack::EXIT_FAILED);
     EXPECT_NE(result.err.find("exists already"), std::string::npos) << result.err;
-    EXPECT_NE(result.err.find("a.txt)"), std::string::npos) << result.err;
+    // The path as the platform writes it, one separator between folder and name.
+    EXPECT_NE(result.err.find(" (" + planted + ")"), std::string::npos) << result.err;
     EXPECT_EQ(ReadWholeFile(planted), "planted");
 
     result = Extract(Installer(kGoodPayload, 4), folder, true);

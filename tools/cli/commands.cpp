@@ -78,12 +78,17 @@ struct ExtractProgress {
 
 // Entry names separate folders with '\\'. The host's file access hands paths to the system as
 // they are, so on POSIX the handler makes folders and resolves file targets with '/' itself.
+// The extractor's path (the folder, a separator, then the entry's "\\name") with the platform's
+// separators and without the doubled one between folder and name.
 std::string NativePath(const char* path) {
-    std::string native = path;
-    if (PathSeparator() != '\\') {
-        for (char& c : native) {
-            if (c == '\\') c = PathSeparator();
+    std::string native;
+    for (const char* c = path; *c != 0; ++c) {
+        const char unit = *c == '\\' ? PathSeparator() : *c;
+        if (IsPathSeparator(unit) && !native.empty() && IsPathSeparator(native.back()) &&
+            native.size() > 2) {
+            continue;
         }
+        native += unit;
     }
     return native;
 }
@@ -133,7 +138,7 @@ ResultCode OnEvent(int32_t, ExtractEvent* event, void* user) {
             break;
         }
         case EVENT_ERROR:
-            progress->failed_path = event->path;
+            progress->failed_path = NativePath(event->path);
             break;
         default:
             break;

@@ -82,9 +82,18 @@ std::string ResolvedPath(const std::string& path) {
         CreateFileW(Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return std::string();
+    // Vista and later; the packer itself runs on older systems too, which know no links.
+    using FinalPathName = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+    const auto final_path_name = reinterpret_cast<FinalPathName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetFinalPathNameByHandleW")));
     std::wstring resolved(32768, L'\0');
-    const DWORD length =
-        GetFinalPathNameByHandleW(handle, &resolved[0], static_cast<DWORD>(resolved.size()), 0);
+    DWORD length = 0;
+    if (final_path_name != nullptr) {
+        length = final_path_name(handle, &resolved[0], static_cast<DWORD>(resolved.size()), 0);
+    } else {
+        length = GetFullPathNameW(Widen(path).c_str(), static_cast<DWORD>(resolved.size()),
+                                  &resolved[0], nullptr);
+    }
     CloseHandle(handle);
     if (length == 0 || length >= resolved.size()) return std::string();
     resolved.resize(length);

@@ -22,6 +22,31 @@ std::string PrintableName(const std::string& name) {
     return printable;
 }
 
+namespace {
+
+// The first part of name (parts between separators) that Windows takes for a device: CON,
+// PRN, AUX, NUL, COM1 to COM9 and LPT1 to LPT9, whatever their case or extension.
+std::string ReservedDeviceName(const std::string& name) {
+    size_t start = 0;
+    while (start <= name.size()) {
+        size_t end = name.find_first_of("\\/", start);
+        if (end == std::string::npos) end = name.size();
+        const std::string part = name.substr(start, end - start);
+        std::string stem = FoldCase(part.substr(0, part.find('.')));
+        while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+        const bool numbered = stem.size() == 4 &&
+                              (stem.compare(0, 3, "com") == 0 || stem.compare(0, 3, "lpt") == 0) &&
+                              stem[3] >= '1' && stem[3] <= '9';
+        if (numbered || stem == "con" || stem == "prn" || stem == "aux" || stem == "nul") {
+            return part;
+        }
+        start = end + 1;
+    }
+    return std::string();
+}
+
+}  // namespace
+
 std::string EntryNameProblem(const std::string& name, bool directory) {
     if (name.size() > MAX_ENTRY_NAME_BYTES) {
         return "is " + std::to_string(name.size()) + " bytes long; the stub allows " +
@@ -29,6 +54,10 @@ std::string EntryNameProblem(const std::string& name, bool directory) {
                std::to_string(TEMP_FOLDER_BUDGET) + " of the 259 bytes of a path)";
     }
     if (name.find('\0') != std::string::npos) return "holds a NUL byte";
+    const std::string device = ReservedDeviceName(name);
+    if (!device.empty()) {
+        return "holds " + device + ", a reserved device name, which Windows opens as a device";
+    }
     if (!IsSafeEntryName(name.c_str(), directory)) return "is not a safe relative path";
     if (!IsValidUtf8(name.c_str())) {
         return "is not valid UTF-8, which the stub refuses on the NT family of Windows";
