@@ -48,10 +48,13 @@ void AddBrandingOptions(CLI::App* command, qjxpack::BrandingRequest* branding,
         ->type_name("DIR");
     command->add_option("--package", branding->package, "package every language button installs")
         ->type_name("NAME");
+    // One value a use, so that the inputs after it stay inputs.
     command
         ->add_option("--transform", *transforms,
-                     "de=NAME or ja=NAME: the German or Japanese button's transform")
-        ->type_name("LANG=NAME");
+                     "de=NAME or ja=NAME: the German or Japanese button's transform; once for "
+                     "each")
+        ->type_name("LANG=NAME")
+        ->allow_extra_args(false);
 }
 
 constexpr const char* BRANDING_FOOTER =
@@ -64,6 +67,44 @@ constexpr const char* BRANDING_FOOTER =
     "button_..._normal@2x/_pressed@2x (136x44); without it the stub's own is removed. Colours are "
     "kept exactly: at most 256 for a background, 93 for a normal and 40 for a pressed button, 16 "
     "and 2 for the 4- and 1-bit backgrounds.";
+
+constexpr const char* EXIT_CODES =
+    "Exit codes:\n"
+    "  0  success\n"
+    "  1  a bad input: a file, folder, stub, icon, picture or installer qjxpack cannot use, a "
+    "signature that does not match; or the work failed (a disk full, say)\n"
+    "  2  a bad command line: an unknown command or option, a missing or empty value, a value "
+    "of the wrong form (a version, a name, a transform)";
+
+constexpr const char* COMMANDS[] = {"create", "brand", "list", "verify", "extract"};
+
+// A first word that is no command and no option: named, with the commands there are.
+bool IsUnknownCommand(const std::vector<std::string>& arguments) {
+    if (arguments.size() < 2 || arguments[1].empty() || arguments[1][0] == '-') return false;
+    for (const char* command : COMMANDS) {
+        if (arguments[1] == command) return false;
+    }
+    fprintf(stderr,
+            "qjxpack: error: %s is not a command; give create, brand, list, verify or extract "
+            "(see qjxpack --help)\n",
+            arguments[1].c_str());
+    return true;
+}
+
+// An option or input given as an empty text ("") is a mistake, never a way to leave it out.
+bool HasEmptyValue(const CLI::App* command) {
+    for (const CLI::Option* option : command->get_options()) {
+        for (const std::string& value : option->results()) {
+            if (!value.empty()) continue;
+            fprintf(stderr,
+                    "qjxpack: error: %s: the value is empty; give one, or leave the option out "
+                    "(see qjxpack %s --help)\n",
+                    option->get_name().c_str(), command->get_name().c_str());
+            return true;
+        }
+    }
+    return false;
+}
 
 // Moves --transform de=NAME / ja=NAME into the request; false on any other form.
 bool TakeTransforms(const std::vector<std::string>& transforms,
@@ -91,10 +132,9 @@ int Run(int argc, char** argv) {
     pointers.reserve(arguments.size());
     for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
 
-    CLI::App app(
-        "qjxpack: make, inspect, verify and extract self-extracting installers.\n"
-        "Exit codes: 0 success, 1 bad installer or failed work, 2 bad command line.",
-        "qjxpack");
+    CLI::App app("qjxpack: make, inspect, verify and extract self-extracting installers.",
+                 "qjxpack");
+    app.footer(EXIT_CODES);
     app.require_subcommand(1);
     // The same version as the stub's version resource.
     app.set_version_flag("--version", std::string("qjxpack ") + QJX_VERSION);
@@ -200,6 +240,7 @@ int Run(int argc, char** argv) {
         "symbolic link or junction) stops the extraction with a message naming it; folders that "
         "exist as plain folders are used. Entries before it stay extracted.");
 
+    if (IsUnknownCommand(arguments)) return qjxpack::EXIT_USAGE;
     try {
         app.parse(static_cast<int>(pointers.size()), pointers.data());
     } catch (const CLI::CallForHelp& e) {
@@ -213,9 +254,17 @@ int Run(int argc, char** argv) {
         return qjxpack::EXIT_USAGE;
     }
 
-    if ((*create_command || *brand_command) &&
-        !TakeTransforms(transforms, *create_command ? &create.branding : &brand)) {
-        return qjxpack::EXIT_USAGE;
+    for (const CLI::App* command : app.get_subcommands()) {
+        if (HasEmptyValue(command)) return qjxpack::EXIT_USAGE;
+    }
+    if (*create_command || *brand_command) {
+        qjxpack::BrandingRequest* request = *create_command ? &create.branding : &brand;
+        if (!TakeTransforms(transforms, request)) return qjxpack::EXIT_USAGE;
+        const std::string problem = qjxpack::BrandingValueProblem(*request);
+        if (!problem.empty()) {
+            fprintf(stderr, "qjxpack: error: %s\n", problem.c_str());
+            return qjxpack::EXIT_USAGE;
+        }
     }
     if (*create_command) {
         if (create.stub.empty()) create.stub = StockStub(arch);

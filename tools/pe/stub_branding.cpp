@@ -257,7 +257,7 @@ bool BrandingRequest::Empty() const {
            icon.empty() && pictures.empty();
 }
 
-bool ApplyBranding(const BrandingRequest& request, ResourceTable* table, std::string* error) {
+std::string BrandingValueProblem(const BrandingRequest& request) {
     const std::pair<const char*, const std::string*> texts[] = {
         {"--product-name", &request.product_name},
         {"--company", &request.company},
@@ -267,9 +267,7 @@ bool ApplyBranding(const BrandingRequest& request, ResourceTable* table, std::st
         if (text.second->empty()) continue;
         const std::string problem = TextProblem(*text.second);
         if (!problem.empty()) {
-            *error =
-                std::string(text.first) + " \"" + PrintableName(*text.second) + "\" " + problem;
-            return false;
+            return std::string(text.first) + " \"" + PrintableName(*text.second) + "\" " + problem;
         }
     }
     const std::pair<const char*, const std::string*> names[] = {
@@ -281,17 +279,21 @@ bool ApplyBranding(const BrandingRequest& request, ResourceTable* table, std::st
         const std::string problem = LaunchNameProblem(*name.second);
         if (!problem.empty()) {
             const std::string option = name.first;
-            *error = option + (option.back() == '=' ? "" : " ") + PrintableName(*name.second) +
-                     ": the name " + problem;
-            return false;
+            return option + (option.back() == '=' ? "" : " ") + PrintableName(*name.second) +
+                   ": the name " + problem;
         }
     }
     uint32_t high, low;
     if (!request.version.empty() && !ParseVersionNumbers(request.version, &high, &low)) {
-        *error = "--version " + PrintableName(request.version) +
-                 ": give four numbers of 0 to 65535, as 1.2.3.4";
-        return false;
+        return "--version " + PrintableName(request.version) +
+               ": give four numbers of 0 to 65535, as 1.2.3.4";
     }
+    return std::string();
+}
+
+bool ApplyBranding(const BrandingRequest& request, ResourceTable* table, std::string* error) {
+    *error = BrandingValueProblem(request);
+    if (!error->empty()) return false;
     const bool names_given = !request.product_name.empty() || !request.package.empty() ||
                              !request.transform_de.empty() || !request.transform_ja.empty();
     if (names_given && Find(table, RT_STRING_ID, BRANDING_BLOCK).empty()) {

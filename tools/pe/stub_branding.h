@@ -35,6 +35,10 @@ struct BrandingRequest {
 // tells a cut text from a whole one).
 constexpr size_t MAX_BRANDING_UNITS = 258;
 
+// What is wrong with the request's values themselves (texts, names, the version), naming the
+// option; empty when nothing is. A command line's problem, found before any file is read.
+std::string BrandingValueProblem(const BrandingRequest& request);
+
 // Applies request to a stub's resources; false with *error naming the option and the problem.
 bool ApplyBranding(const BrandingRequest& request, ResourceTable* table, std::string* error);
 
