@@ -342,10 +342,12 @@ std::string JsonString(const std::string& text) {
 int RunCreate(const CreateRequest& request, FILE* out, FILE* err) {
     CreateResult result;
     std::string error;
-    if (!CreateInstaller(request, &result, &error)) return Error(err, error);
+    const bool created = CreateInstaller(request, &result, &error);
+    // Before an error too: a file left out of the pictures may be why one is missing.
     for (const std::string& warning : result.warnings) {
         fprintf(err, "qjxpack: warning: %s\n", warning.c_str());
     }
+    if (!created) return Error(err, error);
     fprintf(out,
             "%s: %" PRIu64 " bytes; %" PRIu64 " entries, payload of %" PRIu64 " bytes at 0x%" PRIx64
             "%s\n",
@@ -357,7 +359,12 @@ int RunCreate(const CreateRequest& request, FILE* out, FILE* err) {
 int RunBrand(const std::string& stub, const BrandingRequest& request, const std::string& output,
              FILE* out, FILE* err) {
     std::string error;
-    if (!BrandStub(stub, request, output, &error)) return Error(err, error);
+    std::vector<std::string> warnings;
+    const bool branded = BrandStub(stub, request, output, &warnings, &error);
+    for (const std::string& warning : warnings) {
+        fprintf(err, "qjxpack: warning: %s\n", warning.c_str());
+    }
+    if (!branded) return Error(err, error);
     fprintf(out, "%s: branded from %s\n", output.c_str(), stub.c_str());
     return EXIT_OK;
 }

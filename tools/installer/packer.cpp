@@ -282,7 +282,16 @@ bool PrepareStub(const std::string& path, const BrandingRequest& request,
                      "after the build?); qjxpack brands only stubs as built";
             return false;
         }
-        if (!ApplyBranding(request, &table, error)) return false;
+        if (!ApplyBranding(request, &table, warnings, error)) return false;
+        // The 32-bit stub runs on XP and the 9x family, which show only BMP icon images.
+        const size_t machine = image.optional_header - 20;
+        if (!request.icon.empty() && ReadLittleEndian(image.bytes.data() + machine, 2) == 0x14C &&
+            !IconHasBmpImage(table)) {
+            warnings->push_back("--icon " + request.icon +
+                                " holds only PNG images: Windows XP and the 9x family, where the "
+                                "x86 stub runs too, show no icon then; add a BMP image (32x32, "
+                                "say)");
+        }
         *bytes = WithResources(image, table);
     }
     *branding = ReadStubBranding(table);
@@ -316,7 +325,7 @@ bool WriteFileInPlace(const std::string& path, const std::vector<uint8_t>& bytes
 }
 
 bool BrandStub(const std::string& stub, const BrandingRequest& request, const std::string& output,
-               std::string* error) {
+               std::vector<std::string>* warnings, std::string* error) {
     const FileInfo output_info = GetFileInfo(output);
     if (output_info.kind == FileKind::kDirectory) {
         *error = "output " + output + " is a folder";
@@ -328,8 +337,7 @@ bool BrandStub(const std::string& stub, const BrandingRequest& request, const st
     }
     std::vector<uint8_t> bytes;
     StubBranding branding;
-    std::vector<std::string> warnings;
-    return PrepareStub(stub, request, &bytes, &branding, &warnings, error) &&
+    return PrepareStub(stub, request, &bytes, &branding, warnings, error) &&
            WriteFileInPlace(output, bytes, error);
 }
 

@@ -57,7 +57,7 @@ bool PrepareStub(const std::string& path, const BrandingRequest& request,
 
 // Writes a branded copy of stub to output, replacing it only when complete.
 bool BrandStub(const std::string& stub, const BrandingRequest& request, const std::string& output,
-               std::string* error);
+               std::vector<std::string>* warnings, std::string* error);
 
 // Writes bytes to path through a temporary file next to it, with the PE checksum of the bytes
 // written.

@@ -291,7 +291,8 @@ std::string BrandingValueProblem(const BrandingRequest& request) {
     return std::string();
 }
 
-bool ApplyBranding(const BrandingRequest& request, ResourceTable* table, std::string* error) {
+bool ApplyBranding(const BrandingRequest& request, ResourceTable* table,
+                   std::vector<std::string>* warnings, std::string* error) {
     *error = BrandingValueProblem(request);
     if (!error->empty()) return false;
     const bool names_given = !request.product_name.empty() || !request.package.empty() ||
@@ -303,7 +304,23 @@ bool ApplyBranding(const BrandingRequest& request, ResourceTable* table, std::st
     ApplyStrings(request, table);
     if (!ApplyVersion(request, table, error)) return false;
     if (!request.icon.empty() && !ApplyIcon(request.icon, table, error)) return false;
-    return request.pictures.empty() || ApplyPictures(request.pictures, table, error);
+    return request.pictures.empty() || ApplyPictures(request.pictures, table, warnings, error);
+}
+
+bool IconHasBmpImage(const ResourceTable& table) {
+    const ResourceData* group = FindConst(table, RT_GROUP_ICON_ID, ICON_GROUP);
+    if (group == nullptr) return false;
+    const std::vector<uint8_t>& bytes = group->bytes;
+    for (size_t i = 0; bytes.size() >= 6 && i < Le(bytes, 4, 2) && 6 + 14 * (i + 1) <= bytes.size();
+         ++i) {
+        const ResourceData* image = FindConst(table, RT_ICON_ID, Le(bytes, 6 + 14 * i + 12, 2));
+        static const uint8_t PNG[4] = {0x89, 'P', 'N', 'G'};
+        if (image != nullptr &&
+            (image->bytes.size() < 4 || !std::equal(PNG, PNG + 4, image->bytes.begin()))) {
+            return true;
+        }
+    }
+    return false;
 }
 
 StubBranding ReadStubBranding(const ResourceTable& table) {

@@ -40,7 +40,13 @@ constexpr size_t MAX_BRANDING_UNITS = 258;
 std::string BrandingValueProblem(const BrandingRequest& request);
 
 // Applies request to a stub's resources; false with *error naming the option and the problem.
-bool ApplyBranding(const BrandingRequest& request, ResourceTable* table, std::string* error);
+// What it takes but changes (dropped transparency, files it leaves out) goes to *warnings.
+bool ApplyBranding(const BrandingRequest& request, ResourceTable* table,
+                   std::vector<std::string>* warnings, std::string* error);
+
+// Whether the icon group holds an image in the BMP format (not PNG), which Windows XP and the
+// 9x family need to show an icon at all.
+bool IconHasBmpImage(const ResourceTable& table);
 
 struct PictureInfo {
     uint32_t id = 0;
