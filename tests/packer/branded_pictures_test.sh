@@ -103,4 +103,30 @@ brand_says 0 transparent png_only.ico \
   "--icon png_only.ico holds only PNG images"
 brand_says 0 vendor vendor/qjxsea.ico
 ! grep -q "holds only PNG images" surprise.log || fail "an icon with BMP images: $(cat surprise.log)"
+
+# The written manifest passes a strict XML parser (Windows refuses to start a program whose
+# manifest is not well-formed; Wine does not care), and no resource names the stock maker.
+"$qjxpack" brand --stub "$stub" -o named.exe --product-name 'Korrin <Tools> & "More"' \
+  --company "Korrin Co." --comments "it's <new>" >/dev/null
+mkdir raw
+wrestool -x --raw -o raw named.exe
+"$python" - <<'PY' || fail "named.exe's resources"
+import glob, sys
+import xml.etree.ElementTree as ElementTree
+manifests = glob.glob("raw/named.exe_24_1*")
+if len(manifests) != 1:
+    sys.exit("no manifest among %s" % sorted(glob.glob("raw/*")))
+root = ElementTree.parse(manifests[0]).getroot()
+ns = "{urn:schemas-microsoft-com:asm.v1}"
+identity = root.find(ns + "assemblyIdentity")
+description = root.find(ns + "description")
+if identity.get("name") != "Korrin-Co.Korrin-Tools-More.Setup":
+    sys.exit("identity name %r" % identity.get("name"))
+if description.text != 'Korrin <Tools> & "More" Setup':
+    sys.exit("description %r" % description.text)
+for path in glob.glob("raw/*"):
+    data = open(path, "rb").read()
+    if b"Dravik" in data or "Dravik".encode("utf-16-le") in data:
+        sys.exit("%s names the stock maker" % path)
+PY
 echo "branded pictures: ok"

@@ -32,10 +32,27 @@ void AddBrandingOptions(CLI::App* command, qjxpack::BrandingRequest* branding,
                         std::vector<std::string>* transforms) {
     command->add_option("--product-name", branding->product_name,
                         "window title and product name (UTF-8)");
-    command->add_option("--company", branding->company, "company in the version resource");
+    command->add_option("--company", branding->company,
+                        "company in the version resource and the manifest's name");
     command->add_option("--description", branding->description,
                         "file description (default with --product-name: \"NAME Setup\")");
     command->add_option("--copyright", branding->copyright, "copyright in the version resource");
+    command->add_option("--trademarks", branding->trademarks, "trademarks in the version resource");
+    command->add_option("--comments", branding->comments, "comments in the version resource");
+    command->add_option("--original-filename", branding->original_filename,
+                        "original file name in the version resource (Setup.exe, say)");
+    command->add_option("--internal-name", branding->internal_name,
+                        "internal name in the version resource");
+    command
+        ->add_option("--product-version", branding->product_version,
+                     "product version text, when it is not --version; as a.b.c.d also the "
+                     "product version number")
+        ->type_name("TEXT");
+    command
+        ->add_option("--version-language", branding->version_language,
+                     "language of the version texts, a Windows language id (default 1033, US "
+                     "English)")
+        ->type_name("LANGID");
     command
         ->add_option("--version", branding->version,
                      "file and product version, a.b.c.d (numbers up to 65535)")

@@ -15,7 +15,9 @@
 
 namespace qjxpack {
 
-// Texts in UTF-8; an empty one keeps what the stub has.
+// Texts in UTF-8. Branded at all, the version resource and the manifest name the vendor alone:
+// an empty text follows the product's (the stub's product name, FileDescription "NAME Setup")
+// or is left out.
 struct BrandingRequest {
     std::string product_name;  // the window title and ProductName
     std::string company;
@@ -27,6 +29,13 @@ struct BrandingRequest {
     std::string transform_ja;
     std::string icon;      // an .ico file whose images replace the icon group
     std::string pictures;  // a folder of pictures (tools/pictures.h)
+    // The version resource's other texts; empty ones are left out of a branded stub.
+    std::string original_filename;
+    std::string internal_name;
+    std::string comments;
+    std::string trademarks;
+    std::string product_version;   // text; default: the version. As a.b.c.d, also the number
+    std::string version_language;  // LANGID of the version texts, decimal or 0x...
 
     bool Empty() const;
 };
@@ -60,6 +69,7 @@ struct PictureInfo {
 struct StubBranding {
     bool has_launch_names = false;  // false: a stub older than branding through resources
     std::string title;
+    std::string error_title;  // empty: the stub's own
     std::string package;
     std::string transform_de;
     std::string transform_ja;
