@@ -64,11 +64,11 @@ expect 2 create -o out.exe --package "a b.msi" missing.txt
 expect 2 create -o out.exe --product-name "" missing.txt
 says "--product-name: the value is empty"
 expect 2 brand -o out.exe --company ""
-# --transform takes one value: what follows is an input again.
-expect 1 create -o out.exe --transform ja=K_ja.mst missing.txt
-says "no file or folder at missing.txt"
 
 echo "not an installer" >text.exe
+# --transform takes one value: what follows is an input again.
+expect 1 create -o out.exe --stub text.exe --transform ja=K_ja.mst text.exe
+says "stub text.exe is not a Windows program"
 expect 1 list text.exe
 expect 1 list --json missing.exe
 expect 1 verify text.exe

@@ -31,7 +31,7 @@ std::string ReservedDeviceName(const std::string& name) {
     while (start <= name.size()) {
         size_t end = name.find_first_of("\\/", start);
         if (end == std::string::npos) end = name.size();
-        const std::string part = name.substr(start, end - start);
+        std::string part = name.substr(start, end - start);
         std::string stem = FoldCase(part.substr(0, part.find('.')));
         while (!stem.empty() && stem.back() == ' ') stem.pop_back();
         const bool numbered = stem.size() == 4 &&

@@ -90,7 +90,8 @@ bool ReadLayout(FILE* file, uint64_t table_offset, Layout* layout) {
         return false;
     }
     layout->checksum_at = pe + 24 + 64;
-    layout->directory_at = pe + 24 + (magic == 0x20B ? 112 : 96) + 4 * 8;
+    // The security directory is the fifth, 8 bytes each.
+    layout->directory_at = pe + 24 + (magic == 0x20B ? 112u : 96u) + 32u;
     layout->table_offset = table_offset;
     return layout->directory_at + 8 <= table_offset;
 }

@@ -250,10 +250,20 @@ bool HasValidChecksum(const StubImage& image) {
     return Get32(image.bytes, at) == ImageChecksum(image.bytes, at);
 }
 
-bool ReadResources(const StubImage& image, ResourceTable* table, std::string* error) {
+bool ReadResourceTree(const std::vector<uint8_t>& bytes, size_t start, size_t size, uint32_t rva,
+                      ResourceTable* table, std::string* error) {
     table->clear();
-    TreeReader reader(image.bytes, image.rsrc_raw, image.rsrc_size, image.rsrc_rva, table);
+    if (start > bytes.size() || size > bytes.size() - start) {
+        *error = "the resource tree lies outside the file";
+        return false;
+    }
+    TreeReader reader(bytes, start, size, rva, table);
     return reader.Read(error);
+}
+
+bool ReadResources(const StubImage& image, ResourceTable* table, std::string* error) {
+    return ReadResourceTree(image.bytes, image.rsrc_raw, image.rsrc_size, image.rsrc_rva, table,
+                            error);
 }
 
 std::vector<uint8_t> BuildResourceSection(const ResourceTable& table, uint32_t rva) {

@@ -78,7 +78,13 @@ bool ParseStubImage(std::vector<uint8_t> bytes, StubImage* image, std::string* e
 // Whether the image's CheckSum field holds its checksum.
 bool HasValidChecksum(const StubImage& image);
 
-// Reads the resource tree (type, name, language) into table; false on a damaged tree.
+// Reads a resource tree (type, name, language) into table: size bytes of bytes from start, the
+// resource directory itself, which lies at rva in memory. Every offset is checked; false on a
+// damaged tree. The one reader of resource trees, for stubs of every age and any program.
+bool ReadResourceTree(const std::vector<uint8_t>& bytes, size_t start, size_t size, uint32_t rva,
+                      ResourceTable* table, std::string* error);
+
+// Reads the stub's resource tree into table; false on a damaged tree.
 bool ReadResources(const StubImage& image, ResourceTable* table, std::string* error);
 
 // A resource section for table, to lie at rva: directories (types, names, languages), the

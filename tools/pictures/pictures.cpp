@@ -4,6 +4,7 @@
 #include <map>
 
 #include "payload/payload_format.h"
+#include "resources/resource_ids.h"
 #include "tools/files/file_system.h"
 
 // One decoder for both packers: integer code only (no SIMD, no floating-point formats), so the
@@ -127,11 +128,12 @@ void WarnOfOtherFiles(const std::string& folder, std::vector<std::string>* warni
         const std::string stem = dot == std::string::npos ? name : name.substr(0, dot);
         const std::string extension = dot == std::string::npos ? "" : Lower(name.substr(dot));
         const bool picture_extension = extension == ".png" || extension == ".bmp";
-        const PictureRule* nearest = nullptr;
-        size_t distance = 0;
-        for (const PictureRule& rule : PictureRules()) {
+        const std::vector<PictureRule>& rules = PictureRules();
+        const PictureRule* nearest = &rules[0];
+        size_t distance = EditDistance(Lower(stem), nearest->name);
+        for (const PictureRule& rule : rules) {
             const size_t d = EditDistance(Lower(stem), rule.name);
-            if (nearest == nullptr || d < distance) {
+            if (d < distance) {
                 nearest = &rule;
                 distance = d;
             }
@@ -154,22 +156,22 @@ void WarnOfOtherFiles(const std::string& folder, std::vector<std::string>* warni
 
 const std::vector<PictureRule>& PictureRules() {
     static const std::vector<PictureRule> rules = {
-        {"background_1bit", 103, 256, 256, 1, 2, false},
-        {"background_4bit", 104, 256, 256, 4, 16, false},
-        {"background_8bit", 105, 256, 256, 8, 256, false},
-        {"button_english_pressed", 106, 68, 22, 8, 40, false},
-        {"button_english_normal", 107, 68, 22, 8, 93, false},
-        {"button_german_pressed", 108, 68, 22, 8, 40, false},
-        {"button_german_normal", 109, 68, 22, 8, 93, false},
-        {"button_japanese_pressed", 110, 68, 22, 8, 40, false},
-        {"button_japanese_normal", 111, 68, 22, 8, 93, false},
-        {"background_8bit@2x", 125, 512, 512, 8, 256, true},
-        {"button_english_pressed@2x", 126, 136, 44, 8, 40, true},
-        {"button_english_normal@2x", 127, 136, 44, 8, 93, true},
-        {"button_german_pressed@2x", 128, 136, 44, 8, 40, true},
-        {"button_german_normal@2x", 129, 136, 44, 8, 93, true},
-        {"button_japanese_pressed@2x", 130, 136, 44, 8, 40, true},
-        {"button_japanese_normal@2x", 131, 136, 44, 8, 93, true},
+        {"background_1bit", IDB_BACKGROUND_1BIT, 256, 256, 1, 2, false},
+        {"background_4bit", IDB_BACKGROUND_4BIT, 256, 256, 4, 16, false},
+        {"background_8bit", IDB_BACKGROUND_8BIT, 256, 256, 8, 256, false},
+        {"button_english_pressed", IDB_ENGLISH_PRESSED, 68, 22, 8, 40, false},
+        {"button_english_normal", IDB_ENGLISH_NORMAL, 68, 22, 8, 93, false},
+        {"button_german_pressed", IDB_GERMAN_PRESSED, 68, 22, 8, 40, false},
+        {"button_german_normal", IDB_GERMAN_NORMAL, 68, 22, 8, 93, false},
+        {"button_japanese_pressed", IDB_JAPANESE_PRESSED, 68, 22, 8, 40, false},
+        {"button_japanese_normal", IDB_JAPANESE_NORMAL, 68, 22, 8, 93, false},
+        {"background_8bit@2x", IDB_BACKGROUND_8BIT_2X, 512, 512, 8, 256, true},
+        {"button_english_pressed@2x", IDB_ENGLISH_PRESSED_2X, 136, 44, 8, 40, true},
+        {"button_english_normal@2x", IDB_ENGLISH_NORMAL_2X, 136, 44, 8, 93, true},
+        {"button_german_pressed@2x", IDB_GERMAN_PRESSED_2X, 136, 44, 8, 40, true},
+        {"button_german_normal@2x", IDB_GERMAN_NORMAL_2X, 136, 44, 8, 93, true},
+        {"button_japanese_pressed@2x", IDB_JAPANESE_PRESSED_2X, 136, 44, 8, 40, true},
+        {"button_japanese_normal@2x", IDB_JAPANESE_NORMAL_2X, 136, 44, 8, 93, true},
     };
     return rules;
 }
@@ -385,7 +387,7 @@ bool ApplyPictures(const std::string& folder, ResourceTable* table,
         } else {
             image = rule.bits == 4 ? ToStandardColours(background) : ToBlackAndWhite(background);
         }
-        if (rule.id == 105) background = image;
+        if (rule.id == IDB_BACKGROUND_8BIT) background = image;
         std::vector<uint8_t> dib;
         if (!MakeBitmap(image, rule, &dib, error)) {
             *error =
