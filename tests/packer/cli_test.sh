@@ -69,6 +69,13 @@ echo "not an installer" >text.exe
 # --transform takes one value: what follows is an input again.
 expect 1 create -o out.exe --stub text.exe --transform ja=K_ja.mst text.exe
 says "stub text.exe is not a Windows program"
+# A link in a packed folder is refused, on Windows as a reparse point (Wine shows a folder link
+# as one).
+mkdir -p linked/real
+echo x >linked/real/f.txt
+ln -s real linked/alias
+expect 1 create -o out.exe --stub text.exe linked/.
+says "alias is a symbolic link"
 expect 1 list text.exe
 expect 1 list --json missing.exe
 expect 1 verify text.exe

@@ -188,8 +188,11 @@ int Run(int argc, char** argv) {
     std::vector<std::string> transforms;
     AddBrandingOptions(create_command, &create.branding, &transforms);
     create_command->footer(create_command->get_footer() +
-                           " Without branding options the installer starts with the stub's exact "
-                           "bytes. Unless --quiet, the payload must hold at its root the package "
+                           " Without branding options the installer starts with the stub's "
+                           "bytes but for the PE checksum, which covers the whole file. Symbolic "
+                           "links (and junctions) inside a folder are refused unless "
+                           "--follow-links. Unless --quiet, the payload must hold at its root the "
+                           "package "
                            "and transforms the buttons start." +
                            BRANDING_FOOTER);
 

@@ -353,10 +353,11 @@ bool CollectEntries(const std::vector<std::string>& inputs, bool follow_links,
 
 bool CreateInstaller(const CreateRequest& request, CreateResult* result, std::string* error) {
     error->clear();
-    const FileInfo stub_info = GetFileInfo(request.stub);
-    if (!CheckStub(request.stub, stub_info, error)) return false;
+    // The inputs first: what they hold is the surprise worth naming before anything else.
     std::vector<PackEntry> entries;
     if (!CollectEntries(request.inputs, request.follow_links, &entries, error)) return false;
+    const FileInfo stub_info = GetFileInfo(request.stub);
+    if (!CheckStub(request.stub, stub_info, error)) return false;
 
     const FileInfo output_info = GetFileInfo(request.output);
     if (output_info.kind == FileKind::kDirectory) {
