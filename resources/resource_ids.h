@@ -44,6 +44,9 @@
 #define IDS_BRAND_PACKAGE 5121             // the package every button installs
 #define IDS_BRAND_TRANSFORM_GERMAN 5122    // the German button's transform
 #define IDS_BRAND_TRANSFORM_JAPANESE 5123  // the Japanese button's transform
+// The error boxes' title: the product's name once branded. The stock stub has none and shows
+// IDS_QJX_ERROR.
+#define IDS_BRAND_ERROR_TITLE 5124
 
 // The stub's own version (RCDATA, ASCII), which branding never touches: it names the stub
 // inside a vendor's installer.

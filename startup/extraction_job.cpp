@@ -20,6 +20,7 @@
 #include "system/windows_family.h"
 #include "text/codepage_bridge.h"
 #include "text/utf8.h"
+#include "window/branding.h"
 #include "window/progress_window.h"
 
 namespace {
@@ -233,9 +234,23 @@ void ShowStringMessage(WorkerContext* context, UINT text_id) {
     LogLine("failure: %s", text);
     HWND owner = MessageOwner(context);
     if (owner == nullptr) return;
-    char caption[CAPTION_CAPACITY] = {0};
-    LoadStringA(g_hinstance, IDS_QJX_ERROR, caption, CAPTION_CAPACITY);
-    MessageBoxA(owner, text, caption, ERROR_BOX);
+    // The branded product's name as the title, in UTF-16 on the NT family so that it shows as
+    // it is; else the job's own title.
+    if (IsWindows9x()) {
+        char caption[BRANDING_CAPACITY] = {0};
+        if (!LoadBrandingTextA(IDS_BRAND_ERROR_TITLE, caption, BRANDING_CAPACITY)) {
+            LoadStringA(g_hinstance, IDS_QJX_ERROR, caption, BRANDING_CAPACITY);
+        }
+        MessageBoxA(owner, text, caption, ERROR_BOX);
+        return;
+    }
+    wchar_t caption[BRANDING_CAPACITY] = {0};
+    if (!LoadBrandingTextW(IDS_BRAND_ERROR_TITLE, caption, BRANDING_CAPACITY)) {
+        LoadStringW(g_hinstance, IDS_QJX_ERROR, caption, BRANDING_CAPACITY);
+    }
+    wchar_t wide_text[CAPTION_CAPACITY] = {0};
+    LoadStringW(g_hinstance, text_id, wide_text, CAPTION_CAPACITY);
+    MessageBoxW(owner, wide_text, caption, ERROR_BOX);
 }
 
 // A message naming a UTF-8 path in its caption, as the extractor's failures show.

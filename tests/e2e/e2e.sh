@@ -216,6 +216,15 @@ case_no_trailer() {
     # Unattended, the same damage is a code a deployment tool tells apart, and nothing shows.
     start_stub Setup.exe "/SeaQuiet /qn"
     wait_quiet_stub 1620
+    # Branded by the packer, the message box carries the product's name.
+    title="Korrin Tools"
+    wine "$QJX_BIN/tools/qjxpack.exe" brand -o Branded.exe --stub "$(winpath "$stub")" \
+        --product-name "$title" </dev/null >/dev/null
+    start_stub Branded.exe
+    drive wait-window "$title" >/dev/null || fail "no branded progress window"
+    expect_message_box "$title" "This is not a valid QJX SEA file!"
+    wait_stub
+    expect_no_folder
 }
 
 # Trailers with the magic whose payload lies outside the file or over the trailer.

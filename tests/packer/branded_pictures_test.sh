@@ -60,4 +60,73 @@ if set(Image.open("contract/background_1bit.bmp").convert("RGB").getdata()) != {
     sys.exit("the 1-bit background is not black and white")
 subprocess.run([sys.executable, sys.argv[1], "contract"], check=True)
 PY
+
+# Surprises are named: a misspelt name (with the nearest one), a format qjxpack does not read, a
+# cut file; dropped transparency and an icon the older systems cannot show are warnings.
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+# brand_says STATUS FOLDER ICON TEXT...: brand with those pictures and icon, exiting STATUS with
+# every TEXT on stderr.
+brand_says() {
+  local want=$1 folder=$2 icon=$3 status=0
+  shift 3
+  "$qjxpack" brand --stub "$stub" -o surprise.exe --pictures "$folder" --icon "$icon" \
+    >/dev/null 2>surprise.log || status=$?
+  [ "$status" -eq "$want" ] || fail "$folder: exit $status: $(cat surprise.log)"
+  for text in "$@"; do grep -qF -- "$text" surprise.log || fail "$folder: no \"$text\" in: $(cat surprise.log)"; done
+}
+cp -r vendor misspelt
+mv misspelt/button_german_normal.png misspelt/buton_german_normal.png
+brand_says 1 misspelt vendor/qjxsea.ico \
+  "buton_german_normal.png is left out: no picture has that name; did you mean button_german_normal.png?" \
+  "error: --pictures misspelt lacks button_german_normal (.png or .bmp"
+cp -r vendor other_format
+"$python" -c 'from PIL import Image; Image.open("vendor/button_english_normal.png").convert("RGB").save("other_format/button_english_normal.jpg")'
+rm other_format/button_english_normal.png
+brand_says 1 other_format vendor/qjxsea.ico \
+  "button_english_normal.jpg is left out: qjxpack reads only .png and .bmp pictures"
+cp -r vendor cut
+head -c 300 vendor/button_japanese_normal.png >cut/button_japanese_normal.png
+brand_says 1 cut vendor/qjxsea.ico "picture cut/button_japanese_normal.png is cut short or damaged"
+cp -r vendor transparent
+"$python" - <<'PY'
+from PIL import Image
+image = Image.open("transparent/background_8bit.png").convert("RGBA")
+image.putpixel((3, 3), image.getpixel((3, 3))[:3] + (100,))
+image.save("transparent/background_8bit.png")
+image.save("png_only.ico", sizes=[(48, 48)])
+PY
+brand_says 0 transparent png_only.ico \
+  "picture transparent/background_8bit.png: its transparency is dropped" \
+  "--icon png_only.ico holds only PNG images"
+brand_says 0 vendor vendor/qjxsea.ico
+! grep -q "holds only PNG images" surprise.log || fail "an icon with BMP images: $(cat surprise.log)"
+
+# The written manifest passes a strict XML parser (Windows refuses to start a program whose
+# manifest is not well-formed; Wine does not care), and no resource names the stock maker.
+"$qjxpack" brand --stub "$stub" -o named.exe --product-name 'Korrin <Tools> & "More"' \
+  --company "Korrin Co." --comments "it's <new>" >/dev/null
+mkdir raw
+wrestool -x --raw -o raw named.exe
+"$python" - <<'PY' || fail "named.exe's resources"
+import glob, sys
+import xml.etree.ElementTree as ElementTree
+manifests = glob.glob("raw/named.exe_24_1*")
+if len(manifests) != 1:
+    sys.exit("no manifest among %s" % sorted(glob.glob("raw/*")))
+root = ElementTree.parse(manifests[0]).getroot()
+ns = "{urn:schemas-microsoft-com:asm.v1}"
+identity = root.find(ns + "assemblyIdentity")
+description = root.find(ns + "description")
+if identity.get("name") != "Korrin-Co.Korrin-Tools-More.Setup":
+    sys.exit("identity name %r" % identity.get("name"))
+if description.text != 'Korrin <Tools> & "More" Setup':
+    sys.exit("description %r" % description.text)
+for path in glob.glob("raw/*"):
+    data = open(path, "rb").read()
+    if b"Dravik" in data or "Dravik".encode("utf-16-le") in data:
+        sys.exit("%s names the stock maker" % path)
+PY
 echo "branded pictures: ok"

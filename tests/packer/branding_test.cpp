@@ -8,6 +8,7 @@
 #include "payload/payload_format.h"
 #include "tools/cli/commands.h"
 #include "tools/installer/installer_scan.h"
+#include "tools/pe/pe_checksum.h"
 #include "tools/pe/pe_resources.h"
 #include "tools/pe/stub_branding.h"
 #include "tools/pictures/pictures.h"
@@ -240,6 +241,12 @@ TEST_F(BrandingTest, CreateBrandsEveryFieldAndListReadsThemBack) {
     branding.company = "Korrin Läbs";
     branding.copyright = "© 2026 Korrin";
     branding.version = "2.10.300.65535";
+    branding.product_version = "2026 R1";
+    branding.original_filename = "KorrinSetup.exe";
+    branding.internal_name = "KorrinSetup";
+    branding.comments = "Built <nightly> & signed";
+    branding.trademarks = "Korrin™";
+    branding.version_language = "0x0407";
     branding.package = "Korrin.msi";
     branding.transform_de = "Korrin_de.mst";  // matches korrin_DE.mst: names ignore case
     branding.transform_ja = "Korrin_ja.mst";
@@ -265,16 +272,22 @@ TEST_F(BrandingTest, CreateBrandsEveryFieldAndListReadsThemBack) {
     ASSERT_TRUE(qjxpack::ScanInstaller(request.output, &scan, &error)) << error;
     EXPECT_TRUE(scan.errors.empty()) << scan.errors[0];
     ASSERT_TRUE(scan.has_version);
+    // A product version that is no number leaves the number the version's.
     EXPECT_EQ(scan.version.file_version, "2.10.300.65535");
     EXPECT_EQ(scan.version.product_version, "2.10.300.65535");
+    EXPECT_EQ(scan.version.table_key, "040704B0");
     using Text = std::pair<std::string, std::string>;
     EXPECT_EQ(scan.version.strings,
-              (std::vector<Text>{{"CompanyName", "Korrin Läbs"},
+              (std::vector<Text>{{"Comments", "Built <nightly> & signed"},
+                                 {"CompanyName", "Korrin Läbs"},
                                  {"FileDescription", "Korrin Suite ダウンロード Setup"},
                                  {"FileVersion", "2.10.300.65535"},
+                                 {"InternalName", "KorrinSetup"},
+                                 {"LegalCopyright", "© 2026 Korrin"},
+                                 {"LegalTrademarks", "Korrin™"},
+                                 {"OriginalFilename", "KorrinSetup.exe"},
                                  {"ProductName", "Korrin Suite ダウンロード"},
-                                 {"ProductVersion", "2.10.300.65535"},
-                                 {"LegalCopyright", "© 2026 Korrin"}}));
+                                 {"ProductVersion", "2026 R1"}}));
     const qjxpack::StubBranding& read = scan.branding;
     EXPECT_EQ(read.title, "Korrin Suite ダウンロード");
     EXPECT_EQ(read.package, "Korrin.msi");
@@ -331,13 +344,20 @@ TEST_F(BrandingTest, CreateBrandsEveryFieldAndListReadsThemBack) {
     EXPECT_TRUE(ReadWholeFile(request.output) == installer) << "two runs differ";
 
     // Unbranded, the installer starts with the stub as it is, resources and all, apart from the
-    // payload's digest and the checksum (CreateBindsThePayloadToTheStub holds it to those).
+    // payload's digest and the checksum (CreateBindsThePayloadToTheStub holds it to those), and
+    // the checksum covers the whole file, the payload too.
     request = Request(Payload("Velmora.msi", "Velmora_German.mst", "Velmora_Japanese.mst"));
     ASSERT_EQ(Create(request).status, qjxpack::EXIT_OK);
-    const std::string unbranded = ReadWholeFile(request.output).substr(0, stub_.size());
+    const std::string installer = ReadWholeFile(request.output);
+    const std::string unbranded = installer.substr(0, stub_.size());
     EXPECT_EQ(Table(Image(stub_)).size(), Table(Image(unbranded)).size());
     EXPECT_EQ(qjxpack::StubDifference(Image(stub_), Image(unbranded)), "");
     EXPECT_EQ(Image(stub_).rsrc_size, Image(unbranded).rsrc_size);
+    const std::vector<uint8_t> written(installer.begin(), installer.end());
+    uint64_t checksum_at = 0;
+    ASSERT_TRUE(qjxpack::ChecksumOffset(written.data(), written.size(), &checksum_at));
+    EXPECT_EQ(ReadLittleEndian(written.data() + checksum_at, 4),
+              qjxpack::ImageChecksum(written, checksum_at));
 }
 
 TEST_F(BrandingTest, CreateRefusesMissingLaunchNamesAndBadBranding) {
@@ -409,7 +429,7 @@ TEST_F(BrandingTest, VerifyChecksLaunchNamesOfExistingInstallers) {
     };
     auto verify = [&](const std::string& path) {
         return packer_test::Capture(scratch_, [&](FILE* out, FILE* err) {
-            return qjxpack::RunVerify(path, stub_path_, out, err);
+            return qjxpack::RunVerify(path, stub_path_, "", out, err);
         });
     };
     const std::string payload = packer_test::EntryBytes("\\Velmora.msi", "m");
@@ -447,6 +467,98 @@ TEST_F(BrandingTest, VerifyChecksLaunchNamesOfExistingInstallers) {
     EXPECT_EQ(result.status, qjxpack::EXIT_FAILED);
     EXPECT_NE(result.err.find("the stub predates the title and launch names"), std::string::npos)
         << result.err;
+}
+
+// Branded at all, a stub names the vendor alone: no resource holds the stock maker's name, the
+// manifest's identity and description come from the product and company, and the error boxes
+// carry the product's name.
+TEST_F(BrandingTest, BrandedStubNamesTheVendorAlone) {
+    auto holds = [](const ResourceTable& table, const std::string& text) {
+        std::string utf16;
+        for (char c : text) utf16 += std::string(1, c) + '\0';
+        for (const auto& item : table) {
+            const std::string bytes(item.second.bytes.begin(), item.second.bytes.end());
+            if (bytes.find(text) != std::string::npos || bytes.find(utf16) != std::string::npos) {
+                return true;
+            }
+        }
+        return false;
+    };
+    auto manifest = [](const ResourceTable& table) {
+        const auto found =
+            table.find({ResourceName::Id(24), ResourceName::Id(1), qjxpack::LANGUAGE_US_ENGLISH});
+        return found == table.end()
+                   ? std::string()
+                   : std::string(found->second.bytes.begin(), found->second.bytes.end());
+    };
+    ASSERT_TRUE(holds(Table(Image(stub_)), "Dravik")) << "the stock stub names its maker";
+    ASSERT_NE(manifest(Table(Image(stub_))), "");
+
+    auto brand = [&](const qjxpack::BrandingRequest& request) {
+        const std::string output = scratch_.At("Branded.exe");
+        Captured result = packer_test::Capture(scratch_, [&](FILE* out, FILE* err) {
+            return qjxpack::RunBrand(stub_path_, request, output, out, err);
+        });
+        EXPECT_EQ(result.status, qjxpack::EXIT_OK) << result.err;
+        return Table(Image(ReadWholeFile(output)));
+    };
+    qjxpack::BrandingRequest pictures_only;
+    pictures_only.pictures = Pictures();
+    ResourceTable table = brand(pictures_only);
+    EXPECT_FALSE(holds(table, "Dravik"));
+    EXPECT_NE(manifest(table).find("name=\"Velmora.Setup\""), std::string::npos) << manifest(table);
+    EXPECT_EQ(qjxpack::ReadStubBranding(table).error_title, "") << "the stock title stays";
+
+    qjxpack::BrandingRequest named;
+    named.product_name = "Korrin <Tools> & \"More\"";
+    named.company = "Korrin Co.";
+    table = brand(named);
+    EXPECT_FALSE(holds(table, "Dravik"));
+    const std::string text = manifest(table);
+    EXPECT_NE(
+        text.find("<assemblyIdentity type=\"win32\" name=\"Korrin-Co.Korrin-Tools-More.Setup\""),
+        std::string::npos)
+        << text;
+    EXPECT_NE(text.find("<description>Korrin &lt;Tools&gt; &amp; &quot;More&quot; "
+                        "Setup</description>"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(qjxpack::ReadStubBranding(table).error_title, named.product_name);
+}
+
+// A branded stub is no installer, but list shows what it says of itself and verify says why it
+// refuses it.
+TEST_F(BrandingTest, ListAndVerifyShowAStubWithoutPayload) {
+    qjxpack::BrandingRequest request;
+    request.product_name = "Korrin Suite";
+    request.version = "2.1.0.7";
+    const std::string branded = scratch_.At("Branded.exe");
+    Captured result = packer_test::Capture(scratch_, [&](FILE* out, FILE* err) {
+        return qjxpack::RunBrand(stub_path_, request, branded, out, err);
+    });
+    ASSERT_EQ(result.status, qjxpack::EXIT_OK) << result.err;
+    for (const std::string& path : {stub_path_, branded}) {
+        result = packer_test::Capture(scratch_, [&](FILE* out, FILE* err) {
+            return qjxpack::RunList(path, false, out, err);
+        });
+        EXPECT_EQ(result.status, qjxpack::EXIT_OK) << result.err;
+        EXPECT_NE(result.out.find("a stub (no payload): x"), std::string::npos) << result.out;
+        EXPECT_NE(result.out.find("stub version: " QJX_TEST_VERSION), std::string::npos)
+            << result.out;
+        result = packer_test::Capture(scratch_, [&](FILE* out, FILE* err) {
+            return qjxpack::RunVerify(path, "", "", out, err);
+        });
+        EXPECT_EQ(result.status, qjxpack::EXIT_FAILED);
+        EXPECT_NE(result.err.find(path + ": a stub (no payload), not an installer"),
+                  std::string::npos)
+            << result.err;
+    }
+    EXPECT_NE(result.out.find("title: Korrin Suite\n"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("version resource: file 2.1.0.7"), std::string::npos) << result.out;
+    result = packer_test::Capture(
+        scratch_, [&](FILE* out, FILE* err) { return qjxpack::RunList(branded, true, out, err); });
+    EXPECT_NE(result.out.find("\"stub_only\": true, "), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("\"errors\": []"), std::string::npos) << result.out;
 }
 
 TEST(Pictures, Rle8DecodesToTheRowsGiven) {

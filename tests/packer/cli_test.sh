@@ -33,6 +33,8 @@ for command in "" create brand list verify extract; do
   expect 0 $command --help
   grep -q "Usage:" out.txt || { echo "FAIL: no usage for '$command --help'"; failures=$((failures + 1)); }
 done
+expect 0 --help
+tr -d '\r' <out.txt | grep -q "^  2  a bad command line" || { echo "FAIL: no exit codes in --help"; failures=$((failures + 1)); }
 expect 0 --version
 tr -d '\r' <out.txt | grep -qxE 'qjxpack [0-9]+\.[0-9]+(\.[0-9]+){0,2}' ||
   { echo "FAIL: --version printed: $(cat out.txt)"; failures=$((failures + 1)); }
@@ -49,8 +51,31 @@ expect 2 extract a.exe
 expect 2 brand --product-name X
 expect 2 create -o out.exe --transform fr=X.mst in.txt
 expect 2 create -o out.exe --transform de= in.txt
+# says STRING: the last command's error line holds STRING.
+says() {
+  grep -qF -- "$1" err_lf.txt || { echo "FAIL: expected \"$1\" in: $(cat err_lf.txt)"; failures=$((failures + 1)); }
+}
+expect 2 pack in.txt
+says "pack is not a command"
+# A bad value is a bad command line, found before any file is read.
+expect 2 create -o out.exe --version 3.2 missing.txt
+says "--version 3.2: give four numbers"
+expect 2 create -o out.exe --package "a b.msi" missing.txt
+expect 2 create -o out.exe --product-name "" missing.txt
+says "--product-name: the value is empty"
+expect 2 brand -o out.exe --company ""
 
 echo "not an installer" >text.exe
+# --transform takes one value: what follows is an input again.
+expect 1 create -o out.exe --stub text.exe --transform ja=K_ja.mst text.exe
+says "stub text.exe is not a Windows program"
+# A link in a packed folder is refused, on Windows as a reparse point (Wine shows a folder link
+# as one).
+mkdir -p linked/real
+echo x >linked/real/f.txt
+ln -s real linked/alias
+expect 1 create -o out.exe --stub text.exe linked/.
+says "alias is a symbolic link"
 expect 1 list text.exe
 expect 1 list --json missing.exe
 expect 1 verify text.exe

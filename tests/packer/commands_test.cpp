@@ -32,8 +32,9 @@ class CommandsTest : public ::testing::Test {
   protected:
     Captured Verify(const std::string& image) {
         std::string path = scratch_.Write("check.exe", image);
-        return packer_test::Capture(
-            scratch_, [&](FILE* out, FILE* err) { return qjxpack::RunVerify(path, "", out, err); });
+        return packer_test::Capture(scratch_, [&](FILE* out, FILE* err) {
+            return qjxpack::RunVerify(path, "", "", out, err);
+        });
     }
 
     void ExpectVerifyFails(const std::string& image, const std::string& fragment) {
@@ -45,7 +46,7 @@ class CommandsTest : public ::testing::Test {
     Captured Extract(const std::string& image, const std::string& folder, bool overwrite = false) {
         std::string path = scratch_.Write("extract.exe", image);
         return packer_test::Capture(scratch_, [&](FILE* out, FILE* err) {
-            return qjxpack::RunExtract(path, folder, overwrite, false, out, err);
+            return qjxpack::RunExtract(path, folder, overwrite, false, "", out, err);
         });
     }
 
@@ -120,7 +121,7 @@ TEST_F(CommandsTest, VerifyFailsAnInstallerOf2GiBOrMore) {
                                  qjxpack::MAX_INSTALLER_BYTES + 1,
                                  TrailerBytes(STUB_SIZE, kGoodPayload.size(), 4));
     Captured result = packer_test::Capture(
-        scratch_, [&](FILE* out, FILE* err) { return qjxpack::RunVerify(path, "", out, err); });
+        scratch_, [&](FILE* out, FILE* err) { return qjxpack::RunVerify(path, "", "", out, err); });
     EXPECT_EQ(result.status, qjxpack::EXIT_FAILED);
     EXPECT_NE(result.err.find("below 2 GiB"), std::string::npos) << result.err;
 }
@@ -140,8 +141,9 @@ TEST_F(CommandsTest, VerifyReportsWhetherThePayloadIsInsideTheSignedRegion) {
     EXPECT_NE(result.err.find("the signature does not match the contents"), std::string::npos)
         << result.err;
 #else
-    EXPECT_EQ(result.status, qjxpack::EXIT_OK) << result.err;
-    EXPECT_NE(result.out.find("not checked here"), std::string::npos) << result.out;
+    // qjxpack reads the table itself and finds no signature in it.
+    EXPECT_EQ(result.status, qjxpack::EXIT_FAILED);
+    EXPECT_NE(result.err.find("the certificate table is damaged"), std::string::npos) << result.err;
 #endif
 
     // Signed first, payload appended later: found at the end, but outside the signature.
@@ -235,7 +237,8 @@ TEST_F(CommandsTest, ExtractRefusesANameThatExistsUnlessOverwriting) {
     Captured result = Extract(Installer(kGoodPayload, 4), folder);
     EXPECT_EQ(result.status, qjxpack::EXIT_FAILED);
     EXPECT_NE(result.err.find("exists already"), std::string::npos) << result.err;
-    EXPECT_NE(result.err.find("a.txt)"), std::string::npos) << result.err;
+    // The path as the platform writes it, one separator between folder and name.
+    EXPECT_NE(result.err.find(" (" + planted + ")"), std::string::npos) << result.err;
     EXPECT_EQ(ReadWholeFile(planted), "planted");
 
     result = Extract(Installer(kGoodPayload, 4), folder, true);

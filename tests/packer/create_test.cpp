@@ -5,6 +5,7 @@
 #include "payload/trailer_locator.h"
 #include "tools/cli/commands.h"
 #include "tools/installer/installer_scan.h"
+#include "tools/pe/pe_checksum.h"
 
 using packer_test::Captured;
 using packer_test::FakeStub;
@@ -71,7 +72,15 @@ TEST_F(CreateTest, LaysOutStubPayloadPaddingAndTrailer) {
     Captured result = Create();
     ASSERT_EQ(result.status, qjxpack::EXIT_OK) << result.err;
 
-    const std::string image = ReadWholeFile(request_.output);
+    // The stub's bytes, but for the CheckSum field, which covers the whole file.
+    std::string image = ReadWholeFile(request_.output);
+    const std::vector<uint8_t> bytes(image.begin(), image.end());
+    uint64_t checksum_at = 0;
+    ASSERT_TRUE(qjxpack::ChecksumOffset(bytes.data(), bytes.size(), &checksum_at));
+    EXPECT_EQ(ReadLittleEndian(bytes.data() + checksum_at, 4),
+              qjxpack::ImageChecksum(bytes, checksum_at));
+    EXPECT_NE(ReadLittleEndian(bytes.data() + checksum_at, 4), 0u);
+    image.replace(checksum_at, 4, 4, '\0');
     EXPECT_EQ(image.substr(0, 1500), ReadWholeFile(stub_));
     qjxpack::InstallerScan scan = Scan(request_.output);
     ASSERT_TRUE(scan.has_trailer);
@@ -205,8 +214,37 @@ TEST_F(CreateTest, RefusesBadInputsAndStubs) {
 
 TEST_F(CreateTest, RefusesAFolderThatLinksBackToItself) {
     scratch_.Write("loop/a.txt", "a");
-    ASSERT_EQ(symlink("..", scratch_.At("loop/back").c_str()), 0);
+    ASSERT_EQ(symlink(".", scratch_.At("loop/back").c_str()), 0);
     request_.inputs = {scratch_.At("loop")};
+    request_.follow_links = true;
     ExpectRefused("contains itself");
+}
+
+// A link in a packed folder could ship private files from anywhere: refused with its path,
+// followed only when asked, and never out of the folder.
+TEST_F(CreateTest, RefusesLinksUnlessFollowedAndNeverOutOfTheFolder) {
+    scratch_.Write("secret.txt", "private");
+    scratch_.Write("dist/docs/readme.txt", "read me");
+    ASSERT_EQ(symlink("docs/readme.txt", scratch_.At("dist/readme.txt").c_str()), 0);
+    request_.inputs = {scratch_.At("dist") + "/."};
+    ExpectRefused(scratch_.At("dist/readme.txt") +
+                  " is a symbolic link; qjxpack follows links only with --follow-links");
+
+    request_.follow_links = true;
+    Captured result = Create();
+    ASSERT_EQ(result.status, qjxpack::EXIT_OK) << result.err;
+    qjxpack::InstallerScan scan = Scan(request_.output);
+    ASSERT_EQ(scan.entries.size(), 3u);
+    EXPECT_EQ(scan.entries[2].name, "\\readme.txt");
+    EXPECT_EQ(scan.entries[2].size, 7u);
+
+    ASSERT_EQ(symlink("../../secret.txt", scratch_.At("dist/docs/secret.txt").c_str()), 0);
+    ExpectRefused(scratch_.At("dist/docs/secret.txt") +
+                  " is a symbolic link that leads outside the folder packed");
+    ASSERT_EQ(unlink(scratch_.At("dist/docs/secret.txt").c_str()), 0);
+    ASSERT_EQ(symlink("gone.txt", scratch_.At("dist/docs/gone").c_str()), 0);
+    ExpectRefused("is a symbolic link that leads nowhere");
+    request_.follow_links = false;
+    ExpectRefused(scratch_.At("dist/docs/gone") + " is a symbolic link;");
 }
 #endif

@@ -38,6 +38,11 @@ TEST(EntryNames, RefusesNamesWindowsCannotHold) {
         EXPECT_NE(EntryNameProblem(name), "") << name;
     }
     EXPECT_NE(EntryNameProblem(std::string("\\nul\0x", 6)), "");
+    // A device name says so, naming the part.
+    EXPECT_EQ(EntryNameProblem("\\docs\\CON.txt"),
+              "holds CON.txt, a reserved device name, which Windows opens as a device");
+    EXPECT_EQ(EntryNameProblem("\\console.txt"), "");
+    EXPECT_EQ(EntryNameProblem("\\com10"), "");
 }
 
 TEST(EntryNames, FoldsAsciiCase) {

@@ -9,6 +9,9 @@
 #include "tools/installer/entry_names.h"
 #include "tools/installer/installer_scan.h"
 #include "tools/pe/pe_resources.h"
+#if !defined(_WIN32)
+#include "tools/pe/authenticode.h"
+#endif
 
 namespace qjxpack {
 
@@ -75,12 +78,17 @@ struct ExtractProgress {
 
 // Entry names separate folders with '\\'. The host's file access hands paths to the system as
 // they are, so on POSIX the handler makes folders and resolves file targets with '/' itself.
+// The extractor's path (the folder, a separator, then the entry's "\\name") with the platform's
+// separators and without the doubled one between folder and name.
 std::string NativePath(const char* path) {
-    std::string native = path;
-    if (PathSeparator() != '\\') {
-        for (char& c : native) {
-            if (c == '\\') c = PathSeparator();
+    std::string native;
+    for (const char* c = path; *c != 0; ++c) {
+        const char unit = *c == '\\' ? PathSeparator() : *c;
+        if (IsPathSeparator(unit) && !native.empty() && IsPathSeparator(native.back()) &&
+            native.size() > 2) {
+            continue;
         }
+        native += unit;
     }
     return native;
 }
@@ -130,7 +138,7 @@ ResultCode OnEvent(int32_t, ExtractEvent* event, void* user) {
             break;
         }
         case EVENT_ERROR:
-            progress->failed_path = event->path;
+            progress->failed_path = NativePath(event->path);
             break;
         default:
             break;
@@ -265,6 +273,60 @@ void PrintBinding(FILE* out, const std::string& installer, const InstallerScan& 
     }
 }
 
+// Checks a signed installer's signature: on Windows the system's check, which the stub obeys;
+// elsewhere qjxpack's own over the same digests. What fails goes to scan->errors; what was
+// checked goes to out, when given.
+void CheckSignature(const std::string& installer, const std::string& ca_file, InstallerScan* scan,
+                    FILE* out) {
+    if (!scan->signed_file) {
+        if (!ca_file.empty()) scan->errors.push_back("--ca: the file is not signed");
+        return;
+    }
+    if (out != nullptr) {
+        fprintf(out, "%s: signed; the payload lies %s the signed region", installer.c_str(),
+                scan->payload_in_signed_region ? "inside" : "OUTSIDE");
+    }
+#if defined(_WIN32)
+    int32_t answer = 0;
+    bool damaged = false;
+    if (!AskSystemSignatureCheck(installer, &answer, &damaged)) {
+        if (out != nullptr) fprintf(out, " (the system cannot check the signature here)\n");
+        return;
+    }
+    if (out != nullptr) {
+        fprintf(out, "; the system's signature check answers 0x%08" PRIX32 "%s\n",
+                static_cast<uint32_t>(answer),
+                answer == 0 ? " (the signature matches and its certificate is trusted)"
+                : damaged   ? ""
+                            : " (not a damaged signature: the stub extracts it)");
+    }
+    // The stub refuses such a file before it extracts anything.
+    if (damaged) {
+        scan->errors.push_back("the signature does not match the contents: damaged after signing");
+    } else if (answer != 0 && !ca_file.empty()) {
+        scan->errors.push_back(
+            "--ca: the system does not trust the signer's certificate (on "
+            "Windows the system's certificate store judges it, not " +
+            ca_file + ")");
+    }
+#else
+    if (out != nullptr) fprintf(out, "\n");
+    SignatureReport report;
+    std::string error;
+    if (!CheckAuthenticode(installer, scan->table_offset, scan->table_size, ca_file, &report,
+                           &error)) {
+        scan->errors.push_back(error);
+        return;
+    }
+    if (out != nullptr) {
+        for (const std::string& line : report.checked) {
+            fprintf(out, "%s: %s\n", installer.c_str(), line.c_str());
+        }
+    }
+    for (const std::string& problem : report.problems) scan->errors.push_back(problem);
+#endif
+}
+
 }  // namespace
 
 std::string JsonString(const std::string& text) {
@@ -305,10 +367,12 @@ std::string JsonString(const std::string& text) {
 int RunCreate(const CreateRequest& request, FILE* out, FILE* err) {
     CreateResult result;
     std::string error;
-    if (!CreateInstaller(request, &result, &error)) return Error(err, error);
+    const bool created = CreateInstaller(request, &result, &error);
+    // Before an error too: a file left out of the pictures may be why one is missing.
     for (const std::string& warning : result.warnings) {
         fprintf(err, "qjxpack: warning: %s\n", warning.c_str());
     }
+    if (!created) return Error(err, error);
     fprintf(out,
             "%s: %" PRIu64 " bytes; %" PRIu64 " entries, payload of %" PRIu64 " bytes at 0x%" PRIx64
             "%s\n",
@@ -320,7 +384,12 @@ int RunCreate(const CreateRequest& request, FILE* out, FILE* err) {
 int RunBrand(const std::string& stub, const BrandingRequest& request, const std::string& output,
              FILE* out, FILE* err) {
     std::string error;
-    if (!BrandStub(stub, request, output, &error)) return Error(err, error);
+    std::vector<std::string> warnings;
+    const bool branded = BrandStub(stub, request, output, &warnings, &error);
+    for (const std::string& warning : warnings) {
+        fprintf(err, "qjxpack: warning: %s\n", warning.c_str());
+    }
+    if (!branded) return Error(err, error);
     fprintf(out, "%s: branded from %s\n", output.c_str(), stub.c_str());
     return EXIT_OK;
 }
@@ -335,6 +404,7 @@ int RunList(const std::string& installer, bool json, FILE* out, FILE* err) {
         fprintf(
             out, "\"stub_architecture\": %s, ",
             scan.stub_architecture.empty() ? "null" : JsonString(scan.stub_architecture).c_str());
+        fprintf(out, "\"stub_only\": %s, ", scan.stub_only ? "true" : "false");
         PrintVersion(out, scan, true);
         PrintBranding(out, scan, true);
         if (scan.has_trailer) {
@@ -383,6 +453,11 @@ int RunList(const std::string& installer, bool json, FILE* out, FILE* err) {
             fprintf(out, "%s%s", i ? ", " : "", JsonString(scan.warnings[i]).c_str());
         }
         fprintf(out, "]}\n");
+    } else if (scan.stub_only) {
+        fprintf(out, "%s: %" PRIu64 " bytes; a stub (no payload): %s\n", installer.c_str(),
+                scan.file_size, StubDescription(scan).c_str());
+        PrintVersion(out, scan, false);
+        PrintBranding(out, scan, false);
     } else if (scan.has_trailer) {
         fprintf(out, "%s: %" PRIu64 " bytes; stub: %s\n", installer.c_str(), scan.file_size,
                 StubDescription(scan).c_str());
@@ -417,9 +492,18 @@ int RunList(const std::string& installer, bool json, FILE* out, FILE* err) {
     return ReportProblems(installer, scan, err);
 }
 
-int RunVerify(const std::string& installer, const std::string& stock_stub, FILE* out, FILE* err) {
+int RunVerify(const std::string& installer, const std::string& stock_stub,
+              const std::string& ca_file, FILE* out, FILE* err) {
     InstallerScan scan;
     if (!Scan(installer, &scan, err)) return EXIT_FAILED;
+    if (scan.stub_only) {
+        fprintf(out, "%s: a stub (no payload): %s\n", installer.c_str(),
+                StubDescription(scan).c_str());
+        PrintVersion(out, scan, false);
+        PrintBranding(out, scan, false);
+        return Error(err, installer + ": a stub (no payload), not an installer; create --stub " +
+                              installer + " makes one from it");
+    }
     fprintf(out, "%s: stub: %s\n", installer.c_str(), StubDescription(scan).c_str());
     if (!stock_stub.empty()) {
         std::vector<uint8_t> bytes;
@@ -442,26 +526,7 @@ int RunVerify(const std::string& installer, const std::string& stock_stub, FILE*
         }
     }
     PrintBinding(out, installer, scan);
-    if (scan.signed_file) {
-        fprintf(out, "%s: signed; the payload lies %s the signed region", installer.c_str(),
-                scan.payload_in_signed_region ? "inside" : "OUTSIDE");
-        int32_t answer = 0;
-        bool damaged = false;
-        if (!AskSystemSignatureCheck(installer, &answer, &damaged)) {
-            fprintf(out, " (the signature itself is not checked here: use osslsigncode verify)\n");
-        } else {
-            fprintf(out, "; the system's signature check answers 0x%08" PRIX32 "%s\n",
-                    static_cast<uint32_t>(answer),
-                    answer == 0 ? " (the signature matches and its certificate is trusted)"
-                    : damaged   ? ""
-                                : " (not a damaged signature: the stub extracts it)");
-            // The stub refuses such a file before it extracts anything.
-            if (damaged) {
-                scan.errors.push_back(
-                    "the signature does not match the contents: damaged after signing");
-            }
-        }
-    }
+    CheckSignature(installer, ca_file, &scan, out);
     int status = ReportProblems(installer, scan, err);
     if (status == EXIT_OK) {
         fprintf(out, "%s: OK: %zu entries, %" PRIu64 " payload bytes; the stub extracts it all\n",
@@ -471,9 +536,10 @@ int RunVerify(const std::string& installer, const std::string& stock_stub, FILE*
 }
 
 int RunExtract(const std::string& installer, const std::string& folder, bool overwrite,
-               bool progress, FILE* out, FILE* err) {
+               bool progress, const std::string& ca_file, FILE* out, FILE* err) {
     InstallerScan scan;
     if (!Scan(installer, &scan, err)) return EXIT_FAILED;
+    CheckSignature(installer, ca_file, &scan, nullptr);
     if (ReportProblems(installer, scan, err, "nothing extracted: ") != EXIT_OK) return EXIT_FAILED;
     if (!MakeDirectories(folder)) return Error(err, "cannot create folder " + folder);
     std::string destination = folder;

@@ -32,10 +32,27 @@ void AddBrandingOptions(CLI::App* command, qjxpack::BrandingRequest* branding,
                         std::vector<std::string>* transforms) {
     command->add_option("--product-name", branding->product_name,
                         "window title and product name (UTF-8)");
-    command->add_option("--company", branding->company, "company in the version resource");
+    command->add_option("--company", branding->company,
+                        "company in the version resource and the manifest's name");
     command->add_option("--description", branding->description,
                         "file description (default with --product-name: \"NAME Setup\")");
     command->add_option("--copyright", branding->copyright, "copyright in the version resource");
+    command->add_option("--trademarks", branding->trademarks, "trademarks in the version resource");
+    command->add_option("--comments", branding->comments, "comments in the version resource");
+    command->add_option("--original-filename", branding->original_filename,
+                        "original file name in the version resource (Setup.exe, say)");
+    command->add_option("--internal-name", branding->internal_name,
+                        "internal name in the version resource");
+    command
+        ->add_option("--product-version", branding->product_version,
+                     "product version text, when it is not --version; as a.b.c.d also the "
+                     "product version number")
+        ->type_name("TEXT");
+    command
+        ->add_option("--version-language", branding->version_language,
+                     "language of the version texts, a Windows language id (default 1033, US "
+                     "English)")
+        ->type_name("LANGID");
     command
         ->add_option("--version", branding->version,
                      "file and product version, a.b.c.d (numbers up to 65535)")
@@ -48,10 +65,13 @@ void AddBrandingOptions(CLI::App* command, qjxpack::BrandingRequest* branding,
         ->type_name("DIR");
     command->add_option("--package", branding->package, "package every language button installs")
         ->type_name("NAME");
+    // One value a use, so that the inputs after it stay inputs.
     command
         ->add_option("--transform", *transforms,
-                     "de=NAME or ja=NAME: the German or Japanese button's transform")
-        ->type_name("LANG=NAME");
+                     "de=NAME or ja=NAME: the German or Japanese button's transform; once for "
+                     "each")
+        ->type_name("LANG=NAME")
+        ->allow_extra_args(false);
 }
 
 constexpr const char* BRANDING_FOOTER =
@@ -64,6 +84,44 @@ constexpr const char* BRANDING_FOOTER =
     "button_..._normal@2x/_pressed@2x (136x44); without it the stub's own is removed. Colours are "
     "kept exactly: at most 256 for a background, 93 for a normal and 40 for a pressed button, 16 "
     "and 2 for the 4- and 1-bit backgrounds.";
+
+constexpr const char* EXIT_CODES =
+    "Exit codes:\n"
+    "  0  success\n"
+    "  1  a bad input: a file, folder, stub, icon, picture or installer qjxpack cannot use, a "
+    "signature that does not match; or the work failed (a disk full, say)\n"
+    "  2  a bad command line: an unknown command or option, a missing or empty value, a value "
+    "of the wrong form (a version, a name, a transform)";
+
+constexpr const char* COMMANDS[] = {"create", "brand", "list", "verify", "extract"};
+
+// A first word that is no command and no option: named, with the commands there are.
+bool IsUnknownCommand(const std::vector<std::string>& arguments) {
+    if (arguments.size() < 2 || arguments[1].empty() || arguments[1][0] == '-') return false;
+    for (const char* command : COMMANDS) {
+        if (arguments[1] == command) return false;
+    }
+    fprintf(stderr,
+            "qjxpack: error: %s is not a command; give create, brand, list, verify or extract "
+            "(see qjxpack --help)\n",
+            arguments[1].c_str());
+    return true;
+}
+
+// An option or input given as an empty text ("") is a mistake, never a way to leave it out.
+bool HasEmptyValue(const CLI::App* command) {
+    for (const CLI::Option* option : command->get_options()) {
+        for (const std::string& value : option->results()) {
+            if (!value.empty()) continue;
+            fprintf(stderr,
+                    "qjxpack: error: %s: the value is empty; give one, or leave the option out "
+                    "(see qjxpack %s --help)\n",
+                    option->get_name().c_str(), command->get_name().c_str());
+            return true;
+        }
+    }
+    return false;
+}
 
 // Moves --transform de=NAME / ja=NAME into the request; false on any other form.
 bool TakeTransforms(const std::vector<std::string>& transforms,
@@ -91,10 +149,9 @@ int Run(int argc, char** argv) {
     pointers.reserve(arguments.size());
     for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
 
-    CLI::App app(
-        "qjxpack: make, inspect, verify and extract self-extracting installers.\n"
-        "Exit codes: 0 success, 1 bad installer or failed work, 2 bad command line.",
-        "qjxpack");
+    CLI::App app("qjxpack: make, inspect, verify and extract self-extracting installers.",
+                 "qjxpack");
+    app.footer(EXIT_CODES);
     app.require_subcommand(1);
     // The same version as the stub's version resource.
     app.set_version_flag("--version", std::string("qjxpack ") + QJX_VERSION);
@@ -123,12 +180,19 @@ int Run(int argc, char** argv) {
         ->excludes(arch_option);
     create_command->add_flag("--quiet", create.quiet,
                              "extract without any window and start nothing");
+    create_command->add_flag("--follow-links", create.follow_links,
+                             "pack what symbolic links (and junctions) inside the folders lead "
+                             "to, when it lies inside the folder packed; without it they are "
+                             "refused");
     create_command->add_option("INPUT", create.inputs, "files and folders to pack")->required();
     std::vector<std::string> transforms;
     AddBrandingOptions(create_command, &create.branding, &transforms);
     create_command->footer(create_command->get_footer() +
-                           " Without branding options the installer starts with the stub's exact "
-                           "bytes. Unless --quiet, the payload must hold at its root the package "
+                           " Without branding options the installer starts with the stub's "
+                           "bytes but for the PE checksum, which covers the whole file. Symbolic "
+                           "links (and junctions) inside a folder are refused unless "
+                           "--follow-links. Unless --quiet, the payload must hold at its root the "
+                           "package "
                            "and transforms the buttons start." +
                            BRANDING_FOOTER);
 
@@ -162,14 +226,23 @@ int Run(int argc, char** argv) {
         "verify", "Check the structure: exit 0 only when the stub would extract everything.");
     verify_command->footer(
         "For a signed installer it also says whether the payload lies inside the signed region, "
-        "and on Windows what the system's signature check answers: a signature that does not "
-        "match the contents fails, as the stub refuses to extract such a file. Elsewhere check "
-        "the signature with osslsigncode verify.");
+        "and checks every signature, nested ones included: the image hash it signed against the "
+        "file, and the signer's signature over what it signed. A signature that does not match "
+        "fails (\"damaged after signing\"), as the stub refuses to extract such a file. On "
+        "Windows the system checks it; elsewhere qjxpack does. The certificate is judged only "
+        "with --ca.");
     verify_command->add_option("INSTALLER", installer, "installer to check")->required();
     std::string stock_stub;
     verify_command->add_option("--stub", stock_stub,
                                "also check that the installer's stub is this stub apart from its "
                                "resources (branding)");
+
+    std::string ca_file;
+    verify_command
+        ->add_option("--ca", ca_file,
+                     "certificates (PEM) a signature's chain must lead to; on Windows the "
+                     "system's store judges it")
+        ->type_name("FILE");
 
     std::string folder;
     CLI::App* extract_command = app.add_subcommand(
@@ -177,6 +250,9 @@ int Run(int argc, char** argv) {
     extract_command->add_option("INSTALLER", installer, "installer to read")->required();
     extract_command->add_option("DIR", folder, "folder to extract into (created if missing)")
         ->required();
+    extract_command
+        ->add_option("--ca", ca_file, "certificates (PEM) a signature's chain must lead to")
+        ->type_name("FILE");
     bool overwrite = false;
     extract_command->add_flag("--overwrite", overwrite, "replace files that exist in DIR");
     extract_command->footer(
@@ -184,6 +260,7 @@ int Run(int argc, char** argv) {
         "symbolic link or junction) stops the extraction with a message naming it; folders that "
         "exist as plain folders are used. Entries before it stay extracted.");
 
+    if (IsUnknownCommand(arguments)) return qjxpack::EXIT_USAGE;
     try {
         app.parse(static_cast<int>(pointers.size()), pointers.data());
     } catch (const CLI::CallForHelp& e) {
@@ -197,9 +274,17 @@ int Run(int argc, char** argv) {
         return qjxpack::EXIT_USAGE;
     }
 
-    if ((*create_command || *brand_command) &&
-        !TakeTransforms(transforms, *create_command ? &create.branding : &brand)) {
-        return qjxpack::EXIT_USAGE;
+    for (const CLI::App* command : app.get_subcommands()) {
+        if (HasEmptyValue(command)) return qjxpack::EXIT_USAGE;
+    }
+    if (*create_command || *brand_command) {
+        qjxpack::BrandingRequest* request = *create_command ? &create.branding : &brand;
+        if (!TakeTransforms(transforms, request)) return qjxpack::EXIT_USAGE;
+        const std::string problem = qjxpack::BrandingValueProblem(*request);
+        if (!problem.empty()) {
+            fprintf(stderr, "qjxpack: error: %s\n", problem.c_str());
+            return qjxpack::EXIT_USAGE;
+        }
     }
     if (*create_command) {
         if (create.stub.empty()) create.stub = StockStub(arch);
@@ -218,9 +303,9 @@ int Run(int argc, char** argv) {
         return qjxpack::RunBrand(brand_stub, brand, brand_output, stdout, stderr);
     }
     if (*list_command) return qjxpack::RunList(installer, json, stdout, stderr);
-    if (*verify_command) return qjxpack::RunVerify(installer, stock_stub, stdout, stderr);
-    return qjxpack::RunExtract(installer, folder, overwrite, qjxpack::IsTerminal(stderr), stdout,
-                               stderr);
+    if (*verify_command) return qjxpack::RunVerify(installer, stock_stub, ca_file, stdout, stderr);
+    return qjxpack::RunExtract(installer, folder, overwrite, qjxpack::IsTerminal(stderr), ca_file,
+                               stdout, stderr);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #else
 #include <dirent.h>
 #include <fcntl.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -50,6 +51,10 @@ bool MakeOneDirectory(const std::string& path) {
 
 FileInfo GetFileInfo(const std::string& path) {
     FileInfo info;
+    // A link that leads nowhere is still a link.
+    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
+    info.is_link =
+        attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     // Backup semantics open folders too; reparse points are followed.
     HANDLE handle =
         CreateFileW(Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -70,6 +75,29 @@ FileInfo GetFileInfo(const std::string& path) {
     }
     CloseHandle(handle);
     return info;
+}
+
+std::string ResolvedPath(const std::string& path) {
+    HANDLE handle =
+        CreateFileW(Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return std::string();
+    // Vista and later; the packer itself runs on older systems too, which know no links.
+    using FinalPathName = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+    const auto final_path_name = reinterpret_cast<FinalPathName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetFinalPathNameByHandleW")));
+    std::wstring resolved(32768, L'\0');
+    DWORD length = 0;
+    if (final_path_name != nullptr) {
+        length = final_path_name(handle, &resolved[0], static_cast<DWORD>(resolved.size()), 0);
+    } else {
+        length = GetFullPathNameW(Widen(path).c_str(), static_cast<DWORD>(resolved.size()),
+                                  &resolved[0], nullptr);
+    }
+    CloseHandle(handle);
+    if (length == 0 || length >= resolved.size()) return std::string();
+    resolved.resize(length);
+    return Narrow(resolved.c_str());
 }
 
 bool ListDirectory(const std::string& path, std::vector<std::string>* names) {
@@ -175,6 +203,8 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
 FileInfo GetFileInfo(const std::string& path) {
     FileInfo info;
     struct stat data;
+    // A link that leads nowhere is still a link.
+    info.is_link = lstat(path.c_str(), &data) == 0 && S_ISLNK(data.st_mode);
     if (stat(path.c_str(), &data) != 0) return info;
     if (S_ISDIR(data.st_mode)) {
         info.kind = FileKind::kDirectory;
@@ -187,6 +217,14 @@ FileInfo GetFileInfo(const std::string& path) {
     info.device = static_cast<uint64_t>(data.st_dev);
     info.index = static_cast<uint64_t>(data.st_ino);
     return info;
+}
+
+std::string ResolvedPath(const std::string& path) {
+    char* resolved = realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) return std::string();
+    std::string text = resolved;
+    free(resolved);
+    return text;
 }
 
 bool ListDirectory(const std::string& path, std::vector<std::string>* names) {

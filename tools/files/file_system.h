@@ -18,10 +18,14 @@ struct FileInfo {
     // Device and file number: equal pairs name the same file, whatever the path.
     uint64_t device = 0;
     uint64_t index = 0;
+    // The path itself is a symbolic link (on Windows any reparse point: a link or a junction).
+    bool is_link = false;
 };
 
 // Follows symbolic links. A path that cannot be examined reads as kMissing.
 FileInfo GetFileInfo(const std::string& path);
+// The absolute path with every link resolved; empty when it cannot be found.
+std::string ResolvedPath(const std::string& path);
 bool SameFile(const FileInfo& a, const FileInfo& b);
 
 // The names in a folder (without "." and ".."), sorted byte by byte so that every platform

@@ -22,6 +22,33 @@ std::string PrintableName(const std::string& name) {
     return printable;
 }
 
+namespace {
+
+// The first part of name (parts between separators) that Windows takes for a device: CON,
+// PRN, AUX, NUL, COM1 to COM9 and LPT1 to LPT9 (also with the superscript digits ¹, ² and ³),
+// whatever their case or extension.
+std::string ReservedDeviceName(const std::string& name) {
+    size_t start = 0;
+    while (start <= name.size()) {
+        size_t end = name.find_first_of("\\/", start);
+        if (end == std::string::npos) end = name.size();
+        std::string part = name.substr(start, end - start);
+        std::string stem = FoldCase(part.substr(0, part.find('.')));
+        while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+        const std::string digit = stem.size() > 3 ? stem.substr(3) : std::string();
+        const bool numbered = (stem.compare(0, 3, "com") == 0 || stem.compare(0, 3, "lpt") == 0) &&
+                              ((digit.size() == 1 && digit[0] >= '1' && digit[0] <= '9') ||
+                               digit == "\u00b9" || digit == "\u00b2" || digit == "\u00b3");
+        if (numbered || stem == "con" || stem == "prn" || stem == "aux" || stem == "nul") {
+            return part;
+        }
+        start = end + 1;
+    }
+    return std::string();
+}
+
+}  // namespace
+
 std::string EntryNameProblem(const std::string& name, bool directory) {
     if (name.size() > MAX_ENTRY_NAME_BYTES) {
         return "is " + std::to_string(name.size()) + " bytes long; the stub allows " +
@@ -33,6 +60,10 @@ std::string EntryNameProblem(const std::string& name, bool directory) {
         if (c < 0x20 || strchr("<>\"|?*", c) != nullptr) {
             return "holds a character Windows does not allow in names";
         }
+    }
+    const std::string device = ReservedDeviceName(name);
+    if (!device.empty()) {
+        return "holds " + device + ", a reserved device name, which Windows opens as a device";
     }
     if (!IsSafeEntryName(name.c_str(), directory)) return "is not a safe relative path";
     if (!IsValidUtf8(name.c_str())) {

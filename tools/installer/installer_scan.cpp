@@ -238,6 +238,11 @@ bool ScanInstaller(const std::string& path, InstallerScan* scan, std::string* er
     const bool sound = scan->has_trailer && IsTrailerSound(scan->trailer, scan->trailer_offset);
     std::vector<uint8_t> record;
     if (sound || !scan->has_trailer) ScanStub(file, scan, &record);
+    if (!scan->has_trailer && !scan->signed_file && scan->has_stub_image) {
+        scan->stub_only = true;
+        fclose(file);
+        return true;
+    }
     if (!scan->has_trailer) {
         scan->errors.push_back(scan->signed_file
                                    ? "no trailer before the certificate table: not an installer, "

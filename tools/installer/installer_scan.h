@@ -35,6 +35,9 @@ struct InstallerScan {
     bool has_version = false;
     VersionInfo version;
     bool has_trailer = false;
+    // A stub without a payload (no trailer, no signature, the layout qjxpack brands): list shows
+    // it, verify refuses it.
+    bool stub_only = false;
     PayloadTrailer trailer = {};
     uint64_t trailer_offset = 0;
     // A certificate table from the PE security directory.

@@ -13,6 +13,7 @@
 #include "resources/resource_ids.h"
 #include "tools/installer/entry_names.h"
 #include "tools/installer/installer_scan.h"
+#include "tools/pe/pe_checksum.h"
 
 namespace qjxpack {
 
@@ -34,14 +35,17 @@ bool WantsContentsOnly(const std::string& path) {
 
 class Collector {
   public:
-    Collector(std::vector<PackEntry>* entries, std::string* error)
-        : entries_(entries), error_(error) {}
+    Collector(bool follow_links, std::vector<PackEntry>* entries, std::string* error)
+        : follow_links_(follow_links), entries_(entries), error_(error) {}
 
+    // An input named on the command line is taken as named, link or not; links inside a folder
+    // are judged by LinkProblem.
     bool AddInput(const std::string& path) {
         if (WantsContentsOnly(path)) {
             std::string folder = path.size() > 2 ? path.substr(0, path.size() - 2) : ".";
             FileInfo info = GetFileInfo(folder);
             if (info.kind != FileKind::kDirectory) return Fail(folder + " is not a folder");
+            root_ = ResolvedPath(folder);
             return AddContents(folder, std::string(), info);
         }
         FileInfo info = GetFileInfo(path);
@@ -51,6 +55,7 @@ class Collector {
             return Fail("input " + path +
                         " has no name of its own; give \"folder/.\" to pack a folder's contents");
         }
+        root_ = ResolvedPath(path);
         return AddPath(path, std::string(), base, info);
     }
 
@@ -106,6 +111,7 @@ class Collector {
         for (const std::string& child : children) {
             std::string child_path = JoinPath(path, child);
             FileInfo child_info = GetFileInfo(child_path);
+            if (child_info.is_link && !LinkAllowed(child_path)) return false;
             if (child_info.kind == FileKind::kMissing) return Fail("cannot read " + child_path);
             if (!AddPath(child_path, name, child, child_info)) return false;
         }
@@ -113,6 +119,32 @@ class Collector {
         return true;
     }
 
+    // A link in a folder could pack private files from anywhere: only with --follow-links, and
+    // then only one that leads to what the input itself holds.
+    bool LinkAllowed(const std::string& path) {
+#if defined(_WIN32)
+        const char* what = "a symbolic link or junction";
+#else
+        const char* what = "a symbolic link";
+#endif
+        if (!follow_links_) {
+            return Fail(path + " is " + what + "; qjxpack follows links only with --follow-links");
+        }
+        const std::string target = ResolvedPath(path);
+        if (target.empty()) return Fail(path + " is " + what + " that leads nowhere");
+        const bool inside =
+            !root_.empty() && (target == root_ || (target.size() > root_.size() &&
+                                                   target.compare(0, root_.size(), root_) == 0 &&
+                                                   IsPathSeparator(target[root_.size()])));
+        if (!inside) {
+            return Fail(path + " is " + what + " that leads outside the folder packed, to " +
+                        target + "; qjxpack does not follow it even with --follow-links");
+        }
+        return true;
+    }
+
+    bool follow_links_;
+    std::string root_;  // the current input, every link resolved
     std::vector<PackEntry>* entries_;
     std::string* error_;
     std::map<std::string, std::string> names_;  // folded entry name -> the path it came from
@@ -242,6 +274,18 @@ bool BindWrittenPayload(const std::string& path, std::vector<uint8_t>* stub,
     return done;
 }
 
+// The last step of every write: the image's checksum over its finished bytes, then the file
+// replaces path. Anything else patched into the image must come before it.
+bool SealAndMoveIntoPlace(const std::string& temp_path, const std::string& path,
+                          std::string* error) {
+    if (!SealImageFile(temp_path, error)) return false;
+    if (!MoveIntoPlace(temp_path, path)) {
+        *error = "cannot move the new file into place at " + path;
+        return false;
+    }
+    return true;
+}
+
 // Largest stub read into memory; ours are a few hundred KiB.
 constexpr uint64_t MAX_STUB_BYTES = 64u << 20;
 
@@ -276,7 +320,16 @@ bool PrepareStub(const std::string& path, const BrandingRequest& request,
                      "after the build?); qjxpack brands only stubs as built";
             return false;
         }
-        if (!ApplyBranding(request, &table, error)) return false;
+        if (!ApplyBranding(request, &table, warnings, error)) return false;
+        // The 32-bit stub runs on XP and the 9x family, which show only BMP icon images.
+        const size_t machine = image.optional_header - 20;
+        if (!request.icon.empty() && ReadLittleEndian(image.bytes.data() + machine, 2) == 0x14C &&
+            !IconHasBmpImage(table)) {
+            warnings->push_back("--icon " + request.icon +
+                                " holds only PNG images: Windows XP and the 9x family, where the "
+                                "x86 stub runs too, show no icon then; add a BMP image (32x32, "
+                                "say)");
+        }
         *bytes = WithResources(image, table);
     }
     *branding = ReadStubBranding(table);
@@ -307,7 +360,6 @@ bool BindPayloadDigest(std::vector<uint8_t>* stub, const PayloadDigest& digest,
     }
     // The record keeps its size: the layout, and everything the signature will cover, stays.
     SerializePayloadDigest(digest, stub->data() + offset);
-    UpdateChecksum(image, stub);
     return true;
 }
 
@@ -320,16 +372,20 @@ bool WriteFileInPlace(const std::string& path, const std::vector<uint8_t>& bytes
         return false;
     }
     const bool written = fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-    if (fclose(out) != 0 || !written || !MoveIntoPlace(temp_path, path)) {
+    if (fclose(out) != 0 || !written) {
         RemoveFile(temp_path);
         *error = "cannot write " + path;
+        return false;
+    }
+    if (!SealAndMoveIntoPlace(temp_path, path, error)) {
+        RemoveFile(temp_path);
         return false;
     }
     return true;
 }
 
 bool BrandStub(const std::string& stub, const BrandingRequest& request, const std::string& output,
-               std::string* error) {
+               std::vector<std::string>* warnings, std::string* error) {
     const FileInfo output_info = GetFileInfo(output);
     if (output_info.kind == FileKind::kDirectory) {
         *error = "output " + output + " is a folder";
@@ -341,15 +397,14 @@ bool BrandStub(const std::string& stub, const BrandingRequest& request, const st
     }
     std::vector<uint8_t> bytes;
     StubBranding branding;
-    std::vector<std::string> warnings;
-    return PrepareStub(stub, request, &bytes, &branding, &warnings, error) &&
+    return PrepareStub(stub, request, &bytes, &branding, warnings, error) &&
            WriteFileInPlace(output, bytes, error);
 }
 
-bool CollectEntries(const std::vector<std::string>& inputs, std::vector<PackEntry>* entries,
-                    std::string* error) {
+bool CollectEntries(const std::vector<std::string>& inputs, bool follow_links,
+                    std::vector<PackEntry>* entries, std::string* error) {
     entries->clear();
-    Collector collector(entries, error);
+    Collector collector(follow_links, entries, error);
     for (const std::string& input : inputs) {
         if (!collector.AddInput(input)) return false;
     }
@@ -358,10 +413,11 @@ bool CollectEntries(const std::vector<std::string>& inputs, std::vector<PackEntr
 
 bool CreateInstaller(const CreateRequest& request, CreateResult* result, std::string* error) {
     error->clear();
+    // The inputs first: what they hold is the surprise worth naming before anything else.
+    std::vector<PackEntry> entries;
+    if (!CollectEntries(request.inputs, request.follow_links, &entries, error)) return false;
     const FileInfo stub_info = GetFileInfo(request.stub);
     if (!CheckStub(request.stub, stub_info, error)) return false;
-    std::vector<PackEntry> entries;
-    if (!CollectEntries(request.inputs, &entries, error)) return false;
 
     const FileInfo output_info = GetFileInfo(request.output);
     if (output_info.kind == FileKind::kDirectory) {
@@ -422,12 +478,9 @@ bool CreateInstaller(const CreateRequest& request, CreateResult* result, std::st
             written = false;
         }
     }
-    // The digest goes in once the payload is in place; the file's checksum follows it.
+    // The digest goes in once the payload is in place; the file's checksum comes last of all.
     if (written) written = BindWrittenPayload(temp_path, &stub, &result->warnings, error);
-    if (written && !MoveIntoPlace(temp_path, request.output)) {
-        *error = "cannot move the installer into place at " + request.output;
-        written = false;
-    }
+    if (written && !SealAndMoveIntoPlace(temp_path, request.output, error)) written = false;
     if (!written) {
         RemoveFile(temp_path);
         return false;

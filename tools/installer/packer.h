@@ -26,14 +26,16 @@ struct PackEntry {
 // by its contents, each directory entry before what it holds, names sorted byte by byte; a folder
 // given as "folder/." contributes only its contents. Refuses names the stub cannot create, two
 // entries with one name, folders that contain themselves and anything that is neither file nor
-// folder. Returns false with *error set.
-bool CollectEntries(const std::vector<std::string>& inputs, std::vector<PackEntry>* entries,
-                    std::string* error);
+// folder. A link inside a folder is refused unless follow_links, and even then when it leads
+// outside the input that holds it. Returns false with *error set.
+bool CollectEntries(const std::vector<std::string>& inputs, bool follow_links,
+                    std::vector<PackEntry>* entries, std::string* error);
 
 struct CreateRequest {
     std::string output;
     std::string stub;
     bool quiet = false;
+    bool follow_links = false;
     std::vector<std::string> inputs;
     // Nothing given: the installer starts with the stub's bytes, apart from the payload's digest
     // in its resources and the header's checksum.
@@ -57,14 +59,15 @@ bool PrepareStub(const std::string& path, const BrandingRequest& request,
 
 // Writes a branded copy of stub to output, replacing it only when complete.
 bool BrandStub(const std::string& stub, const BrandingRequest& request, const std::string& output,
-               std::string* error);
+               std::vector<std::string>* warnings, std::string* error);
 
-// Writes the payload's digest into the placeholder (payload/payload_digest.h) of stub, in place,
-// and sets the stub's checksum. False, with *error empty, when the stub has no placeholder: a
-// stub older than the binding, or an image of another layout.
+// Writes the payload's digest into the placeholder (payload/payload_digest.h) of stub, in place.
+// False, with *error empty, when the stub has no placeholder: a stub older than the binding, or
+// an image of another layout.
 bool BindPayloadDigest(std::vector<uint8_t>* stub, const PayloadDigest& digest, std::string* error);
 
-// Writes bytes to path through a temporary file next to it.
+// Writes bytes to path through a temporary file next to it, with the PE checksum of the bytes
+// written.
 bool WriteFileInPlace(const std::string& path, const std::vector<uint8_t>& bytes,
                       std::string* error);
 

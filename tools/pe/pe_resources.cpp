@@ -3,6 +3,7 @@
 #include <tuple>
 
 #include "payload/payload_format.h"
+#include "tools/pe/pe_checksum.h"
 
 namespace qjxpack {
 
@@ -246,27 +247,9 @@ bool ParseStubImage(std::vector<uint8_t> bytes, StubImage* image, std::string* e
     return true;
 }
 
-uint32_t ImageChecksum(const std::vector<uint8_t>& bytes, size_t checksum_at) {
-    uint64_t sum = 0;
-    for (size_t i = 0; i < bytes.size(); i += 2) {
-        if (i == checksum_at || i == checksum_at + 2) continue;
-        uint32_t word = bytes[i];
-        if (i + 1 < bytes.size()) word |= uint32_t{bytes[i + 1]} << 8;
-        sum += word;
-        sum = (sum & 0xFFFF) + (sum >> 16);
-    }
-    sum = (sum & 0xFFFF) + (sum >> 16);
-    return static_cast<uint32_t>(sum + bytes.size());
-}
-
 bool HasValidChecksum(const StubImage& image) {
     const size_t at = image.optional_header + CHECKSUM;
     return Get32(image.bytes, at) == ImageChecksum(image.bytes, at);
-}
-
-void UpdateChecksum(const StubImage& image, std::vector<uint8_t>* bytes) {
-    const size_t at = image.optional_header + CHECKSUM;
-    Put32(bytes, at, ImageChecksum(*bytes, at));
 }
 
 bool FindResourceData(const StubImage& image, uint32_t type, uint32_t name, size_t* offset,
@@ -288,10 +271,20 @@ bool FindResourceData(const StubImage& image, uint32_t type, uint32_t name, size
     return false;
 }
 
-bool ReadResources(const StubImage& image, ResourceTable* table, std::string* error) {
+bool ReadResourceTree(const std::vector<uint8_t>& bytes, size_t start, size_t size, uint32_t rva,
+                      ResourceTable* table, std::string* error) {
     table->clear();
-    TreeReader reader(image.bytes, image.rsrc_raw, image.rsrc_size, image.rsrc_rva, table);
+    if (start > bytes.size() || size > bytes.size() - start) {
+        *error = "the resource tree lies outside the file";
+        return false;
+    }
+    TreeReader reader(bytes, start, size, rva, table);
     return reader.Read(error);
+}
+
+bool ReadResources(const StubImage& image, ResourceTable* table, std::string* error) {
+    return ReadResourceTree(image.bytes, image.rsrc_raw, image.rsrc_size, image.rsrc_rva, table,
+                            error);
 }
 
 std::vector<uint8_t> BuildResourceSection(const ResourceTable& table, uint32_t rva) {

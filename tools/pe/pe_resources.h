@@ -75,20 +75,21 @@ struct StubImage {
 // differs. The image must end with .reloc's raw data (callers cut an installer at its payload).
 bool ParseStubImage(std::vector<uint8_t> bytes, StubImage* image, std::string* error);
 
-// The PE checksum of an image, with the CheckSum field itself left out.
-uint32_t ImageChecksum(const std::vector<uint8_t>& bytes, size_t checksum_at);
 // Whether the image's CheckSum field holds its checksum.
 bool HasValidChecksum(const StubImage& image);
-
-// Sets the image's CheckSum field to its checksum, in bytes (the image's bytes, changed since).
-void UpdateChecksum(const StubImage& image, std::vector<uint8_t>* bytes);
 
 // The file offset and size of the data of a resource (the first language of type and name);
 // false when the image has none or its tree is damaged.
 bool FindResourceData(const StubImage& image, uint32_t type, uint32_t name, size_t* offset,
                       size_t* size);
 
-// Reads the resource tree (type, name, language) into table; false on a damaged tree.
+// Reads a resource tree (type, name, language) into table: size bytes of bytes from start, the
+// resource directory itself, which lies at rva in memory. Every offset is checked; false on a
+// damaged tree. The one reader of resource trees, for stubs of every age and any program.
+bool ReadResourceTree(const std::vector<uint8_t>& bytes, size_t start, size_t size, uint32_t rva,
+                      ResourceTable* table, std::string* error);
+
+// Reads the stub's resource tree into table; false on a damaged tree.
 bool ReadResources(const StubImage& image, ResourceTable* table, std::string* error);
 
 // A resource section for table, to lie at rva: directories (types, names, languages), the

@@ -1,6 +1,9 @@
 #include "tools/pe/stub_branding.h"
 
+#include <stdio.h>
+
 #include "payload/payload_format.h"
+#include "resources/resource_ids.h"
 #include "text/utf8.h"
 #include "tools/files/file_system.h"
 #include "tools/installer/entry_names.h"
@@ -11,12 +14,17 @@ namespace qjxpack {
 
 namespace {
 
-// resources/resource_ids.h: the branding block (ids 5120 to 5135), the icon group, the stub's
-// own version.
-constexpr uint32_t BRANDING_BLOCK = 5120 / 16 + 1;
-constexpr size_t TITLE = 0, PACKAGE = 1, TRANSFORM_DE = 2, TRANSFORM_JA = 3;
-constexpr uint32_t ICON_GROUP = 99;
-constexpr uint32_t STUB_VERSION = 201;
+// The string-table block of the branding texts, and each text's place in it.
+constexpr uint32_t BRANDING_BLOCK = IDS_BRAND_TITLE / 16 + 1;
+constexpr size_t TITLE = IDS_BRAND_TITLE % 16, PACKAGE = IDS_BRAND_PACKAGE % 16,
+                 TRANSFORM_DE = IDS_BRAND_TRANSFORM_GERMAN % 16,
+                 TRANSFORM_JA = IDS_BRAND_TRANSFORM_JAPANESE % 16,
+                 ERROR_TITLE = IDS_BRAND_ERROR_TITLE % 16;
+static_assert(IDS_BRAND_ERROR_TITLE / 16 + 1 == BRANDING_BLOCK, "one block of branding texts");
+constexpr uint32_t ICON_GROUP = IDI_PROGRAM;
+constexpr uint32_t STUB_VERSION = IDR_STUB_VERSION;
+constexpr uint32_t RT_MANIFEST_ID = 24;
+constexpr uint32_t MANIFEST = 1;
 constexpr size_t STRINGS_PER_BLOCK = 16;
 
 uint32_t Le(const std::vector<uint8_t>& bytes, size_t at, size_t count) {
@@ -138,22 +146,43 @@ std::string LaunchNameProblem(const std::string& name) {
     return EntryNameProblem("\\" + name);
 }
 
-void SetVersionText(VersionInfo* info, const std::string& key, const std::string& value) {
-    for (auto& text : info->strings) {
-        if (text.first == key) {
-            text.second = value;
-            return;
-        }
+std::string VersionText(const VersionInfo& info, const std::string& key) {
+    for (const auto& text : info.strings) {
+        if (text.first == key) return text.second;
     }
-    info->strings.emplace_back(key, value);
+    return std::string();
 }
 
-bool ApplyVersion(const BrandingRequest& request, ResourceTable* table, std::string* error) {
-    // Only an icon or pictures: the stub's own block stays as it was built.
-    if (request.version.empty() && request.description.empty() && request.product_name.empty() &&
-        request.company.empty() && request.copyright.empty()) {
-        return true;
+// The product's name once branded: the one given, else the stub's own.
+std::string ProductName(const BrandingRequest& request, const VersionInfo& info) {
+    return request.product_name.empty() ? VersionText(info, "ProductName") : request.product_name;
+}
+
+void ApplyManifest(const BrandingRequest& request, const VersionInfo& info, ResourceTable* table);
+
+// A language id, decimal or 0x-hexadecimal, of 1 to 0xFFFF; 0 when text is none.
+uint32_t ParseLanguage(const std::string& text) {
+    if (text.empty() || text.size() > 6) return 0;
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    uint32_t value = 0;
+    for (size_t i = hex ? 2 : 0; i < text.size(); ++i) {
+        const char c = text[i];
+        uint32_t digit;
+        if (c >= '0' && c <= '9') {
+            digit = static_cast<uint32_t>(c - '0');
+        } else if (hex && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))) {
+            digit = static_cast<uint32_t>((c | 0x20) - 'a' + 10);
+        } else {
+            return 0;
+        }
+        value = value * (hex ? 16 : 10) + digit;
     }
+    return value <= 0xFFFF ? value : 0;
+}
+
+// A branded stub's version texts are the vendor's alone: each one given, else the product's own
+// value, else left out; nothing of the stock stub's maker stays.
+bool ApplyVersion(const BrandingRequest& request, ResourceTable* table, std::string* error) {
     auto entries = Find(table, RT_VERSION_ID, 1);
     VersionInfo info;
     if (entries.size() != 1 ||
@@ -163,25 +192,129 @@ bool ApplyVersion(const BrandingRequest& request, ResourceTable* table, std::str
         *error = "the stub has no version resource that qjxpack can rewrite";
         return false;
     }
-    if (!request.version.empty()) {
-        info.file_version = info.product_version = request.version;
-        SetVersionText(&info, "FileVersion", request.version);
-        SetVersionText(&info, "ProductVersion", request.version);
-    }
+    ApplyManifest(request, info, table);
+    const std::string product = ProductName(request, info);
+    const std::string file_version =
+        request.version.empty() ? VersionText(info, "FileVersion") : request.version;
+    const std::string product_version = !request.product_version.empty() ? request.product_version
+                                        : !request.version.empty()
+                                            ? request.version
+                                            : VersionText(info, "ProductVersion");
     std::string description = request.description;
-    if (description.empty() && !request.product_name.empty()) {
-        description = request.product_name + " Setup";
+    if (description.empty() && !product.empty()) description = product + " Setup";
+    // The fixed part's numbers: a product version of another form (a year, say) leaves them.
+    uint32_t high, low;
+    if (!request.version.empty()) info.file_version = info.product_version = request.version;
+    if (ParseVersionNumbers(request.product_version, &high, &low)) {
+        info.product_version = request.product_version;
     }
-    const std::pair<const char*, const std::string*> texts[] = {
-        {"CompanyName", &request.company},
-        {"FileDescription", &description},
-        {"ProductName", &request.product_name},
-        {"LegalCopyright", &request.copyright}};
+    if (!request.version_language.empty()) {
+        char key[9];
+        snprintf(key, sizeof key, "%04X04B0", ParseLanguage(request.version_language));
+        info.table_key = key;
+    }
+    const std::pair<const char*, std::string> texts[] = {
+        {"Comments", request.comments},
+        {"CompanyName", request.company},
+        {"FileDescription", description},
+        {"FileVersion", file_version},
+        {"InternalName", request.internal_name},
+        {"LegalCopyright", request.copyright},
+        {"LegalTrademarks", request.trademarks},
+        {"OriginalFilename", request.original_filename},
+        {"ProductName", product},
+        {"ProductVersion", product_version}};
+    info.strings.clear();
     for (const auto& text : texts) {
-        if (!text.second->empty()) SetVersionText(&info, text.first, *text.second);
+        if (!text.second.empty()) info.strings.emplace_back(text.first, text.second);
     }
     entries[0]->second.bytes = BuildVersionBlock(info);
     return true;
+}
+
+// text as an XML attribute value or element content.
+std::string XmlEscaped(const std::string& text) {
+    std::string escaped;
+    for (char c : text) {
+        switch (c) {
+            case '&':
+                escaped += "&amp;";
+                break;
+            case '<':
+                escaped += "&lt;";
+                break;
+            case '>':
+                escaped += "&gt;";
+                break;
+            case '"':
+                escaped += "&quot;";
+                break;
+            case '\'':
+                escaped += "&apos;";
+                break;
+            default:
+                escaped += c;
+        }
+    }
+    return escaped;
+}
+
+// The letters, digits and . _ - of text, which an assembly's name may hold; each run of
+// anything else becomes one '-', and none leads or ends it.
+std::string IdentityPart(const std::string& text) {
+    std::string part;
+    bool gap = false;
+    for (unsigned char c : text) {
+        const bool kept = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                          (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-';
+        if (!kept) {
+            gap = true;
+            continue;
+        }
+        if (gap && !part.empty()) part += '-';
+        gap = false;
+        part += static_cast<char>(c);
+    }
+    while (!part.empty() && (part.back() == '.' || part.back() == '-')) part.pop_back();
+    while (!part.empty() && (part[0] == '.' || part[0] == '-')) part.erase(0, 1);
+    return part;
+}
+
+// Replaces what lies between the first from and the next to after it; false when either is
+// missing.
+bool ReplaceBetween(std::string* text, size_t start, const std::string& from, const std::string& to,
+                    const std::string& value) {
+    const size_t begin = text->find(from, start);
+    if (begin == std::string::npos) return false;
+    const size_t end = text->find(to, begin + from.size());
+    if (end == std::string::npos) return false;
+    text->replace(begin + from.size(), end - begin - from.size(), value);
+    return true;
+}
+
+// The manifest names the program: its identity (company.product.Setup) and description become
+// the vendor's. A manifest without them is left as it is.
+void ApplyManifest(const BrandingRequest& request, const VersionInfo& info, ResourceTable* table) {
+    for (auto entry : Find(table, RT_MANIFEST_ID, MANIFEST)) {
+        std::string text(entry->second.bytes.begin(), entry->second.bytes.end());
+        const size_t identity = text.find("<assemblyIdentity");
+        if (identity == std::string::npos) continue;
+        std::string name;
+        for (const std::string& part :
+             {IdentityPart(request.company), IdentityPart(ProductName(request, info))}) {
+            if (!part.empty()) name += part + ".";
+        }
+        name += "Setup";
+        ReplaceBetween(&text, identity, " name=\"", "\"", name);
+        uint32_t high, low;
+        if (ParseVersionNumbers(request.version, &high, &low)) {
+            ReplaceBetween(&text, identity, " version=\"", "\"", request.version);
+        }
+        std::string description = request.description;
+        if (description.empty()) description = ProductName(request, info) + " Setup";
+        ReplaceBetween(&text, 0, "<description>", "</description>", XmlEscaped(description));
+        entry->second.bytes.assign(text.begin(), text.end());
+    }
 }
 
 void ApplyStrings(const BrandingRequest& request, ResourceTable* table) {
@@ -189,6 +322,7 @@ void ApplyStrings(const BrandingRequest& request, ResourceTable* table) {
     auto entries = Find(table, RT_STRING_ID, BRANDING_BLOCK);
     if (!entries.empty()) ReadStringBlock(entries[0]->second.bytes, &texts);
     const std::pair<size_t, const std::string*> given[] = {{TITLE, &request.product_name},
+                                                           {ERROR_TITLE, &request.product_name},
                                                            {PACKAGE, &request.package},
                                                            {TRANSFORM_DE, &request.transform_de},
                                                            {TRANSFORM_JA, &request.transform_ja}};
@@ -254,22 +388,27 @@ bool ApplyIcon(const std::string& path, ResourceTable* table, std::string* error
 bool BrandingRequest::Empty() const {
     return product_name.empty() && company.empty() && description.empty() && copyright.empty() &&
            version.empty() && package.empty() && transform_de.empty() && transform_ja.empty() &&
-           icon.empty() && pictures.empty();
+           icon.empty() && pictures.empty() && original_filename.empty() && internal_name.empty() &&
+           comments.empty() && trademarks.empty() && product_version.empty() &&
+           version_language.empty();
 }
 
-bool ApplyBranding(const BrandingRequest& request, ResourceTable* table, std::string* error) {
+std::string BrandingValueProblem(const BrandingRequest& request) {
     const std::pair<const char*, const std::string*> texts[] = {
         {"--product-name", &request.product_name},
         {"--company", &request.company},
         {"--description", &request.description},
-        {"--copyright", &request.copyright}};
+        {"--copyright", &request.copyright},
+        {"--original-filename", &request.original_filename},
+        {"--internal-name", &request.internal_name},
+        {"--comments", &request.comments},
+        {"--trademarks", &request.trademarks},
+        {"--product-version", &request.product_version}};
     for (const auto& text : texts) {
         if (text.second->empty()) continue;
         const std::string problem = TextProblem(*text.second);
         if (!problem.empty()) {
-            *error =
-                std::string(text.first) + " \"" + PrintableName(*text.second) + "\" " + problem;
-            return false;
+            return std::string(text.first) + " \"" + PrintableName(*text.second) + "\" " + problem;
         }
     }
     const std::pair<const char*, const std::string*> names[] = {
@@ -281,17 +420,26 @@ bool ApplyBranding(const BrandingRequest& request, ResourceTable* table, std::st
         const std::string problem = LaunchNameProblem(*name.second);
         if (!problem.empty()) {
             const std::string option = name.first;
-            *error = option + (option.back() == '=' ? "" : " ") + PrintableName(*name.second) +
-                     ": the name " + problem;
-            return false;
+            return option + (option.back() == '=' ? "" : " ") + PrintableName(*name.second) +
+                   ": the name " + problem;
         }
     }
     uint32_t high, low;
     if (!request.version.empty() && !ParseVersionNumbers(request.version, &high, &low)) {
-        *error = "--version " + PrintableName(request.version) +
-                 ": give four numbers of 0 to 65535, as 1.2.3.4";
-        return false;
+        return "--version " + PrintableName(request.version) +
+               ": give four numbers of 0 to 65535, as 1.2.3.4";
     }
+    if (!request.version_language.empty() && ParseLanguage(request.version_language) == 0) {
+        return "--version-language " + PrintableName(request.version_language) +
+               ": give a language id of 1 to 65535, as 1033 or 0x0409 (US English)";
+    }
+    return std::string();
+}
+
+bool ApplyBranding(const BrandingRequest& request, ResourceTable* table,
+                   std::vector<std::string>* warnings, std::string* error) {
+    *error = BrandingValueProblem(request);
+    if (!error->empty()) return false;
     const bool names_given = !request.product_name.empty() || !request.package.empty() ||
                              !request.transform_de.empty() || !request.transform_ja.empty();
     if (names_given && Find(table, RT_STRING_ID, BRANDING_BLOCK).empty()) {
@@ -301,7 +449,23 @@ bool ApplyBranding(const BrandingRequest& request, ResourceTable* table, std::st
     ApplyStrings(request, table);
     if (!ApplyVersion(request, table, error)) return false;
     if (!request.icon.empty() && !ApplyIcon(request.icon, table, error)) return false;
-    return request.pictures.empty() || ApplyPictures(request.pictures, table, error);
+    return request.pictures.empty() || ApplyPictures(request.pictures, table, warnings, error);
+}
+
+bool IconHasBmpImage(const ResourceTable& table) {
+    const ResourceData* group = FindConst(table, RT_GROUP_ICON_ID, ICON_GROUP);
+    if (group == nullptr) return false;
+    const std::vector<uint8_t>& bytes = group->bytes;
+    for (size_t i = 0; bytes.size() >= 6 && i < Le(bytes, 4, 2) && 6 + 14 * (i + 1) <= bytes.size();
+         ++i) {
+        const ResourceData* image = FindConst(table, RT_ICON_ID, Le(bytes, 6 + 14 * i + 12, 2));
+        static const uint8_t PNG[4] = {0x89, 'P', 'N', 'G'};
+        if (image != nullptr &&
+            (image->bytes.size() < 4 || !std::equal(PNG, PNG + 4, image->bytes.begin()))) {
+            return true;
+        }
+    }
+    return false;
 }
 
 StubBranding ReadStubBranding(const ResourceTable& table) {
@@ -311,6 +475,7 @@ StubBranding ReadStubBranding(const ResourceTable& table) {
     if (block != nullptr && ReadStringBlock(block->bytes, &texts)) {
         branding.has_launch_names = true;
         branding.title = Utf8(texts[TITLE]);
+        branding.error_title = Utf8(texts[ERROR_TITLE]);
         branding.package = Utf8(texts[PACKAGE]);
         branding.transform_de = Utf8(texts[TRANSFORM_DE]);
         branding.transform_ja = Utf8(texts[TRANSFORM_JA]);

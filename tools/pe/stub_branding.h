@@ -15,7 +15,9 @@
 
 namespace qjxpack {
 
-// Texts in UTF-8; an empty one keeps what the stub has.
+// Texts in UTF-8. Branded at all, the version resource and the manifest name the vendor alone:
+// an empty text follows the product's (the stub's product name, FileDescription "NAME Setup")
+// or is left out.
 struct BrandingRequest {
     std::string product_name;  // the window title and ProductName
     std::string company;
@@ -27,6 +29,13 @@ struct BrandingRequest {
     std::string transform_ja;
     std::string icon;      // an .ico file whose images replace the icon group
     std::string pictures;  // a folder of pictures (tools/pictures.h)
+    // The version resource's other texts; empty ones are left out of a branded stub.
+    std::string original_filename;
+    std::string internal_name;
+    std::string comments;
+    std::string trademarks;
+    std::string product_version;   // text; default: the version. As a.b.c.d, also the number
+    std::string version_language;  // LANGID of the version texts, decimal or 0x...
 
     bool Empty() const;
 };
@@ -35,8 +44,18 @@ struct BrandingRequest {
 // tells a cut text from a whole one).
 constexpr size_t MAX_BRANDING_UNITS = 258;
 
+// What is wrong with the request's values themselves (texts, names, the version), naming the
+// option; empty when nothing is. A command line's problem, found before any file is read.
+std::string BrandingValueProblem(const BrandingRequest& request);
+
 // Applies request to a stub's resources; false with *error naming the option and the problem.
-bool ApplyBranding(const BrandingRequest& request, ResourceTable* table, std::string* error);
+// What it takes but changes (dropped transparency, files it leaves out) goes to *warnings.
+bool ApplyBranding(const BrandingRequest& request, ResourceTable* table,
+                   std::vector<std::string>* warnings, std::string* error);
+
+// Whether the icon group holds an image in the BMP format (not PNG), which Windows XP and the
+// 9x family need to show an icon at all.
+bool IconHasBmpImage(const ResourceTable& table);
 
 struct PictureInfo {
     uint32_t id = 0;
@@ -50,6 +69,7 @@ struct PictureInfo {
 struct StubBranding {
     bool has_launch_names = false;  // false: a stub older than branding through resources
     std::string title;
+    std::string error_title;  // empty: the stub's own
     std::string package;
     std::string transform_de;
     std::string transform_ja;

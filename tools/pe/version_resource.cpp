@@ -4,6 +4,7 @@
 
 #include "payload/payload_format.h"
 #include "text/utf8.h"
+#include "tools/pe/pe_resources.h"
 
 namespace qjxpack {
 
@@ -30,8 +31,6 @@ class Bytes {
     size_t size_;
 };
 
-constexpr uint32_t RT_VERSION_ID = 16;
-constexpr uint32_t RESOURCE_SUBDIRECTORY = 0x80000000u;
 constexpr size_t RESOURCE_DIRECTORY = 2;  // index in the optional header's data directories
 constexpr uint32_t FIXED_SIGNATURE = 0xFEEF04BDu;
 constexpr size_t FIXED_INFO_SIZE = 52;
@@ -306,30 +305,19 @@ bool ReadVersionInfo(const ReadAt& read, VersionInfo* info) {
     }
     if (resources.empty()) return false;
 
-    // Type, name and language directories; the first name and language of type RT_VERSION.
-    Bytes tree(resources.data(), resources.size());
-    uint32_t at = 0;
-    for (int level = 0; level < 3; ++level) {
-        uint32_t named, ids;
-        if (!tree.Le16(at + 12, &named) || !tree.Le16(at + 14, &ids)) return false;
-        uint32_t target = 0;
-        bool found = false;
-        for (uint32_t i = 0; i < named + ids && !found; ++i) {
-            uint32_t name;
-            if (!tree.Le32(at + 16 + i * 8, &name) || !tree.Le32(at + 20 + i * 8, &target)) {
-                return false;
-            }
-            found = level > 0 || name == RT_VERSION_ID;
-        }
-        if (!found || ((target & RESOURCE_SUBDIRECTORY) != 0) != (level < 2)) return false;
-        at = target & ~RESOURCE_SUBDIRECTORY;
-    }
-    uint32_t data_rva, data_size;
-    if (!tree.Le32(at, &data_rva) || !tree.Le32(at + 4, &data_size) || data_rva < resource_rva ||
-        !tree.Has(data_rva - resource_rva, data_size)) {
+    // The first version resource, by name and language, as the loader's order has it.
+    ResourceTable tree;
+    std::string error;
+    if (!ReadResourceTree(resources, 0, resources.size(), resource_rva, &tree, &error)) {
         return false;
     }
-    return ParseVersionBlock(resources.data() + (data_rva - resource_rva), data_size, info);
+    for (const auto& item : tree) {
+        if (item.first.type == ResourceName::Id(RT_VERSION_ID)) {
+            const std::vector<uint8_t>& data = item.second.bytes;
+            return ParseVersionBlock(data.data(), data.size(), info);
+        }
+    }
+    return false;
 }
 
 }  // namespace qjxpack

@@ -1,8 +1,10 @@
 #include "tools/pictures/pictures.h"
 
+#include <algorithm>
 #include <map>
 
 #include "payload/payload_format.h"
+#include "resources/resource_ids.h"
 #include "tools/files/file_system.h"
 
 // One decoder for both packers: integer code only (no SIMD, no floating-point formats), so the
@@ -73,61 +75,135 @@ bool FindPicture(const std::string& folder, const char* name, std::string* path,
     return true;
 }
 
-bool LoadPicture(const std::string& path, RgbImage* image, std::string* error) {
+bool LoadPicture(const std::string& path, RgbImage* image, std::vector<std::string>* warnings,
+                 std::string* error) {
     std::vector<uint8_t> file;
     if (!ReadFileBytes(path, &file, MAX_PICTURE_FILE)) {
         *error = "picture " + path + " cannot be read";
         return false;
     }
-    if (!DecodePicture(file, image, error)) {
+    bool transparent = false;
+    if (!DecodePicture(file, image, &transparent, error)) {
         *error = "picture " + path + " " + *error;
         return false;
     }
+    if (transparent) {
+        warnings->push_back("picture " + path +
+                            ": its transparency is dropped; the window draws every pixel "
+                            "opaque, with the colour it has under its alpha");
+    }
     return true;
+}
+
+size_t EditDistance(const std::string& a, const std::string& b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t above = row[j];
+            row[j] =
+                std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
+// A warning for every file in folder that is no picture qjxpack reads, with the nearest
+// picture's name: a misspelt name would otherwise leave the stub's own picture in place.
+void WarnOfOtherFiles(const std::string& folder, std::vector<std::string>* warnings) {
+    std::vector<std::string> names;
+    if (!ListDirectory(folder, &names)) return;
+    for (const std::string& name : names) {
+        const size_t dot = name.find_last_of('.');
+        const std::string stem = dot == std::string::npos ? name : name.substr(0, dot);
+        const std::string extension = dot == std::string::npos ? "" : Lower(name.substr(dot));
+        const bool picture_extension = extension == ".png" || extension == ".bmp";
+        const std::vector<PictureRule>& rules = PictureRules();
+        const PictureRule* nearest = &rules[0];
+        size_t distance = EditDistance(Lower(stem), nearest->name);
+        for (const PictureRule& rule : rules) {
+            const size_t d = EditDistance(Lower(stem), rule.name);
+            if (d < distance) {
+                nearest = &rule;
+                distance = d;
+            }
+        }
+        if (distance == 0 && picture_extension && stem == nearest->name) continue;
+        std::string warning = "--pictures " + folder + ": " + name + " is left out: ";
+        if (distance == 0 && !picture_extension) {
+            warning += "qjxpack reads only .png and .bmp pictures";
+        } else if (distance <= stem.size() / 3 + 1) {
+            warning += std::string("no picture has that name; did you mean ") + nearest->name +
+                       (picture_extension ? extension : std::string(".png")) + "?";
+        } else {
+            warning += "no picture has that name (see qjxpack create --help)";
+        }
+        warnings->push_back(warning);
+    }
 }
 
 }  // namespace
 
 const std::vector<PictureRule>& PictureRules() {
     static const std::vector<PictureRule> rules = {
-        {"background_1bit", 103, 256, 256, 1, 2, false},
-        {"background_4bit", 104, 256, 256, 4, 16, false},
-        {"background_8bit", 105, 256, 256, 8, 256, false},
-        {"button_english_pressed", 106, 68, 22, 8, 40, false},
-        {"button_english_normal", 107, 68, 22, 8, 93, false},
-        {"button_german_pressed", 108, 68, 22, 8, 40, false},
-        {"button_german_normal", 109, 68, 22, 8, 93, false},
-        {"button_japanese_pressed", 110, 68, 22, 8, 40, false},
-        {"button_japanese_normal", 111, 68, 22, 8, 93, false},
-        {"background_8bit@2x", 125, 512, 512, 8, 256, true},
-        {"button_english_pressed@2x", 126, 136, 44, 8, 40, true},
-        {"button_english_normal@2x", 127, 136, 44, 8, 93, true},
-        {"button_german_pressed@2x", 128, 136, 44, 8, 40, true},
-        {"button_german_normal@2x", 129, 136, 44, 8, 93, true},
-        {"button_japanese_pressed@2x", 130, 136, 44, 8, 40, true},
-        {"button_japanese_normal@2x", 131, 136, 44, 8, 93, true},
+        {"background_1bit", IDB_BACKGROUND_1BIT, 256, 256, 1, 2, false},
+        {"background_4bit", IDB_BACKGROUND_4BIT, 256, 256, 4, 16, false},
+        {"background_8bit", IDB_BACKGROUND_8BIT, 256, 256, 8, 256, false},
+        {"button_english_pressed", IDB_ENGLISH_PRESSED, 68, 22, 8, 40, false},
+        {"button_english_normal", IDB_ENGLISH_NORMAL, 68, 22, 8, 93, false},
+        {"button_german_pressed", IDB_GERMAN_PRESSED, 68, 22, 8, 40, false},
+        {"button_german_normal", IDB_GERMAN_NORMAL, 68, 22, 8, 93, false},
+        {"button_japanese_pressed", IDB_JAPANESE_PRESSED, 68, 22, 8, 40, false},
+        {"button_japanese_normal", IDB_JAPANESE_NORMAL, 68, 22, 8, 93, false},
+        {"background_8bit@2x", IDB_BACKGROUND_8BIT_2X, 512, 512, 8, 256, true},
+        {"button_english_pressed@2x", IDB_ENGLISH_PRESSED_2X, 136, 44, 8, 40, true},
+        {"button_english_normal@2x", IDB_ENGLISH_NORMAL_2X, 136, 44, 8, 93, true},
+        {"button_german_pressed@2x", IDB_GERMAN_PRESSED_2X, 136, 44, 8, 40, true},
+        {"button_german_normal@2x", IDB_GERMAN_NORMAL_2X, 136, 44, 8, 93, true},
+        {"button_japanese_pressed@2x", IDB_JAPANESE_PRESSED_2X, 136, 44, 8, 40, true},
+        {"button_japanese_normal@2x", IDB_JAPANESE_NORMAL_2X, 136, 44, 8, 93, true},
     };
     return rules;
 }
 
-bool DecodePicture(const std::vector<uint8_t>& file, RgbImage* image, std::string* error) {
+bool DecodePicture(const std::vector<uint8_t>& file, RgbImage* image, bool* transparent,
+                   std::string* error) {
     int width = 0, height = 0, channels = 0;
-    // Three channels: any transparency is dropped, the window draws every pixel opaque.
+    *transparent = false;
+    // Four channels, so that transparency shows; the window draws every pixel opaque.
     stbi_uc* pixels = stbi_load_from_memory(file.data(), static_cast<int>(file.size()), &width,
-                                            &height, &channels, 3);
+                                            &height, &channels, 4);
     if (pixels == nullptr) {
-        *error = std::string("is not a PNG or BMP file qjxpack can read (") +
-                 stbi_failure_reason() + ")";
+        const std::string reason = stbi_failure_reason();
+        if (reason == "outofdata" || reason == "bad size" || reason == "no IDAT" ||
+            reason == "bad zlib header" || reason == "bad huffman code") {
+            *error = "is cut short or damaged (" + reason + ")";
+        } else if (reason == "unknown image type") {
+            *error = "is neither a PNG nor a BMP file";
+        } else {
+            *error = "is not a PNG or BMP file qjxpack can read (" + reason + ")";
+        }
         return false;
     }
     image->width = width;
     image->height = height;
     image->pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
     for (size_t i = 0; i < image->pixels.size(); ++i) {
-        const stbi_uc* rgb = pixels + i * 3;
+        const stbi_uc* rgba = pixels + i * 4;
         // stb_image fills every byte of what it returns; the analyzer cannot see into it.
         // NOLINTNEXTLINE(clang-analyzer-core.UndefinedBinaryOperatorResult)
-        image->pixels[i] = uint32_t{rgb[0]} << 16 | uint32_t{rgb[1]} << 8 | rgb[2];
+        image->pixels[i] = uint32_t{rgba[0]} << 16 | uint32_t{rgba[1]} << 8 | rgba[2];
+        if (rgba[3] != 0xFF) *transparent = true;
     }
     stbi_image_free(pixels);
     return true;
@@ -261,11 +337,13 @@ std::vector<uint8_t> EncodeRle8(const std::vector<uint8_t>& rows, int width, int
     return out;
 }
 
-bool ApplyPictures(const std::string& folder, ResourceTable* table, std::string* error) {
+bool ApplyPictures(const std::string& folder, ResourceTable* table,
+                   std::vector<std::string>* warnings, std::string* error) {
     if (GetFileInfo(folder).kind != FileKind::kDirectory) {
         *error = "--pictures " + folder + " is not a folder";
         return false;
     }
+    WarnOfOtherFiles(folder, warnings);
     const std::vector<PictureRule>& rules = PictureRules();
     std::vector<std::string> paths(rules.size());
     std::string missing_base, missing_larger, given_larger;
@@ -281,7 +359,8 @@ bool ApplyPictures(const std::string& folder, ResourceTable* table, std::string*
         }
     }
     if (!missing_base.empty()) {
-        *error = "--pictures " + folder + " lacks " + missing_base + " (.png or .bmp)";
+        *error = "--pictures " + folder + " lacks " + missing_base +
+                 " (.png or .bmp; qjxpack reads no other format)";
         return false;
     }
     if (!given_larger.empty() && !missing_larger.empty()) {
@@ -304,11 +383,11 @@ bool ApplyPictures(const std::string& folder, ResourceTable* table, std::string*
         if (paths[i].empty() && static_cast<int>(i) >= LARGER_SET_FIRST) continue;
         RgbImage image;
         if (!paths[i].empty()) {
-            if (!LoadPicture(paths[i], &image, error)) return false;
+            if (!LoadPicture(paths[i], &image, warnings, error)) return false;
         } else {
             image = rule.bits == 4 ? ToStandardColours(background) : ToBlackAndWhite(background);
         }
-        if (rule.id == 105) background = image;
+        if (rule.id == IDB_BACKGROUND_8BIT) background = image;
         std::vector<uint8_t> dib;
         if (!MakeBitmap(image, rule, &dib, error)) {
             *error =

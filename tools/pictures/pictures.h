@@ -34,7 +34,9 @@ struct RgbImage {
     std::vector<uint32_t> pixels;
 };
 
-bool DecodePicture(const std::vector<uint8_t>& file, RgbImage* image, std::string* error);
+// *transparent: whether the file had pixels that are not opaque, which the window cannot show.
+bool DecodePicture(const std::vector<uint8_t>& file, RgbImage* image, bool* transparent,
+                   std::string* error);
 
 // The packed DIB (header, colour table, pixels) of image under rule; false with *error when its
 // size is wrong or it has more colours than the table holds.
@@ -51,7 +53,9 @@ std::vector<uint8_t> EncodeRle8(const std::vector<uint8_t>& rows, int width, int
 
 // Replaces the stub's pictures with folder's: every 96-DPI picture but the 1- and 4-bit
 // backgrounds is required (those are derived when missing); the larger set is all or nothing,
-// and without it the stub's larger set is removed.
-bool ApplyPictures(const std::string& folder, ResourceTable* table, std::string* error);
+// and without it the stub's larger set is removed. Files that are no picture's name, and
+// transparency that is dropped, add a line to *warnings.
+bool ApplyPictures(const std::string& folder, ResourceTable* table,
+                   std::vector<std::string>* warnings, std::string* error);
 
 }  // namespace qjxpack
