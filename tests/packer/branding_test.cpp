@@ -348,12 +348,12 @@ TEST_F(BrandingTest, CreateBrandsEveryFieldAndListReadsThemBack) {
     // the checksum covers the whole file, the payload too.
     request = Request(Payload("Velmora.msi", "Velmora_German.mst", "Velmora_Japanese.mst"));
     ASSERT_EQ(Create(request).status, qjxpack::EXIT_OK);
-    const std::string installer = ReadWholeFile(request.output);
-    const std::string unbranded = installer.substr(0, stub_.size());
+    const std::string whole = ReadWholeFile(request.output);
+    const std::string unbranded = whole.substr(0, stub_.size());
     EXPECT_EQ(Table(Image(stub_)).size(), Table(Image(unbranded)).size());
     EXPECT_EQ(qjxpack::StubDifference(Image(stub_), Image(unbranded)), "");
     EXPECT_EQ(Image(stub_).rsrc_size, Image(unbranded).rsrc_size);
-    const std::vector<uint8_t> written(installer.begin(), installer.end());
+    const std::vector<uint8_t> written(whole.begin(), whole.end());
     uint64_t checksum_at = 0;
     ASSERT_TRUE(qjxpack::ChecksumOffset(written.data(), written.size(), &checksum_at));
     EXPECT_EQ(ReadLittleEndian(written.data() + checksum_at, 4),
@@ -641,8 +641,9 @@ TEST_F(BrandingTest, CreateBindsThePayloadToTheStub) {
 
     auto run = [&](const std::string& path, bool extract) {
         return packer_test::Capture(scratch_, [&](FILE* out, FILE* err) {
-            return extract ? qjxpack::RunExtract(path, scratch_.At("out"), false, false, out, err)
-                           : qjxpack::RunList(path, false, out, err);
+            return extract
+                       ? qjxpack::RunExtract(path, scratch_.At("out"), false, false, "", out, err)
+                       : qjxpack::RunList(path, false, out, err);
         });
     };
     result = run(request.output, false);
