@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
                                {"/COM\xC2\xB9.txt", "x", false}}));
     } else if (kind == "sha256") {
         // Piece sizes, then messages around the block's end and across blocks.
-        WriteSeed(folder, 0, "\x00abc");
+        WriteSeed(folder, 0, std::string(1, '\0') + "abc");
         WriteSeed(folder, 1, std::string(1, '\x37') + std::string(55, 'a'));
         WriteSeed(folder, 2, std::string(1, '\xFF') + std::string(200, 'q'));
     } else if (kind == "resources") {
