@@ -621,7 +621,12 @@ TEST_F(BrandingTest, CreateBindsThePayloadToTheStub) {
         reinterpret_cast<const uint8_t*>(installer.data()) + installer.size() - TRAILER_SIZE,
         &trailer));
     const StubImage image = Image(installer.substr(0, trailer.payload_offset));
-    EXPECT_TRUE(qjxpack::HasValidChecksum(image));
+    // The checksum, last, covers the whole file.
+    const std::vector<uint8_t> whole(installer.begin(), installer.end());
+    uint64_t checksum_at = 0;
+    ASSERT_TRUE(qjxpack::ChecksumOffset(whole.data(), whole.size(), &checksum_at));
+    EXPECT_EQ(ReadLittleEndian(whole.data() + checksum_at, 4),
+              qjxpack::ImageChecksum(whole, checksum_at));
     EXPECT_EQ("", qjxpack::StubDifference(Image(stub_), image));
     size_t offset = 0, size = 0;
     ASSERT_TRUE(qjxpack::FindResourceData(image, qjxpack::RT_RCDATA_ID, 202, &offset, &size));
