@@ -56,7 +56,9 @@ mkinstaller() { wine_tool mkinstaller "$1" "$(winpath "$stub")" "${@:2}" >/dev/n
 # stub's command line is the quoted program path, then ARGUMENTS exactly as given.
 start_stub() {
     # The driver finds windows by title: another stub's window must not be taken for this one.
-    drive wait-gone Velmora 10000 >/dev/null || fail "a Velmora window is open already"
+    # Asked twice: a driver that Wine failed to start at all answers at once, as a window would.
+    drive wait-gone Velmora 10000 >/dev/null || drive wait-gone Velmora 10000 >/dev/null ||
+        fail "a Velmora window is open already"
     rm -f "$work/exit_code.txt"
     local line="\"$(winpath "$1")\""
     [ -n "${2:-}" ] && line+=" $2"
