@@ -2,3 +2,4 @@
 
 HINSTANCE g_hinstance;
 char g_tempFolder[TEMP_FOLDER_CAPACITY];
+LanguageList g_languages;

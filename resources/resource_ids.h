@@ -7,6 +7,8 @@
 #define IDC_ENGLISH 1003
 #define IDC_GERMAN 1004
 #define IDC_JAPANESE 1005
+// The buttons of a vendor's languages (text/language_list.h): language i has 1040 + i.
+#define IDC_LANGUAGE_BUTTONS 1040
 
 #define IDB_BACKGROUND_1BIT 103
 #define IDB_BACKGROUND_4BIT 104
@@ -54,3 +56,9 @@
 // The payload's digest (RCDATA, payload/payload_digest.h): a placeholder as built, which the
 // packer fills in place once the payload is written. The stub reads it from its mapped image.
 #define IDR_PAYLOAD_DIGEST 202
+// A vendor's languages, caption and caption colour (RCDATA, text/language_list.h), written by
+// the packer. The stock stub has none: the stock three buttons and caption.
+#define IDR_LANGUAGES 203
+// A vendor's own button pictures, when the languages carry them: language i's normal, pressed,
+// double-size normal and double-size pressed pictures are 140 + 4 * i + 0, 1, 2 and 3 (up to 171).
+#define IDB_LANGUAGE_PICTURES 140

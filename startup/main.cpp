@@ -240,10 +240,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_l
         result = RunExtractionJob(nullptr, &context);
         if (result == RESULT_OK && launches) {
             const int button = ButtonOf(switches.language);
-            result = LaunchPackage(nullptr, g_tempFolder,
-                                   TransformForButton(button != 0 ? button : IDC_ENGLISH)) != 0
-                         ? RESULT_OK
-                         : RESULT_LAUNCH_FAILED;
+            result =
+                LaunchLanguage(nullptr, g_tempFolder, button != 0 ? button - IDC_ENGLISH : 0) != 0
+                    ? RESULT_OK
+                    : RESULT_LAUNCH_FAILED;
         }
     } else {
         LoadSystemLibrary("RichEd20.dll");

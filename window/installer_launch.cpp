@@ -6,6 +6,7 @@
 #include <string.h>
 #include <wchar.h>
 
+#include "common/globals.h"
 #include "resources/resource_ids.h"
 #include "system/system_library.h"
 #include "system/windows_family.h"
@@ -284,21 +285,48 @@ bool LoadName(UINT id, wchar_t* out) {
     return LoadBrandingTextW(id, out, BRANDING_CAPACITY);
 }
 
+// The transform of language (an index of the installer's languages) in out: the vendor's own
+// name from the list, else the stock button's branded one. False when a name cannot be read
+// whole; *none when the language installs the package as it is.
 template <typename Char>
-int32_t LaunchIn(HWND window, const Char* folder, UINT transform_id) {
+bool LoadTransformName(int32_t language, Char* out, bool* none) {
+    *none = false;
+    if (g_languages.count == 0) {
+        const UINT id = language == 1   ? IDS_BRAND_TRANSFORM_GERMAN
+                        : language == 2 ? IDS_BRAND_TRANSFORM_JAPANESE
+                                        : 0;
+        *none = id == 0;
+        return id == 0 || LoadName(id, out);
+    }
+    if (language < 0 || language >= g_languages.count) return false;
+    const char16_t* name = g_languages.entries[language].transform;
+    *none = name[0] == 0;
+    // The packer allows ASCII names only, so the ANSI form is the same letters.
+    size_t i = 0;
+    for (; name[i] != 0 && i + 1 < BRANDING_CAPACITY; ++i) {
+        if (sizeof(Char) == 1 && name[i] >= 0x80) return false;
+        out[i] = static_cast<Char>(name[i]);
+    }
+    out[i] = 0;
+    return name[i] == 0;
+}
+
+template <typename Char>
+int32_t LaunchIn(HWND window, const Char* folder, int32_t language) {
     Char name[BRANDING_CAPACITY];
     Char package_path[INSTALLER_PATH_CAPACITY];
     Char transform_path[INSTALLER_PATH_CAPACITY];
+    bool none = true;
     if (!LoadName(IDS_BRAND_PACKAGE, name) ||
         !Join(package_path, INSTALLER_PATH_CAPACITY, folder, name) ||
-        (transform_id != 0 && (!LoadName(transform_id, name) ||
-                               !Join(transform_path, INSTALLER_PATH_CAPACITY, folder, name)))) {
+        !LoadTransformName(language, name, &none) ||
+        (!none && !Join(transform_path, INSTALLER_PATH_CAPACITY, folder, name))) {
         // The folder is too long for the paths, or a name is missing: say so rather than start
         // something else.
         ShowStartFailure(window, ERROR_FILENAME_EXCED_RANGE, folder);
         return 0;
     }
-    return StartInstaller(window, package_path, transform_id != 0 ? transform_path : nullptr);
+    return StartInstaller(window, package_path, none ? nullptr : transform_path);
 }
 
 }  // namespace
@@ -336,14 +364,8 @@ HANDLE TakeInstallerProcess() {
     return process;
 }
 
-UINT TransformForButton(int button_id) {
-    return button_id == IDC_GERMAN     ? IDS_BRAND_TRANSFORM_GERMAN
-           : button_id == IDC_JAPANESE ? IDS_BRAND_TRANSFORM_JAPANESE
-                                       : 0;
-}
-
-int32_t LaunchPackage(HWND window, const char* folder, UINT transform_id) {
-    if (IsWindows9x()) return LaunchIn(window, folder, transform_id);
+int32_t LaunchLanguage(HWND window, const char* folder, int32_t language) {
+    if (IsWindows9x()) return LaunchIn(window, folder, language);
     // The folder's ANSI path names it exactly (the job made sure of that): in UTF-16 it joins
     // the names, which may hold any letter.
     char utf8[3 * INSTALLER_PATH_CAPACITY];
@@ -355,5 +377,5 @@ int32_t LaunchPackage(HWND window, const char* folder, UINT transform_id) {
         ShowStartFailure(window, ERROR_FILENAME_EXCED_RANGE, folder);
         return 0;
     }
-    return LaunchIn(window, static_cast<const wchar_t*>(wide), transform_id);
+    return LaunchIn(window, static_cast<const wchar_t*>(wide), language);
 }

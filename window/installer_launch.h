@@ -23,16 +23,13 @@ struct LaunchSettings {
 };
 extern LaunchSettings g_launchSettings;
 
-// The string resource naming the transform of a language button (IDC_ENGLISH, ...): 0 for
-// English, which starts the package without one.
-UINT TransformForButton(int button_id);
-
-// Starts MSIExec on folder (ANSI, ending in a backslash) + the branded package name, with
-// folder + the branded transform name of transform_id (IDS_BRAND_TRANSFORM_*, or 0 for none).
-// On the NT family the paths and the command line are UTF-16 throughout, so that every argument
-// reaches the installer as given. Returns 1 when started, 0 after telling the user (a path that
-// does not fit, a name that cannot be read, a refused start).
-int32_t LaunchPackage(HWND window, const char* folder, UINT transform_id);
+// Starts MSIExec on folder (ANSI, ending in a backslash) + the branded package name, with the
+// transform of language: an index of the installer's languages (g_languages), or of the stock
+// three (0 English, which starts the package without one, 1 German, 2 Japanese) when it has
+// none. On the NT family the paths and the command line are UTF-16 throughout, so that every
+// argument reaches the installer as given. Returns 1 when started, 0 after telling the user (a
+// path that does not fit, a name that cannot be read, a refused start).
+int32_t LaunchLanguage(HWND window, const char* folder, int32_t language);
 
 // The process of the last start made with waiting, once; null when there is none. The caller
 // closes it.

@@ -68,7 +68,7 @@ struct ProgressWindowState {
     HFONT caption_font;
     HANDLE worker_thread;       // waited for before the record is freed
     int32_t language_button;    // taken without asking once the worker succeeds; 0: ask
-    int32_t launch_result;      // -1 until a language was taken, then LaunchPackage's result
+    int32_t launch_result;      // -1 until a language was taken, then LaunchLanguage's result
     HBITMAP scaled_background;  // the background at the client area's size; null at 96 DPI
     HFONT template_font;        // the dialog's own font, used at 96 DPI
     HFONT text_font;            // "MS Shell Dlg 2" at the DPI: the controls' font away from 96
@@ -388,7 +388,7 @@ void OnCommand(ProgressWindowState* state, int id, int code) {
                 return;
             }
             ShowWindow(dialog, SW_HIDE);
-            state->launch_result = LaunchPackage(dialog, g_tempFolder, TransformForButton(id));
+            state->launch_result = LaunchLanguage(dialog, g_tempFolder, id - IDC_ENGLISH);
             EndDialog(dialog, 1);
             return;
         }
