@@ -183,6 +183,60 @@ void PrintVersion(FILE* out, const InstallerScan& scan, bool json) {
     }
 }
 
+std::string ColourText(uint32_t colour) {
+    char text[8];
+    snprintf(text, sizeof text, "%06" PRIX32, colour & 0xFFFFFFu);
+    return text;
+}
+
+// The vendor's languages and caption, when the stub carries them; nothing for the stock stub.
+void PrintLanguages(FILE* out, const StubBranding& branding) {
+    if (!branding.has_language_list) return;
+    if (branding.language_list_damaged) {
+        fprintf(out, "languages: damaged (the stub shows the stock three buttons)\n");
+        return;
+    }
+    if (branding.languages.empty()) {
+        fprintf(out, "languages: the stock three\n");
+    } else {
+        fprintf(out, "languages (%zu, pictures %s):\n", branding.languages.size(),
+                branding.language_pictures ? "of their own" : "drawn by the stub");
+        for (const LanguageOption& language : branding.languages) {
+            fprintf(
+                out, "  %s  %s  transform %s\n", PrintableName(language.code).c_str(),
+                PrintableName(language.text).c_str(),
+                language.transform.empty() ? "none" : PrintableName(language.transform).c_str());
+        }
+    }
+    fprintf(out, "caption: %s, colour %s\n",
+            branding.caption.empty() ? "the stock one"
+                                     : ("\"" + PrintableName(branding.caption) + "\"").c_str(),
+            branding.caption_colour == LANGUAGE_DEFAULT_COLOUR
+                ? "the stock black"
+                : ColourText(branding.caption_colour).c_str());
+}
+
+void PrintJsonLanguages(FILE* out, const StubBranding& branding) {
+    if (!branding.has_language_list || branding.language_list_damaged) {
+        fprintf(out, "\"languages\": %s, \"caption\": null, \"caption_colour\": null",
+                branding.has_language_list ? "\"damaged\"" : "null");
+        return;
+    }
+    fprintf(out, "\"languages\": [");
+    for (size_t i = 0; i < branding.languages.size(); ++i) {
+        const LanguageOption& language = branding.languages[i];
+        fprintf(out, "%s{\"code\": %s, \"text\": %s, \"transform\": %s}", i ? ", " : "",
+                JsonString(language.code).c_str(), JsonString(language.text).c_str(),
+                language.transform.empty() ? "null" : JsonString(language.transform).c_str());
+    }
+    fprintf(out, "], \"language_pictures\": %s, \"caption\": %s, \"caption_colour\": %s",
+            branding.language_pictures ? "true" : "false",
+            branding.caption.empty() ? "null" : JsonString(branding.caption).c_str(),
+            branding.caption_colour == LANGUAGE_DEFAULT_COLOUR
+                ? "null"
+                : JsonString(ColourText(branding.caption_colour)).c_str());
+}
+
 std::string PictureText(const PictureInfo& picture) {
     return std::to_string(picture.id) + ": " + std::to_string(picture.width) + "x" +
            std::to_string(picture.height < 0 ? -picture.height : picture.height) + ", " +
@@ -225,7 +279,9 @@ void PrintBranding(FILE* out, const InstallerScan& scan, bool json) {
                     i ? ", " : "", picture.id, picture.width, picture.height, picture.bits,
                     picture.compressed ? "true" : "false");
         }
-        fprintf(out, "]}, ");
+        fprintf(out, "], ");
+        PrintJsonLanguages(out, branding);
+        fprintf(out, "}, ");
         return;
     }
     if (!scan.has_stub_image) return;
@@ -233,11 +289,15 @@ void PrintBranding(FILE* out, const InstallerScan& scan, bool json) {
         fprintf(out, "stub version: %s\n", PrintableName(branding.stub_version).c_str());
     }
     if (branding.has_launch_names) {
-        fprintf(out, "title: %s\npackage: %s\ntransforms: de %s, ja %s\n",
-                PrintableName(branding.title).c_str(), PrintableName(branding.package).c_str(),
-                PrintableName(branding.transform_de).c_str(),
-                PrintableName(branding.transform_ja).c_str());
+        fprintf(out, "title: %s\npackage: %s\n", PrintableName(branding.title).c_str(),
+                PrintableName(branding.package).c_str());
+        // A vendor's buttons carry their own transforms; the stock ones are not used then.
+        if (branding.languages.empty()) {
+            fprintf(out, "transforms: de %s, ja %s\n", PrintableName(branding.transform_de).c_str(),
+                    PrintableName(branding.transform_ja).c_str());
+        }
     }
+    PrintLanguages(out, branding);
     std::string line;
     for (const std::string& size : branding.icon_sizes) line += (line.empty() ? "" : "; ") + size;
     fprintf(out, "icon: %s\n", line.empty() ? "none" : line.c_str());
@@ -525,6 +585,7 @@ int RunVerify(const std::string& installer, const std::string& stock_stub,
             scan.errors.push_back("the stub is not " + stock_stub + ": " + problem);
         }
     }
+    if (scan.has_stub_image) PrintLanguages(out, scan.branding);
     PrintBinding(out, installer, scan);
     CheckSignature(installer, ca_file, &scan, out);
     int status = ReportProblems(installer, scan, err);

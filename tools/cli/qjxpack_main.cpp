@@ -5,6 +5,7 @@
 #include "tools/cli/stub_location.h"
 #include "tools/files/file_system.h"
 #include "tools/installer/entry_names.h"
+#include "tools/pe/language_branding.h"
 
 namespace {
 
@@ -28,8 +29,14 @@ std::string StockStub(const std::string& arch) {
     return stub;
 }
 
+// The raw --language and --transform values, taken into the request once the line is parsed.
+struct LanguageValues {
+    std::vector<std::string> languages;
+    std::vector<std::string> transforms;
+};
+
 void AddBrandingOptions(CLI::App* command, qjxpack::BrandingRequest* branding,
-                        std::vector<std::string>* transforms) {
+                        LanguageValues* values) {
     command->add_option("--product-name", branding->product_name,
                         "window title and product name (UTF-8)");
     command->add_option("--company", branding->company,
@@ -67,11 +74,32 @@ void AddBrandingOptions(CLI::App* command, qjxpack::BrandingRequest* branding,
         ->type_name("NAME");
     // One value a use, so that the inputs after it stay inputs.
     command
-        ->add_option("--transform", *transforms,
-                     "de=NAME or ja=NAME: the German or Japanese button's transform; once for "
-                     "each")
-        ->type_name("LANG=NAME")
+        ->add_option("--language", values->languages,
+                     "a language button, in order, 1 to " + std::to_string(MAX_LANGUAGES) +
+                         ": a language tag (en, pt-BR, zh-Hans) and the button's text in that "
+                         "language (UTF-8, at most " +
+                         std::to_string(qjxpack::MAX_LANGUAGE_TEXT_CHARACTERS) +
+                         " characters; & marks the mnemonic, && is an ampersand); replaces the "
+                         "stock three")
+        ->type_name("CODE=TEXT")
         ->allow_extra_args(false);
+    command
+        ->add_option("--transform", values->transforms,
+                     "a listed language's transform, once for each; without --language, de= or "
+                     "ja= for the stock German and Japanese buttons")
+        ->type_name("CODE=NAME")
+        ->allow_extra_args(false);
+    command
+        ->add_option("--caption", branding->caption,
+                     "the text over the buttons (UTF-8, at most " +
+                         std::to_string(qjxpack::MAX_CAPTION_CHARACTERS) +
+                         " characters; default \"Select a Language:\")")
+        ->type_name("TEXT");
+    command
+        ->add_option("--caption-colour", branding->caption_colour,
+                     "the caption's colour (default 000000, black); create warns below a "
+                     "contrast of 4.5:1 with the background")
+        ->type_name("RRGGBB");
 }
 
 constexpr const char* BRANDING_FOOTER =
@@ -83,7 +111,11 @@ constexpr const char* BRANDING_FOOTER =
     "The set for twice the display scale, all seven or none: background_8bit@2x (512x512) and "
     "button_..._normal@2x/_pressed@2x (136x44); without it the stub's own is removed. Colours are "
     "kept exactly: at most 256 for a background, 93 for a normal and 40 for a pressed button, 16 "
-    "and 2 for the 4- and 1-bit backgrounds.";
+    "and 2 for the 4- and 1-bit backgrounds. With --language the stock buttons' pictures are "
+    "optional, and the stub draws each language's button, unless DIR holds button_CODE_normal "
+    "and button_CODE_pressed for every language (or none), all of one size (68 to 236 by 22 to "
+    "44 pixels), with button_CODE_normal@2x and button_CODE_pressed@2x at twice the size for all "
+    "or none.";
 
 constexpr const char* EXIT_CODES =
     "Exit codes:\n"
@@ -121,26 +153,6 @@ bool HasEmptyValue(const CLI::App* command) {
         }
     }
     return false;
-}
-
-// Moves --transform de=NAME / ja=NAME into the request; false on any other form.
-bool TakeTransforms(const std::vector<std::string>& transforms,
-                    qjxpack::BrandingRequest* branding) {
-    for (const std::string& transform : transforms) {
-        const std::string name = transform.size() > 3 ? transform.substr(3) : std::string();
-        if (transform.compare(0, 3, "de=") == 0 && !name.empty()) {
-            branding->transform_de = name;
-        } else if (transform.compare(0, 3, "ja=") == 0 && !name.empty()) {
-            branding->transform_ja = name;
-        } else {
-            fprintf(stderr,
-                    "qjxpack: error: --transform %s: give de=NAME or ja=NAME (see qjxpack "
-                    "--help)\n",
-                    transform.c_str());
-            return false;
-        }
-    }
-    return true;
 }
 
 int Run(int argc, char** argv) {
@@ -185,8 +197,8 @@ int Run(int argc, char** argv) {
                              "to, when it lies inside the folder packed; without it they are "
                              "refused");
     create_command->add_option("INPUT", create.inputs, "files and folders to pack")->required();
-    std::vector<std::string> transforms;
-    AddBrandingOptions(create_command, &create.branding, &transforms);
+    LanguageValues language_values;
+    AddBrandingOptions(create_command, &create.branding, &language_values);
     create_command->footer(create_command->get_footer() +
                            " Without branding options the installer starts with the stub's "
                            "bytes but for the PE checksum, which covers the whole file. Symbolic "
@@ -210,7 +222,7 @@ int Run(int argc, char** argv) {
             ->capture_default_str();
     brand_command->add_option("--stub", brand_stub, "any other stub program to brand")
         ->excludes(brand_arch_option);
-    AddBrandingOptions(brand_command, &brand, &transforms);
+    AddBrandingOptions(brand_command, &brand, &language_values);
     brand_command->footer(std::string("Only the stub's resources change; qjxpack verify --stub "
                                       "STOCK tells the result from STOCK by nothing else.") +
                           BRANDING_FOOTER);
@@ -279,8 +291,9 @@ int Run(int argc, char** argv) {
     }
     if (*create_command || *brand_command) {
         qjxpack::BrandingRequest* request = *create_command ? &create.branding : &brand;
-        if (!TakeTransforms(transforms, request)) return qjxpack::EXIT_USAGE;
-        const std::string problem = qjxpack::BrandingValueProblem(*request);
+        std::string problem = qjxpack::TakeLanguageOptions(language_values.languages,
+                                                           language_values.transforms, request);
+        if (problem.empty()) problem = qjxpack::BrandingValueProblem(*request);
         if (!problem.empty()) {
             fprintf(stderr, "qjxpack: error: %s\n", problem.c_str());
             return qjxpack::EXIT_USAGE;

@@ -202,6 +202,11 @@ void CheckLaunchNames(InstallerScan* scan) {
          MissingLaunchNames(scan->branding, RootFileNames(scan->entries))) {
         scan->errors.push_back(missing);
     }
+    if (scan->branding.language_list_damaged) {
+        scan->errors.push_back(
+            "the stub's languages resource is damaged: the stub ignores it and offers the stock "
+            "three buttons instead of the vendor's; make the installer again");
+    }
 }
 
 }  // namespace

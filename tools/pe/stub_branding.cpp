@@ -7,6 +7,7 @@
 #include "text/utf8.h"
 #include "tools/files/file_system.h"
 #include "tools/installer/entry_names.h"
+#include "tools/pe/language_branding.h"
 #include "tools/pe/version_resource.h"
 #include "tools/pictures/pictures.h"
 
@@ -62,7 +63,9 @@ void SetResource(ResourceTable* table, uint32_t type, uint32_t name, std::vector
     (*table)[key].bytes = std::move(bytes);
 }
 
-std::u16string Utf16(const std::string& text) {
+}  // namespace
+
+std::u16string ToUtf16(const std::string& text) {
     std::u16string units(text.size() + 1, u'\0');
     uint32_t written = 0;
     Utf8ToUtf16(text.data(), static_cast<uint32_t>(text.size()), &units[0],
@@ -71,7 +74,7 @@ std::u16string Utf16(const std::string& text) {
     return units;
 }
 
-std::string Utf8(const std::u16string& units) {
+std::string ToUtf8(const std::u16string& units) {
     std::string text(units.size() * 3 + 1, '\0');
     uint32_t written = 0;
     Utf16ToUtf8(units.data(), static_cast<uint32_t>(units.size()), &text[0],
@@ -79,6 +82,8 @@ std::string Utf8(const std::u16string& units) {
     text.resize(written);
     return text;
 }
+
+namespace {
 
 // The sixteen texts of a string-table block; false when the block is damaged.
 bool ReadStringBlock(const std::vector<uint8_t>& bytes, std::vector<std::u16string>* texts) {
@@ -109,16 +114,18 @@ std::vector<uint8_t> StringBlock(const std::vector<std::u16string>& texts) {
     return bytes;
 }
 
+}  // namespace
+
 // A text the version resource and the title can hold: valid UTF-8, no control characters, not
 // longer than the stub reads.
-std::string TextProblem(const std::string& text) {
+std::string BrandingTextProblem(const std::string& text) {
     if (!IsValidUtf8(text.c_str()) || text.find('\0') != std::string::npos) {
         return "is not valid UTF-8";
     }
     for (unsigned char c : text) {
         if (c < 0x20 || c == 0x7F) return "holds a control character";
     }
-    const size_t units = Utf16(text).size();
+    const size_t units = ToUtf16(text).size();
     if (units > MAX_BRANDING_UNITS) {
         return "is " + std::to_string(units) + " UTF-16 units long; at most " +
                std::to_string(MAX_BRANDING_UNITS) + " fit";
@@ -145,6 +152,8 @@ std::string LaunchNameProblem(const std::string& name) {
     }
     return EntryNameProblem("\\" + name);
 }
+
+namespace {
 
 std::string VersionText(const VersionInfo& info, const std::string& key) {
     for (const auto& text : info.strings) {
@@ -329,7 +338,7 @@ void ApplyStrings(const BrandingRequest& request, ResourceTable* table) {
     bool changed = false;
     for (const auto& text : given) {
         if (text.second->empty()) continue;
-        texts[text.first] = Utf16(*text.second);
+        texts[text.first] = ToUtf16(*text.second);
         changed = true;
     }
     if (changed) SetResource(table, RT_STRING_ID, BRANDING_BLOCK, StringBlock(texts));
@@ -390,7 +399,7 @@ bool BrandingRequest::Empty() const {
            version.empty() && package.empty() && transform_de.empty() && transform_ja.empty() &&
            icon.empty() && pictures.empty() && original_filename.empty() && internal_name.empty() &&
            comments.empty() && trademarks.empty() && product_version.empty() &&
-           version_language.empty();
+           version_language.empty() && !HasLanguageList();
 }
 
 std::string BrandingValueProblem(const BrandingRequest& request) {
@@ -406,7 +415,7 @@ std::string BrandingValueProblem(const BrandingRequest& request) {
         {"--product-version", &request.product_version}};
     for (const auto& text : texts) {
         if (text.second->empty()) continue;
-        const std::string problem = TextProblem(*text.second);
+        const std::string problem = BrandingTextProblem(*text.second);
         if (!problem.empty()) {
             return std::string(text.first) + " \"" + PrintableName(*text.second) + "\" " + problem;
         }
@@ -433,7 +442,7 @@ std::string BrandingValueProblem(const BrandingRequest& request) {
         return "--version-language " + PrintableName(request.version_language) +
                ": give a language id of 1 to 65535, as 1033 or 0x0409 (US English)";
     }
-    return std::string();
+    return LanguageValueProblem(request);
 }
 
 bool ApplyBranding(const BrandingRequest& request, ResourceTable* table,
@@ -449,7 +458,14 @@ bool ApplyBranding(const BrandingRequest& request, ResourceTable* table,
     ApplyStrings(request, table);
     if (!ApplyVersion(request, table, error)) return false;
     if (!request.icon.empty() && !ApplyIcon(request.icon, table, error)) return false;
-    return request.pictures.empty() || ApplyPictures(request.pictures, table, warnings, error);
+    std::vector<std::string> codes;
+    for (const LanguageOption& language : request.languages) codes.push_back(language.code);
+    bool language_pictures = false;
+    if (!request.pictures.empty() &&
+        !ApplyPictures(request.pictures, codes, table, warnings, error, &language_pictures)) {
+        return false;
+    }
+    return ApplyLanguages(request, language_pictures, table, warnings, error);
 }
 
 bool IconHasBmpImage(const ResourceTable& table) {
@@ -474,11 +490,11 @@ StubBranding ReadStubBranding(const ResourceTable& table) {
     const ResourceData* block = FindConst(table, RT_STRING_ID, BRANDING_BLOCK);
     if (block != nullptr && ReadStringBlock(block->bytes, &texts)) {
         branding.has_launch_names = true;
-        branding.title = Utf8(texts[TITLE]);
-        branding.error_title = Utf8(texts[ERROR_TITLE]);
-        branding.package = Utf8(texts[PACKAGE]);
-        branding.transform_de = Utf8(texts[TRANSFORM_DE]);
-        branding.transform_ja = Utf8(texts[TRANSFORM_JA]);
+        branding.title = ToUtf8(texts[TITLE]);
+        branding.error_title = ToUtf8(texts[ERROR_TITLE]);
+        branding.package = ToUtf8(texts[PACKAGE]);
+        branding.transform_de = ToUtf8(texts[TRANSFORM_DE]);
+        branding.transform_ja = ToUtf8(texts[TRANSFORM_JA]);
     }
     if (const ResourceData* version = FindConst(table, RT_RCDATA_ID, STUB_VERSION)) {
         for (uint8_t c : version->bytes) {
@@ -508,23 +524,36 @@ StubBranding ReadStubBranding(const ResourceTable& table) {
         picture.compressed = Le(bytes, 16, 4) != 0;
         branding.pictures.push_back(picture);
     }
+    ReadLanguageBranding(table, &branding);
     return branding;
 }
 
 std::vector<std::string> MissingLaunchNames(const StubBranding& branding,
                                             const std::set<std::string>& root_files) {
     std::vector<std::string> missing;
-    const struct {
-        const std::string* name;
-        const char* use;
-        const char* option;
-    } launches[] = {
-        {&branding.package, "the package every language button installs", "--package NAME"},
-        {&branding.transform_de, "the German button's transform", "--transform de=NAME"},
-        {&branding.transform_ja, "the Japanese button's transform", "--transform ja=NAME"}};
-    for (const auto& launch : launches) {
-        if (launch.name->empty() || root_files.count(FoldCase("\\" + *launch.name)) != 0) continue;
-        missing.push_back("the payload has no \"" + PrintableName(*launch.name) +
+    struct Launch {
+        std::string name;
+        std::string use;
+        std::string option;
+    };
+    std::vector<Launch> launches = {
+        {branding.package, "the package every language button installs", "--package NAME"}};
+    if (branding.languages.empty()) {
+        launches.push_back(
+            {branding.transform_de, "the German button's transform", "--transform de=NAME"});
+        launches.push_back(
+            {branding.transform_ja, "the Japanese button's transform", "--transform ja=NAME"});
+    }
+    // A vendor's buttons replace the stock three, and their transforms with them.
+    for (const LanguageOption& language : branding.languages) {
+        launches.push_back({language.transform,
+                            "the transform of the " + language.code + " button (" +
+                                PrintableName(language.text) + ")",
+                            "--transform " + language.code + "=NAME"});
+    }
+    for (const Launch& launch : launches) {
+        if (launch.name.empty() || root_files.count(FoldCase("\\" + launch.name)) != 0) continue;
+        missing.push_back("the payload has no \"" + PrintableName(launch.name) +
                           "\" at its root, " + launch.use + ": add it, or name another with " +
                           launch.option);
     }

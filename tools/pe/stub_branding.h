@@ -10,10 +10,18 @@
 #include <string>
 #include <vector>
 
+#include "text/language_list.h"
 #include "tools/installer/entry_names.h"
 #include "tools/pe/pe_resources.h"
 
 namespace qjxpack {
+
+// A vendor's language button (--language CODE=TEXT, --transform CODE=NAME), texts in UTF-8.
+struct LanguageOption {
+    std::string code;
+    std::string text;
+    std::string transform;  // empty: the package as it is
+};
 
 // Texts in UTF-8. Branded at all, the version resource and the manifest name the vendor alone:
 // an empty text follows the product's (the stub's product name, FileDescription "NAME Setup")
@@ -36,13 +44,30 @@ struct BrandingRequest {
     std::string trademarks;
     std::string product_version;   // text; default: the version. As a.b.c.d, also the number
     std::string version_language;  // LANGID of the version texts, decimal or 0x...
+    // The buttons, in order (tools/pe/language_branding.h); none: the stock three. With them,
+    // transform_de and transform_ja stay empty: a listed language carries its own.
+    std::vector<LanguageOption> languages;
+    std::string caption;         // the caption over the buttons
+    std::string caption_colour;  // RRGGBB
 
     bool Empty() const;
+    // Whether the request writes the languages resource (text/language_list.h).
+    bool HasLanguageList() const {
+        return !languages.empty() || !caption.empty() || !caption_colour.empty();
+    }
 };
 
 // The longest title or name the stub reads (its buffer less the terminator and a unit that
 // tells a cut text from a whole one).
 constexpr size_t MAX_BRANDING_UNITS = 258;
+
+// Empty when text is valid UTF-8 without control characters and fits the stub's branding
+// buffers, else what is wrong with it ("is not valid UTF-8").
+std::string BrandingTextProblem(const std::string& text);
+// Empty when name can go onto msiexec's command line as a package or transform, else why not.
+std::string LaunchNameProblem(const std::string& name);
+std::u16string ToUtf16(const std::string& text);
+std::string ToUtf8(const std::u16string& units);
 
 // What is wrong with the request's values themselves (texts, names, the version), naming the
 // option; empty when nothing is. A command line's problem, found before any file is read.
@@ -76,6 +101,14 @@ struct StubBranding {
     std::string stub_version;             // empty when the stub has none
     std::vector<std::string> icon_sizes;  // "32x32, 8 bits", in the group's order
     std::vector<PictureInfo> pictures;
+    // The languages resource, when the stub carries one; a damaged one reads as the stock list,
+    // as the stub reads it.
+    bool has_language_list = false;
+    bool language_list_damaged = false;
+    std::vector<LanguageOption> languages;
+    std::string caption;                                // empty: the stock caption
+    uint32_t caption_colour = LANGUAGE_DEFAULT_COLOUR;  // 0x00RRGGBB
+    bool language_pictures = false;
 };
 
 StubBranding ReadStubBranding(const ResourceTable& table);

@@ -5,6 +5,7 @@
 
 #include "payload/payload_format.h"
 #include "resources/resource_ids.h"
+#include "text/language_list.h"
 #include "tools/files/file_system.h"
 
 // One decoder for both packers: integer code only (no SIMD, no floating-point formats), so the
@@ -118,38 +119,157 @@ std::string Lower(std::string text) {
     return text;
 }
 
-// A warning for every file in folder that is no picture qjxpack reads, with the nearest
-// picture's name: a misspelt name would otherwise leave the stub's own picture in place.
-void WarnOfOtherFiles(const std::string& folder, std::vector<std::string>* warnings) {
+// The language code of a language's button picture name ("button_fr_normal@2x" gives "fr"), or
+// empty when stem names no such picture or a stock button's.
+std::string LanguagePictureCode(const std::string& stem) {
+    std::string name = stem;
+    const std::string larger = "@2x";
+    if (name.size() > larger.size() && Lower(name.substr(name.size() - larger.size())) == larger) {
+        name.resize(name.size() - larger.size());
+    }
+    const std::string prefix = "button_";
+    if (name.size() <= prefix.size() || Lower(name.substr(0, prefix.size())) != prefix) return "";
+    std::string code;
+    for (const std::string suffix : {"_normal", "_pressed"}) {
+        if (name.size() > prefix.size() + suffix.size() &&
+            Lower(name.substr(name.size() - suffix.size())) == suffix) {
+            code = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+        }
+    }
+    const std::string lower = Lower(code);
+    return lower == "english" || lower == "german" || lower == "japanese" ? "" : code;
+}
+
+// A warning for every file in folder that is no picture qjxpack reads (the stock pictures and
+// extra_names), with the nearest picture's name: a misspelt name would otherwise leave the stub's
+// own picture in place.
+void WarnOfOtherFiles(const std::string& folder, const std::vector<std::string>& extra_names,
+                      std::vector<std::string>* warnings) {
     std::vector<std::string> names;
     if (!ListDirectory(folder, &names)) return;
+    std::vector<std::string> known = extra_names;
+    for (const PictureRule& rule : PictureRules()) known.push_back(rule.name);
     for (const std::string& name : names) {
         const size_t dot = name.find_last_of('.');
         const std::string stem = dot == std::string::npos ? name : name.substr(0, dot);
         const std::string extension = dot == std::string::npos ? "" : Lower(name.substr(dot));
         const bool picture_extension = extension == ".png" || extension == ".bmp";
-        const std::vector<PictureRule>& rules = PictureRules();
-        const PictureRule* nearest = &rules[0];
-        size_t distance = EditDistance(Lower(stem), nearest->name);
-        for (const PictureRule& rule : rules) {
-            const size_t d = EditDistance(Lower(stem), rule.name);
+        const std::string* nearest = &known[0];
+        size_t distance = EditDistance(Lower(stem), Lower(*nearest));
+        for (const std::string& candidate : known) {
+            const size_t d = EditDistance(Lower(stem), Lower(candidate));
             if (d < distance) {
-                nearest = &rule;
+                nearest = &candidate;
                 distance = d;
             }
         }
-        if (distance == 0 && picture_extension && stem == nearest->name) continue;
+        if (distance == 0 && picture_extension && stem == *nearest) continue;
         std::string warning = "--pictures " + folder + ": " + name + " is left out: ";
         if (distance == 0 && !picture_extension) {
             warning += "qjxpack reads only .png and .bmp pictures";
         } else if (distance <= stem.size() / 3 + 1) {
-            warning += std::string("no picture has that name; did you mean ") + nearest->name +
+            warning += "no picture has that name; did you mean " + *nearest +
                        (picture_extension ? extension : std::string(".png")) + "?";
         } else {
             warning += "no picture has that name (see qjxpack create --help)";
         }
         warnings->push_back(warning);
     }
+}
+
+// A language's four button pictures, in the order of their resource ids.
+const char* const LANGUAGE_PICTURE_KINDS[4] = {"normal", "pressed", "normal@2x", "pressed@2x"};
+constexpr int LANGUAGE_PICTURE_COLOURS[4] = {93, 40, 93, 40};
+
+std::string LanguagePictureName(const std::string& code, size_t kind) {
+    return "button_" + code + "_" + LANGUAGE_PICTURE_KINDS[kind];
+}
+
+// Writes the languages' own button pictures, when folder holds them: for all languages or none,
+// the larger set likewise, all of one size.
+bool ApplyLanguagePictures(const std::string& folder, const std::vector<std::string>& languages,
+                           ResourceTable* table, std::vector<std::string>* warnings,
+                           std::string* error, bool* written) {
+    std::vector<std::string> paths(languages.size() * 4);
+    std::string given[2], missing[2];  // by set: 96 DPI, twice the scale
+    auto add = [](std::string* list, const std::string& name) {
+        *list += (list->empty() ? "" : ", ") + name;
+    };
+    for (size_t i = 0; i < paths.size(); ++i) {
+        const std::string name = LanguagePictureName(languages[i / 4], i % 4);
+        if (!FindPicture(folder, name.c_str(), &paths[i], error)) return false;
+        add(paths[i].empty() ? &missing[i % 4 / 2] : &given[i % 4 / 2], name);
+    }
+    if (given[0].empty() && given[1].empty()) return true;
+    if (!missing[0].empty()) {
+        *error = "--pictures " + folder +
+                 " has button pictures for some languages only; a language's pictures come for "
+                 "every language or none: add " +
+                 missing[0] + ", or remove " + (given[0].empty() ? given[1] : given[0]);
+        return false;
+    }
+    if (!given[1].empty() && !missing[1].empty()) {
+        *error = "--pictures " + folder +
+                 " has part of the languages' pictures for high display scales; add " + missing[1] +
+                 ", or remove " + given[1];
+        return false;
+    }
+    for (auto it = table->begin(); it != table->end();) {
+        const bool old = it->first.type == ResourceName::Id(RT_BITMAP_ID) &&
+                         it->first.name.text.empty() &&
+                         it->first.name.id >= IDB_LANGUAGE_PICTURES &&
+                         it->first.name.id < IDB_LANGUAGE_PICTURES + 4 * MAX_LANGUAGES;
+        it = old ? table->erase(it) : std::next(it);
+    }
+    int width = 0, height = 0;
+    std::string first;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        if (paths[i].empty()) continue;  // no larger set
+        RgbImage image;
+        if (!LoadPicture(paths[i], &image, warnings, error)) return false;
+        const int scale = i % 4 >= 2 ? 2 : 1;
+        if (first.empty()) {
+            width = image.width;
+            height = image.height;
+            first = paths[i];
+            if (width < MIN_LANGUAGE_BUTTON_WIDTH || width > MAX_LANGUAGE_BUTTON_WIDTH ||
+                height < MIN_LANGUAGE_BUTTON_HEIGHT || height > MAX_LANGUAGE_BUTTON_HEIGHT) {
+                *error = "picture " + first + " is " + std::to_string(width) + " x " +
+                         std::to_string(height) + " pixels; a language's button is " +
+                         std::to_string(MIN_LANGUAGE_BUTTON_WIDTH) + " to " +
+                         std::to_string(MAX_LANGUAGE_BUTTON_WIDTH) + " wide and " +
+                         std::to_string(MIN_LANGUAGE_BUTTON_HEIGHT) + " to " +
+                         std::to_string(MAX_LANGUAGE_BUTTON_HEIGHT) + " high";
+                return false;
+            }
+        }
+        const std::string name = LanguagePictureName(languages[i / 4], i % 4);
+        const PictureRule rule = {name.c_str(),
+                                  static_cast<uint32_t>(IDB_LANGUAGE_PICTURES + i),
+                                  width * scale,
+                                  height * scale,
+                                  8,
+                                  LANGUAGE_PICTURE_COLOURS[i % 4],
+                                  scale == 2};
+        std::vector<uint8_t> dib;
+        if (!MakeBitmap(image, rule, &dib, error)) {
+            *error = "picture " + paths[i] + " " + *error +
+                     " (every language's button has the "
+                     "size of " +
+                     first + ", and twice that at @2x)";
+            return false;
+        }
+        (*table)[ResourceKey{ResourceName::Id(RT_BITMAP_ID), ResourceName::Id(rule.id),
+                             LANGUAGE_US_ENGLISH}]
+            .bytes = std::move(dib);
+    }
+    *written = true;
+    return true;
+}
+
+bool IsStockButton(const PictureRule& rule) {
+    return rule.id != IDB_BACKGROUND_1BIT && rule.id != IDB_BACKGROUND_4BIT &&
+           rule.id != IDB_BACKGROUND_8BIT && rule.id != IDB_BACKGROUND_8BIT_2X;
 }
 
 }  // namespace
@@ -337,14 +457,40 @@ std::vector<uint8_t> EncodeRle8(const std::vector<uint8_t>& rows, int width, int
     return out;
 }
 
-bool ApplyPictures(const std::string& folder, ResourceTable* table,
-                   std::vector<std::string>* warnings, std::string* error) {
+bool ApplyPictures(const std::string& folder, const std::vector<std::string>& languages,
+                   ResourceTable* table, std::vector<std::string>* warnings, std::string* error,
+                   bool* language_pictures) {
+    *language_pictures = false;
     if (GetFileInfo(folder).kind != FileKind::kDirectory) {
         *error = "--pictures " + folder + " is not a folder";
         return false;
     }
-    WarnOfOtherFiles(folder, warnings);
+    std::vector<std::string> language_names;
+    for (const std::string& code : languages) {
+        for (size_t kind = 0; kind < 4; ++kind) {
+            language_names.push_back(LanguagePictureName(code, kind));
+        }
+    }
+    std::vector<std::string> files;
+    if (languages.empty() && ListDirectory(folder, &files)) {
+        for (const std::string& file : files) {
+            const size_t dot = file.find_last_of('.');
+            const std::string extension = dot == std::string::npos ? "" : Lower(file.substr(dot));
+            if ((extension == ".png" || extension == ".bmp") &&
+                !LanguagePictureCode(file.substr(0, dot)).empty()) {
+                *error = "--pictures " + folder + ": " + file +
+                         " is a language's button picture, but no languages are given; list "
+                         "them with --language CODE=TEXT, or remove it";
+                return false;
+            }
+        }
+    }
+    WarnOfOtherFiles(folder, language_names, warnings);
     const std::vector<PictureRule>& rules = PictureRules();
+    // A vendor's languages replace the stock buttons: their pictures may stay the stub's.
+    auto optional = [&languages](const PictureRule& rule) {
+        return !languages.empty() && IsStockButton(rule);
+    };
     std::vector<std::string> paths(rules.size());
     std::string missing_base, missing_larger, given_larger;
     auto add = [](std::string* list, const char* name) {
@@ -352,6 +498,7 @@ bool ApplyPictures(const std::string& folder, ResourceTable* table,
     };
     for (size_t i = 0; i < rules.size(); ++i) {
         if (!FindPicture(folder, rules[i].name, &paths[i], error)) return false;
+        if (optional(rules[i])) continue;
         if (static_cast<int>(i) >= LARGER_SET_FIRST) {
             add(paths[i].empty() ? &missing_larger : &given_larger, rules[i].name);
         } else if (paths[i].empty() && rules[i].bits == 8) {
@@ -372,6 +519,7 @@ bool ApplyPictures(const std::string& folder, ResourceTable* table,
     RgbImage background;
     for (size_t i = rules.size(); i-- > 0;) {
         const PictureRule& rule = rules[i];
+        if (paths[i].empty() && optional(rule)) continue;
         const ResourceName id = ResourceName::Id(rule.id);
         for (auto it = table->begin(); it != table->end();) {
             const bool old =
@@ -397,7 +545,8 @@ bool ApplyPictures(const std::string& folder, ResourceTable* table,
         (*table)[ResourceKey{ResourceName::Id(RT_BITMAP_ID), id, LANGUAGE_US_ENGLISH}].bytes =
             std::move(dib);
     }
-    return true;
+    return languages.empty() ||
+           ApplyLanguagePictures(folder, languages, table, warnings, error, language_pictures);
 }
 
 }  // namespace qjxpack

@@ -51,11 +51,21 @@ RgbImage ToBlackAndWhite(const RgbImage& image);
 // BI_RLE8 of rows of colour indices (bottom-up, width bytes each), ending in end-of-bitmap.
 std::vector<uint8_t> EncodeRle8(const std::vector<uint8_t>& rows, int width, int height);
 
+// The smallest and largest 96-DPI size of a language's own button pictures. No narrower or lower
+// than the stock buttons; at most the width a row of the 256-pixel window leaves.
+constexpr int MIN_LANGUAGE_BUTTON_WIDTH = 68, MAX_LANGUAGE_BUTTON_WIDTH = 236;
+constexpr int MIN_LANGUAGE_BUTTON_HEIGHT = 22, MAX_LANGUAGE_BUTTON_HEIGHT = 44;
+
 // Replaces the stub's pictures with folder's: every 96-DPI picture but the 1- and 4-bit
 // backgrounds is required (those are derived when missing); the larger set is all or nothing,
 // and without it the stub's larger set is removed. Files that are no picture's name, and
 // transparency that is dropped, add a line to *warnings.
-bool ApplyPictures(const std::string& folder, ResourceTable* table,
-                   std::vector<std::string>* warnings, std::string* error);
+// With languages (their codes, as given), the stock buttons' pictures are optional (the stub's
+// stay where none are given), and button_CODE_normal and button_CODE_pressed (and their @2x at
+// twice the size) come for every language or none, all of one size; written at
+// IDB_LANGUAGE_PICTURES + 4 * i + 0 to 3, with *language_pictures true.
+bool ApplyPictures(const std::string& folder, const std::vector<std::string>& languages,
+                   ResourceTable* table, std::vector<std::string>* warnings, std::string* error,
+                   bool* language_pictures);
 
 }  // namespace qjxpack
