@@ -1,6 +1,7 @@
 // Branding a real stub: the resource writer's image (layout, sorting, determinism, refusals),
-// every field read back through list's scan, the launch-name checks of create and verify, and
-// the picture conversion (colour limits, derived backgrounds, RLE8).
+// every field read back through list's scan, the launch-name checks of create and verify, the
+// picture conversion (colour limits, derived backgrounds, RLE8), and a vendor's languages (their
+// checks, the resource, their pictures, the caption's contrast).
 #include <gtest/gtest.h>
 
 #include "packer_test_support.h"
@@ -8,6 +9,7 @@
 #include "payload/payload_format.h"
 #include "tools/cli/commands.h"
 #include "tools/installer/installer_scan.h"
+#include "tools/pe/language_branding.h"
 #include "tools/pe/pe_checksum.h"
 #include "tools/pe/pe_resources.h"
 #include "tools/pe/stub_branding.h"
@@ -676,4 +678,482 @@ TEST_F(BrandingTest, CreateBindsThePayloadToTheStub) {
     EXPECT_NE(result.out.find("payload unbound"), std::string::npos) << result.out;
     EXPECT_NE(result.err.find("warning: " + earlier + ": unbound"), std::string::npos)
         << result.err;
+}
+
+// Every refusal of the language options names the option and the fix; values at the limits pass.
+TEST(Languages, RefusedValuesNameTheOptionAndTheFix) {
+    struct Case {
+        std::vector<std::string> languages;
+        std::vector<std::string> transforms;
+        std::string caption;
+        std::string colour;
+        std::string problem;  // empty: accepted
+    };
+    const std::string thirty(30, 'x');
+    std::string thirty_cjk, thirty_astral, nine_languages;
+    for (int i = 0; i < 30; ++i) thirty_cjk += "\xE4\xB8\xAD";         // U+4E2D, 3 bytes
+    for (int i = 0; i < 30; ++i) thirty_astral += "\xF0\x9F\x98\x80";  // a surrogate pair each
+    std::vector<std::string> nine;
+    for (const char* code : {"en", "fr", "es", "pt-BR", "zh-Hans", "de", "it", "pl", "nl"}) {
+        nine.push_back(std::string(code) + "=" + code);
+    }
+    const Case cases[] = {
+        // The form of the values.
+        {{"fr"}, {}, "", "", "--language fr: give CODE=TEXT"},
+        {{"=Fran\xC3\xA7"
+          "ais"},
+         {},
+         "",
+         "",
+         "give CODE=TEXT"},
+        {{"en=English"},
+         {"fr=Korrin_fr.mst"},
+         "",
+         "",
+         "--transform fr=Korrin_fr.mst: fr is not "
+         "listed; add --language fr=TEXT"},
+        {{"en=English"}, {"en="}, "", "", "--transform en=: give CODE=NAME"},
+        {{},
+         {"fr=Korrin_fr.mst"},
+         "",
+         "",
+         "fr is no stock button's language (de, ja); list it "
+         "with --language fr=TEXT"},
+        {{"fr=Fran\xC3\xA7"
+          "ais"},
+         {"fr=a.mst", "FR=b.mst"},
+         "",
+         "",
+         "fr has a transform already"},
+        {{"fr=Fran\xC3\xA7"
+          "ais"},
+         {"fr=Korrin fr.mst"},
+         "",
+         "",
+         "--transform fr=Korrin fr.mst: "
+         "the name may hold only"},
+        // The codes.
+        {{"english=English"}, {}, "", "", "english is not a language tag; give one as en, pt-BR"},
+        {{"pt_BR=Portugu\xC3\xAAs"}, {}, "", "", "pt_BR is not a language tag"},
+        {{"auto=Automatic"}, {}, "", "", "auto is reserved (/SeaLang:auto"},
+        {{"Auto=Automatic"}, {}, "", "", "Auto is reserved"},
+        {{"en=English", "pt-BR=Brasil", "EN=Again"},
+         {},
+         "",
+         "",
+         "--language EN=Again: EN is listed "
+         "already, as en (codes ignore "
+         "case)"},
+        {nine, {}, "", "", "--language: 9 languages given; the window offers at most 8"},
+        // The texts.
+        {{"fr="}, {}, "", "", "--language fr=: the text is empty"},
+        {{"fr=Fran\tais"},
+         {},
+         "",
+         "",
+         "--language fr=Fran?ais: the text holds a control "
+         "character"},
+        {{"fr=Fran\xC3("}, {}, "", "", "the text is not valid UTF-8"},
+        {{"en=" + thirty + "y"},
+         {},
+         "",
+         "",
+         "the text is 31 characters long; a button shows at "
+         "most 30 (the & of a mnemonic not counted)"},
+        {{"en=&" + thirty.substr(2) + "&&"}, {}, "", "", ""},  // 30 shown: 28 x, one &&, x marked
+        {{"zh-Hans=" + thirty_cjk, "ja=" + thirty_astral}, {}, "", "", ""},
+        {{"zh-Hans=" + thirty_cjk + "\xE4\xB8\xAD"}, {}, "", "", "is 31 characters long"},
+        // Mnemonics: one a text, each its own, "&&" none at all.
+        {{"de=&Deutsch", "da=&dansk"},
+         {},
+         "",
+         "",
+         "--language da=&dansk: the mnemonic &d is de's "
+         "too"},
+        {{"ru=&\xD0\xA0\xD1\x83\xD1\x81", "uk=&\xD1\x80\xD1\x96\xD0\xB4"},
+         {},
+         "",
+         "",
+         "the mnemonic &\xD1\x80 is ru's too"},  // Р and р, Cyrillic
+        {{"fr=&Fr&an\xC3\xA7"
+          "ais"},
+         {},
+         "",
+         "",
+         "the text marks 2 mnemonics with &"},
+        {{"fr=Fran\xC3\xA7"
+          "ais&"},
+         {},
+         "",
+         "",
+         "ends in a lone &"},
+        {{"en=R&&D", "fr=r&&d", "de=&Deutsch", "es=&Espa\xC3\xB1ol"}, {}, "", "", ""},
+        // The caption and its colour.
+        {{}, {}, std::string(60, 'c'), "#1f3A5c", ""},
+        {{},
+         {},
+         std::string(61, 'c'),
+         "",
+         "--caption \"" + std::string(61, 'c') + "\" is 61 characters long; at most 60 fit"},
+        {{}, {}, "Choose\n", "", "--caption \"Choose?\" holds a control character"},
+        {{}, {}, "", "12345", "--caption-colour 12345: give six hexadecimal digits RRGGBB"},
+        {{}, {}, "", "GG0000", "--caption-colour GG0000: give six"},
+        {{}, {}, "", "#1234567", "give six hexadecimal digits"},
+    };
+    for (const Case& c : cases) {
+        qjxpack::BrandingRequest request;
+        request.caption = c.caption;
+        request.caption_colour = c.colour;
+        std::string problem = qjxpack::TakeLanguageOptions(c.languages, c.transforms, &request);
+        if (problem.empty()) problem = qjxpack::BrandingValueProblem(request);
+        const std::string given = c.languages.empty() ? c.caption + c.colour : c.languages.back();
+        if (c.problem.empty()) {
+            EXPECT_EQ(problem, "") << given;
+        } else {
+            EXPECT_NE(problem.find(c.problem), std::string::npos)
+                << given << "\n  said: " << problem << "\n  want: " << c.problem;
+        }
+    }
+    // Transforms find their language whatever the case, and the order of the buttons is kept.
+    qjxpack::BrandingRequest request;
+    EXPECT_EQ(qjxpack::TakeLanguageOptions({"zh-Hans=\xE4\xB8\xAD", "de=Deutsch=Allemand"},
+                                           {"ZH-hans=K_zh.mst", "de=K_de.mst"}, &request),
+              "");
+    ASSERT_EQ(request.languages.size(), 2u);
+    EXPECT_EQ(request.languages[0].transform, "K_zh.mst");
+    EXPECT_EQ(request.languages[1].text, "Deutsch=Allemand");
+    EXPECT_EQ(request.transform_de, "") << "a listed language's transform is its own";
+}
+
+TEST(Languages, SerializedListRoundTripsThroughTheParser) {
+    LanguageList list;
+    ClearLanguageList(&list);
+    list.count = MAX_LANGUAGES;
+    list.caption_colour = 0x1F3A5C;
+    list.flags = LANGUAGE_FLAG_PICTURES;
+    const std::u16string caption(LANGUAGE_CAPTION_CAPACITY - 1, u'\xE9');
+    std::copy(caption.begin(), caption.end(), list.caption);
+    for (int32_t i = 0; i < MAX_LANGUAGES; ++i) {
+        LanguageEntry& entry = list.entries[i];
+        // The longest code, text and transform, a surrogate pair, and no transform at all.
+        const std::string code = i == 0 ? "en-aaaaaaaa-aaaaaaaa-aaaaaaaa-bbbbb"
+                                        : "l" + std::string(1, static_cast<char>('a' + i));
+        ASSERT_LE(code.size(), LANGUAGE_CODE_CAPACITY - 1);
+        std::copy(code.begin(), code.end(), entry.code);
+        const std::u16string text =
+            i == 1 ? std::u16string(LANGUAGE_TEXT_CAPACITY - 1, u'x') : u"\xD83D\xDE00 &Name";
+        std::copy(text.begin(), text.end(), entry.text);
+        const std::u16string transform = i == 2
+                                             ? std::u16string(LANGUAGE_TRANSFORM_CAPACITY - 1, u't')
+                                         : i == 3 ? u""
+                                                  : u"T.mst";
+        std::copy(transform.begin(), transform.end(), entry.transform);
+    }
+    const std::vector<uint8_t> bytes = qjxpack::SerializeLanguageList(list);
+    LanguageList read;
+    ASSERT_TRUE(ParseLanguageList(bytes.data(), bytes.size(), &read));
+    EXPECT_EQ(read.count, list.count);
+    EXPECT_EQ(read.caption_colour, list.caption_colour);
+    EXPECT_EQ(read.flags, list.flags);
+    EXPECT_EQ(std::u16string(read.caption), caption);
+    for (int32_t i = 0; i < MAX_LANGUAGES; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_STREQ(read.entries[i].code, list.entries[i].code);
+        EXPECT_EQ(std::u16string(read.entries[i].text), std::u16string(list.entries[i].text));
+        EXPECT_EQ(std::u16string(read.entries[i].transform),
+                  std::u16string(list.entries[i].transform));
+    }
+    // The stock list: no entries, the stock caption and colour, a header and an empty caption.
+    ClearLanguageList(&list);
+    const std::vector<uint8_t> stock = qjxpack::SerializeLanguageList(list);
+    EXPECT_EQ(stock.size(), 16u);
+    ASSERT_TRUE(ParseLanguageList(stock.data(), stock.size(), &read));
+    EXPECT_EQ(read.count, 0);
+    EXPECT_EQ(read.caption_colour, LANGUAGE_DEFAULT_COLOUR);
+}
+
+TEST(Languages, ContrastFollowsWcagAndTheCaptionBandIsAveraged) {
+    EXPECT_DOUBLE_EQ(qjxpack::ContrastRatio(0x000000, 0xFFFFFF), 21.0);
+    EXPECT_DOUBLE_EQ(qjxpack::ContrastRatio(0x777777, 0x777777), 1.0);
+    // The usual boundary: #767676 on white passes 4.5:1, #777777 does not.
+    EXPECT_GT(qjxpack::ContrastRatio(0x767676, 0xFFFFFF), 4.5);
+    EXPECT_LT(qjxpack::ContrastRatio(0xFFFFFF, 0x777777), 4.5);
+    EXPECT_NEAR(qjxpack::ContrastRatio(0xFF0000, 0xFFFFFF), 3.998, 0.001);
+
+    // An 8-bit picture 6 wide (rows padded to 8) and 100 high: the band is rows 72 to 86 from the
+    // top. Its rows alternate red and blue, everything else is white.
+    auto dib = [](bool top_down) {
+        std::vector<uint8_t> bytes(40 + 3 * 4 + 8 * 100, 0);
+        WriteLittleEndian(40, bytes.data(), 4);
+        WriteLittleEndian(6, bytes.data() + 4, 4);
+        WriteLittleEndian(top_down ? static_cast<uint32_t>(-100) : 100, bytes.data() + 8, 4);
+        WriteLittleEndian(1, bytes.data() + 12, 2);
+        WriteLittleEndian(8, bytes.data() + 14, 2);
+        WriteLittleEndian(3, bytes.data() + 32, 4);
+        const uint8_t table[12] = {0xFF, 0xFF, 0xFF, 0, 0, 0, 0xFF, 0, 0xFF, 0, 0, 0};
+        std::copy(table, table + 12, bytes.begin() + 40);
+        for (int y = 0; y < 100; ++y) {
+            const uint8_t index = y < 72 || y >= 87 ? 0 : y % 2 == 0 ? 1 : 2;  // white, red, blue
+            const int row = top_down ? y : 99 - y;
+            std::fill_n(bytes.begin() + 52 + 8 * row, 6, index);
+        }
+        return bytes;
+    };
+    for (bool top_down : {false, true}) {
+        uint32_t colour = 0;
+        ASSERT_TRUE(qjxpack::CaptionBandColour(dib(top_down), &colour));
+        // 8 red rows (72, 74 ... 86) and 7 blue: 255 * 8 / 15 = 136, 255 * 7 / 15 = 119.
+        EXPECT_EQ(colour, 0x880077u) << top_down;
+    }
+    std::vector<uint8_t> cut = dib(false);
+    cut.resize(cut.size() - 1);
+    uint32_t colour = 0;
+    EXPECT_FALSE(qjxpack::CaptionBandColour(cut, &colour));
+}
+
+// Five languages through create: the resource read back by list (text and JSON) and verify, each
+// listed transform demanded of the payload instead of the stock German and Japanese ones, and
+// nothing written for an installer made without the options.
+TEST_F(BrandingTest, LanguagesReadBackThroughListAndVerify) {
+    const std::string input = Payload("Korrin.msi", "Korrin_fr.mst", "Korrin_zh.mst");
+    qjxpack::CreateRequest request = Request(input);
+    request.branding.package = "Korrin.msi";
+    ASSERT_EQ(qjxpack::TakeLanguageOptions({"en=&English",
+                                            "fr=Fran\xC3\xA7"
+                                            "ais",
+                                            "es=Espa\xC3\xB1ol", "pt-BR=Portugu\xC3\xAAs (Brasil)",
+                                            "zh-Hans=\xE7\xAE\x80\xE4\xBD\x93"},
+                                           {"fr=Korrin_fr.mst", "zh-hans=Korrin_zh.mst"},
+                                           &request.branding),
+              "");
+    request.branding.caption = "Choisissez \"votre\" langue :";
+    request.branding.caption_colour = "1f3a5c";
+    Captured result = Create(request);
+    ASSERT_EQ(result.status, qjxpack::EXIT_OK) << result.err;
+    EXPECT_EQ(result.err, "") << "dark blue on the stock background reads well";
+
+    auto run = [&](const std::string& command, const std::string& path) {
+        return packer_test::Capture(scratch_, [&](FILE* out, FILE* err) {
+            return command == "verify" ? qjxpack::RunVerify(path, "", "", out, err)
+                                       : qjxpack::RunList(path, command == "json", out, err);
+        });
+    };
+    const std::string lines =
+        "languages (5, pictures drawn by the stub):\n"
+        "  en  &English  transform none\n"
+        "  fr  Fran\xC3\xA7"
+        "ais  transform Korrin_fr.mst\n"
+        "  es  Espa\xC3\xB1ol  transform none\n"
+        "  pt-BR  Portugu\xC3\xAAs (Brasil)  transform none\n"
+        "  zh-Hans  \xE7\xAE\x80\xE4\xBD\x93  transform Korrin_zh.mst\n"
+        "caption: \"Choisissez \"votre\" langue :\", colour 1F3A5C\n";
+    result = run("list", request.output);
+    EXPECT_EQ(result.status, qjxpack::EXIT_OK) << result.err;
+    EXPECT_NE(result.out.find("package: Korrin.msi\n" + lines), std::string::npos) << result.out;
+    EXPECT_EQ(result.out.find("transforms: de"), std::string::npos) << "the stock ones are unused";
+    result = run("verify", request.output);
+    EXPECT_EQ(result.status, qjxpack::EXIT_OK) << result.err;
+    EXPECT_NE(result.out.find(lines), std::string::npos) << result.out;
+    result = run("json", request.output);
+    EXPECT_NE(result.out.find(
+                  "\"languages\": [{\"code\": \"en\", \"text\": \"&English\", \"transform\": "
+                  "null}, {\"code\": \"fr\", \"text\": \"Fran\xC3\xA7"
+                  "ais\", \"transform\": "
+                  "\"Korrin_fr.mst\"}, {\"code\": \"es\", \"text\": \"Espa\xC3\xB1ol\", "
+                  "\"transform\": null}, {\"code\": \"pt-BR\", \"text\": \"Portugu\xC3\xAAs "
+                  "(Brasil)\", \"transform\": null}, {\"code\": \"zh-Hans\", \"text\": "
+                  "\"\xE7\xAE\x80\xE4\xBD\x93\", \"transform\": \"Korrin_zh.mst\"}], "
+                  "\"language_pictures\": false, \"caption\": \"Choisissez \\\"votre\\\" langue "
+                  ":\", \"caption_colour\": \"1F3A5C\"}, "),
+              std::string::npos)
+        << result.out;
+
+    // A listed transform the payload lacks: create refuses, verify of such an installer fails.
+    scratch_.Write("lacking/Korrin.msi", "m");
+    qjxpack::CreateRequest lacking = request;
+    lacking.inputs = {scratch_.At("lacking") + "/."};
+    lacking.output = scratch_.At("Lacking.exe");
+    result = Create(lacking);
+    EXPECT_EQ(result.status, qjxpack::EXIT_FAILED);
+    const std::string fr =
+        "the payload has no \"Korrin_fr.mst\" at its root, the transform of the "
+        "fr button (Fran\xC3\xA7"
+        "ais): add it, or name another with "
+        "--transform fr=NAME";
+    EXPECT_NE(result.err.find(fr), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("\"Korrin_zh.mst\""), std::string::npos) << result.err;
+    const std::string installer = ReadWholeFile(request.output);
+    PayloadTrailer trailer;
+    ASSERT_TRUE(ParseTrailer(
+        reinterpret_cast<const uint8_t*>(installer.data()) + installer.size() - TRAILER_SIZE,
+        &trailer));
+    const uint32_t stub_size = trailer.payload_offset;
+    const std::string payload = packer_test::EntryBytes("\\Korrin.msi", "m") +
+                                packer_test::EntryBytes("\\Korrin_zh.mst", "z");
+    // The branded stub before any payload bound it, as an earlier packer would have used it.
+    const std::string branded = scratch_.At("Branded.exe");
+    ASSERT_EQ(packer_test::Capture(scratch_,
+                                   [&](FILE* out, FILE* err) {
+                                       return qjxpack::RunBrand(stub_path_, request.branding,
+                                                                branded, out, err);
+                                   })
+                  .status,
+              qjxpack::EXIT_OK);
+    std::string bytes = ReadWholeFile(branded) + payload;
+    bytes += std::string((4096 - bytes.size() % 4096) % 4096, '\0');
+    bytes += packer_test::TrailerBytes(stub_size, payload.size(), 2);
+    result = run("verify", scratch_.Write("check.exe", bytes));
+    EXPECT_EQ(result.status, qjxpack::EXIT_FAILED);
+    EXPECT_NE(result.err.find(fr), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find("Korrin_zh"), std::string::npos) << result.err;
+
+    // A damaged resource: the stub would show the stock buttons, which verify says.
+    const StubImage image = Image(installer.substr(0, stub_size));
+    ResourceTable table = Table(image);
+    const qjxpack::ResourceKey key{ResourceName::Id(qjxpack::RT_RCDATA_ID), ResourceName::Id(203),
+                                   qjxpack::LANGUAGE_US_ENGLISH};
+    ASSERT_NE(table.find(key), table.end());
+    table[key].bytes.push_back(0);
+    const std::vector<uint8_t> damaged = qjxpack::WithResources(image, table);
+    result =
+        run("verify", scratch_.Write("damaged.exe", std::string(damaged.begin(), damaged.end()) +
+                                                        installer.substr(stub_size)));
+    EXPECT_NE(result.err.find("languages resource is damaged"), std::string::npos) << result.err;
+
+    // The caption alone writes a list without languages: the stock buttons and transforms stay.
+    qjxpack::CreateRequest caption = Request(Payload("Velmora.msi", "", "Velmora_Japanese.mst"));
+    caption.branding.caption = "Sprache:";
+    result = Create(caption);
+    EXPECT_EQ(result.status, qjxpack::EXIT_FAILED);
+    EXPECT_NE(result.err.find("\"Velmora_German.mst\""), std::string::npos) << result.err;
+    caption.inputs = {Payload("Velmora.msi", "Velmora_German.mst", "Velmora_Japanese.mst")};
+    ASSERT_EQ(Create(caption).status, qjxpack::EXIT_OK);
+    result = run("list", caption.output);
+    EXPECT_NE(result.out.find("transforms: de Velmora_German.mst, ja Velmora_Japanese.mst\n"
+                              "languages: the stock three\ncaption: \"Sprache:\", colour the "
+                              "stock black\n"),
+              std::string::npos)
+        << result.out;
+
+    // Branded otherwise, an installer carries no languages resource, and list says nothing of it.
+    qjxpack::CreateRequest plain = caption;
+    plain.branding = qjxpack::BrandingRequest();
+    plain.branding.product_name = "Korrin";
+    ASSERT_EQ(Create(plain).status, qjxpack::EXIT_OK);
+    result = run("json", plain.output);
+    EXPECT_NE(result.out.find("\"languages\": null, \"caption\": null, \"caption_colour\": null"),
+              std::string::npos)
+        << result.out;
+    result = run("list", plain.output);
+    EXPECT_EQ(result.out.find("caption"), std::string::npos) << result.out;
+}
+
+// A language's own pictures come for every language or none, all of one size, each set checked
+// as the stock pictures are; without --language they are refused.
+TEST_F(BrandingTest, LanguagePicturesComeForEveryLanguageAtOneSize) {
+    qjxpack::CreateRequest request =
+        Request(Payload("Velmora.msi", "Velmora_German.mst", "Velmora_Japanese.mst"));
+    request.branding.languages = {{"en", "English", ""}, {"pt-BR", "Portugu\xC3\xAAs", ""}};
+    // The background only: with languages the stock buttons' pictures are not needed.
+    request.branding.pictures = scratch_.MakeFolder("pictures");
+    scratch_.Write("pictures/background_8bit.bmp", Picture(256, 256, 200));
+    auto button = [this](const std::string& name, int width, int height, int colours) {
+        scratch_.Write("pictures/button_" + name + ".bmp", Picture(width, height, colours));
+    };
+    auto refused = [this](const qjxpack::CreateRequest& request, const std::string& fragment) {
+        Captured result = Create(request);
+        EXPECT_EQ(result.status, qjxpack::EXIT_FAILED) << fragment;
+        EXPECT_NE(result.err.find(fragment), std::string::npos) << result.err;
+    };
+    button("en_normal", 96, 26, 93);
+    refused(request,
+            "has button pictures for some languages only; a language's pictures come for every "
+            "language or none: add button_en_pressed, button_pt-BR_normal, button_pt-BR_pressed");
+    button("en_pressed", 96, 26, 40);
+    button("pt-BR_normal", 96, 26, 93);
+    button("pt-BR_pressed", 96, 27, 40);
+    refused(request, "button_pt-BR_pressed.bmp must be 96 x 26 pixels, is 96 x 27");
+    button("pt-BR_pressed", 96, 26, 41);
+    refused(request, "button_pt-BR_pressed.bmp has 41 colours; its colour table holds 40");
+    button("pt-BR_pressed", 96, 26, 40);
+    button("en_normal@2x", 192, 52, 93);
+    refused(request,
+            "part of the languages' pictures for high display scales; add "
+            "button_en_pressed@2x, button_pt-BR_normal@2x, button_pt-BR_pressed@2x");
+    button("en_pressed@2x", 192, 52, 40);
+    button("pt-BR_normal@2x", 192, 52, 93);
+    button("pt-BR_pressed@2x", 190, 52, 40);
+    refused(request, "button_pt-BR_pressed@2x.bmp must be 192 x 52 pixels");
+    button("pt-BR_pressed@2x", 192, 52, 40);
+    // A picture for a language not listed is left out, with a warning.
+    button("fr_normal", 96, 26, 10);
+    Captured result = Create(request);
+    ASSERT_EQ(result.status, qjxpack::EXIT_OK) << result.err;
+    EXPECT_NE(result.err.find("button_fr_normal.bmp is left out"), std::string::npos) << result.err;
+
+    qjxpack::InstallerScan scan;
+    std::string error;
+    ASSERT_TRUE(qjxpack::ScanInstaller(request.output, &scan, &error)) << error;
+    EXPECT_TRUE(scan.branding.language_pictures);
+    std::vector<std::string> pictures;
+    for (const qjxpack::PictureInfo& p : scan.branding.pictures) {
+        if (p.id < 140) continue;
+        pictures.push_back(std::to_string(p.id) + " " + std::to_string(p.width) + "x" +
+                           std::to_string(p.height) + (p.compressed ? " RLE" : ""));
+    }
+    EXPECT_EQ(pictures, (std::vector<std::string>{"140 96x26", "141 96x26", "142 192x52 RLE",
+                                                  "143 192x52 RLE", "144 96x26", "145 96x26",
+                                                  "146 192x52 RLE", "147 192x52 RLE"}));
+    // The stub's own stock buttons stay where none were given.
+    bool stock_button = false;
+    for (const qjxpack::PictureInfo& p : scan.branding.pictures) stock_button |= p.id == 107;
+    EXPECT_TRUE(stock_button);
+
+    // Outside the sizes a row of the window holds.
+    for (const char* name : {"en_normal", "en_pressed", "pt-BR_normal", "pt-BR_pressed"}) {
+        button(name, 60, 22, 10);
+    }
+    refused(request, "is 60 x 22 pixels; a language's button is 68 to 236 wide and 22 to 44 high");
+
+    // Without languages, a language's picture is a mistake, not a file to skip.
+    request.branding.languages.clear();
+    request.branding.pictures = Pictures();
+    refused(request,
+            "_normal.bmp is a language's button picture, but no languages are given; "
+            "list them with --language CODE=TEXT, or remove it");
+}
+
+// The caption's colour against the background the installer carries, the stock one or the
+// vendor's: a warning below 4.5:1, nothing above.
+TEST_F(BrandingTest, CreateWarnsOfACaptionHardToRead) {
+    const std::string input = Payload("Velmora.msi", "Velmora_German.mst", "Velmora_Japanese.mst");
+    auto warnings = [&](const std::string& colour, const std::string& pictures) {
+        qjxpack::CreateRequest request = Request(input);
+        request.branding.caption_colour = colour;
+        request.branding.pictures = pictures;
+        Captured result = Create(request);
+        EXPECT_EQ(result.status, qjxpack::EXIT_OK) << result.err;
+        return result.err;
+    };
+    // The stock background behind the caption is a light blue grey.
+    EXPECT_EQ(warnings("000000", ""), "");
+    EXPECT_NE(warnings("FFFFFF", "")
+                  .find("warning: --caption-colour FFFFFF has a contrast of "
+                        "1.9:1 with the background behind the caption (on "
+                        "average B1BCD6), below the 4.5:1"),
+              std::string::npos);
+    // A dark band at 72 % of the vendor's background: the stock black is hard to read there,
+    // white is fine, though the rest of the picture is white.
+    const std::string folder = Pictures();
+    std::vector<uint32_t> pixels(256 * 256, 0xFFFFFF);
+    for (size_t y = 184; y < 199; ++y) {
+        for (size_t x = 0; x < 256; ++x) pixels[y * 256 + x] = x % 2 ? 0x102030 : 0x203040;
+    }
+    scratch_.Write("pictures/background_8bit.bmp", BmpFile(256, 256, pixels));
+    EXPECT_EQ(warnings("FFFFFF", folder), "");
+    const std::string dark = warnings("202020", folder);
+    EXPECT_NE(dark.find("--caption-colour 202020 has a contrast of 1.0:1 with the background "
+                        "behind the caption (on average 182838)"),
+              std::string::npos)
+        << dark;
 }
