@@ -64,10 +64,21 @@ expect 2 create -o out.exe --package "a b.msi" missing.txt
 expect 2 create -o out.exe --product-name "" missing.txt
 says "--product-name: the value is empty"
 expect 2 brand -o out.exe --company ""
+# The language options: a bad value is a bad command line too, and each option takes one value.
+expect 2 create -o out.exe --language fr missing.txt
+says "--language fr: give CODE=TEXT"
+expect 2 brand -o out.exe --language auto=Auto
+says "auto is reserved"
+expect 2 create -o out.exe --language en=English --transform fr=K_fr.mst missing.txt
+says "fr is not listed"
+expect 2 create -o out.exe --caption-colour red missing.txt
+says "--caption-colour red: give six hexadecimal digits"
 
 echo "not an installer" >text.exe
 # --transform takes one value: what follows is an input again.
 expect 1 create -o out.exe --stub text.exe --transform ja=K_ja.mst text.exe
+says "stub text.exe is not a Windows program"
+expect 1 create -o out.exe --stub text.exe --language en=English --caption Hi text.exe
 says "stub text.exe is not a Windows program"
 # A link in a packed folder is refused, on Windows as a reparse point (Wine shows a folder link
 # as one).
