@@ -1157,3 +1157,68 @@ TEST_F(BrandingTest, CreateWarnsOfACaptionHardToRead) {
               std::string::npos)
         << dark;
 }
+
+// A stub branded with languages keeps them through create --stub: a caption given later changes
+// the caption alone, new languages replace the list and drop the old languages' pictures, and the
+// stock transforms cannot be named for buttons it no longer has.
+TEST_F(BrandingTest, BrandedLanguagesStayUntilGivenAgain) {
+    qjxpack::BrandingRequest brand;
+    brand.languages = {{"en", "English", ""},
+                       {"fr",
+                        "Fran\xC3\xA7"
+                        "ais",
+                        "K_fr.mst"}};
+    brand.caption_colour = "1F3A5C";
+    brand.pictures = scratch_.MakeFolder("pictures");
+    scratch_.Write("pictures/background_8bit.bmp", Picture(256, 256, 200));
+    for (const char* code : {"en", "fr"}) {
+        scratch_.Write(std::string("pictures/button_") + code + "_normal.bmp", Picture(80, 22, 9));
+        scratch_.Write(std::string("pictures/button_") + code + "_pressed.bmp", Picture(80, 22, 9));
+    }
+    const std::string branded = scratch_.At("Branded.exe");
+    Captured result = packer_test::Capture(scratch_, [&](FILE* out, FILE* err) {
+        return qjxpack::RunBrand(stub_path_, brand, branded, out, err);
+    });
+    ASSERT_EQ(result.status, qjxpack::EXIT_OK) << result.err;
+
+    auto created = [&](const qjxpack::BrandingRequest& branding) {
+        qjxpack::CreateRequest request = Request(Payload("Velmora.msi", "K_fr.mst", "K_es.mst"));
+        request.stub = branded;
+        request.branding = branding;
+        Captured made = Create(request);
+        qjxpack::InstallerScan scan;
+        std::string error;
+        if (made.status == qjxpack::EXIT_OK) {
+            EXPECT_TRUE(qjxpack::ScanInstaller(request.output, &scan, &error)) << error;
+        }
+        return std::make_pair(made, scan.branding);
+    };
+    qjxpack::BrandingRequest caption;
+    caption.caption = "Langue :";
+    auto made = created(caption);
+    ASSERT_EQ(made.first.status, qjxpack::EXIT_OK) << made.first.err;
+    ASSERT_EQ(made.second.languages.size(), 2u);
+    EXPECT_EQ(made.second.languages[1].transform, "K_fr.mst");
+    EXPECT_EQ(made.second.caption, "Langue :");
+    EXPECT_EQ(made.second.caption_colour, 0x1F3A5Cu);
+    EXPECT_TRUE(made.second.language_pictures);
+
+    qjxpack::BrandingRequest others;
+    others.languages = {{"es", "Espa\xC3\xB1ol", "K_es.mst"}};
+    made = created(others);
+    ASSERT_EQ(made.first.status, qjxpack::EXIT_OK) << made.first.err;
+    ASSERT_EQ(made.second.languages.size(), 1u);
+    EXPECT_FALSE(made.second.language_pictures);
+    for (const qjxpack::PictureInfo& picture : made.second.pictures) {
+        EXPECT_LT(picture.id, 140u) << "the old languages' picture stayed";
+    }
+    EXPECT_EQ(made.second.caption_colour, 0x1F3A5Cu) << "what is not given again stays";
+
+    qjxpack::BrandingRequest stock_transform;
+    stock_transform.transform_de = "K_de.mst";
+    made = created(stock_transform);
+    EXPECT_EQ(made.first.status, qjxpack::EXIT_FAILED);
+    EXPECT_NE(made.first.err.find("--transform de=: the stub offers languages of its own"),
+              std::string::npos)
+        << made.first.err;
+}
