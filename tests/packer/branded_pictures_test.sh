@@ -129,4 +129,32 @@ for path in glob.glob("raw/*"):
     if b"Dravik" in data or "Dravik".encode("utf-16-le") in data:
         sys.exit("%s names the stock maker" % path)
 PY
+# A language's own pictures, read back by other decoders: each at its id (140 + 4 * i + 0 normal,
+# 1 pressed, 2 and 3 their @2x, RLE8-compressed) with exactly the vendor's pixels.
+mkdir languages
+cp vendor/background_8bit.png languages/
+for code in en pt-BR; do
+  cp vendor/button_english_normal.png "languages/button_${code}_normal.png"
+  cp vendor/button_german_pressed.png "languages/button_${code}_pressed.png"
+  cp vendor/button_japanese_normal@2x.png "languages/button_${code}_normal@2x.png"
+  cp vendor/button_english_pressed@2x.png "languages/button_${code}_pressed@2x.png"
+done
+"$qjxpack" brand --stub "$stub" -o languages.exe --pictures languages --language en=English \
+  --language $'pt-BR=Portugu\xc3\xaas' >/dev/null
+mkdir language_bitmaps
+wrestool -x -t 2 -o language_bitmaps languages.exe
+"$python" - <<'PY' || fail "the languages' pictures"
+import sys
+from PIL import Image
+kinds = ["normal", "pressed", "normal@2x", "pressed@2x"]
+for i, code in enumerate(["en", "pt-BR"]):
+    for k, kind in enumerate(kinds):
+        path = "language_bitmaps/languages.exe_2_%d.bmp" % (140 + 4 * i + k)
+        vendor = "languages/button_%s_%s.png" % (code, kind)
+        got = Image.open(path)
+        if got.info.get("compression", 0) != (1 if k >= 2 else 0):
+            sys.exit("%s: compression %r" % (path, got.info.get("compression")))
+        if list(got.convert("RGB").getdata()) != list(Image.open(vendor).convert("RGB").getdata()):
+            sys.exit("%s differs from %s" % (path, vendor))
+PY
 echo "branded pictures: ok"

@@ -52,4 +52,17 @@ branding=(--product-name "Korrin Suite" --company "Korrin Läbs" --version 2.3.4
 "$wine_run" "$windows_qjxpack" create -o windows_branded.exe --stub stub.exe "${branding[@]}" \
   in/. </dev/null
 cmp host_branded.exe windows_branded.exe
+
+# A vendor's languages and caption, texts beyond ASCII through each system's command line.
+echo fr >in/Korrin_fr.mst
+languages=(--package Korrin.msi --language en=English --language $'fr=Fran\xc3\xa7ais'
+  --transform fr=Korrin_fr.mst --language $'zh-Hans=\xe7\xae\x80\xe4\xbd\x93'
+  --caption $'Choisissez \xe2\x80\x94 \xe8\xaf\xad\xe8\xa8\x80' --caption-colour 1F3A5C)
+"$host_qjxpack" create -o host_languages.exe --stub stub.exe "${languages[@]}" in/.
+"$wine_run" "$windows_qjxpack" create -o windows_languages.exe --stub stub.exe \
+  "${languages[@]}" in/. </dev/null
+cmp host_languages.exe windows_languages.exe
+"$wine_run" "$windows_qjxpack" list --json windows_languages.exe </dev/null | tr -d '\r' |
+  grep -qF $'"text": "\xe7\xae\x80\xe4\xbd\x93", "transform": null}], ' ||
+  { echo "the Windows packer's list does not show the Chinese button's text"; exit 1; }
 echo "same output: ok"

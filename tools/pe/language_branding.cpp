@@ -310,7 +310,7 @@ std::string LanguageValueProblem(const BrandingRequest& request) {
             }
         }
         const std::vector<LanguageOption> before(languages.begin(), languages.begin() + i);
-        const std::string problem = TextProblemOf(language, before);
+        std::string problem = TextProblemOf(language, before);
         if (!problem.empty()) return problem;
         if (!language.transform.empty()) {
             const std::string name_problem = LaunchNameProblem(language.transform);
