@@ -537,7 +537,10 @@ ResultCode RunProgressWindow(HWND owner, WorkerFunction worker, void* worker_arg
     state->owner = owner;
     state->worker = worker;
     state->worker_argument = worker_argument;
-    state->language_button = chosen_language >= 0 ? IDC_ENGLISH + chosen_language : 0;
+    // Only the stock buttons so far: a language beyond them is asked for rather than lost.
+    state->language_button = chosen_language >= 0 && chosen_language <= IDC_JAPANESE - IDC_ENGLISH
+                                 ? IDC_ENGLISH + chosen_language
+                                 : 0;
     state->launch_result = -1;
     state->background_bitmap = LoadBackgroundImage(
         &state->background_palette, &state->background_width, &state->background_height);

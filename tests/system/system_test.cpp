@@ -390,5 +390,7 @@ TEST(UserLanguage, NamesTheUsersLanguageWholeOrNotAtAll) {
     char small[3] = {'x', 'x', 'x'};
     const bool fits = strlen(tag) < sizeof small;
     EXPECT_EQ(UserLanguageTag(small, sizeof small), fits);
-    if (!fits) EXPECT_EQ(small[0], 0);
+    if (!fits) {
+        EXPECT_EQ(small[0], 0);
+    }
 }
