@@ -119,7 +119,7 @@ bool CopyPath(const char16_t* value, char* out) {
 // language tag, ASCII throughout. Any other is a bad value.
 template <typename Char>
 bool ReadLanguage(const Char* value, StubSwitches* out) {
-    char text[LANGUAGE_CODE_CAPACITY];
+    char text[LANGUAGE_CODE_CAPACITY] = {0};  // zeroed for the analyzer, as in ReadTail
     size_t length = 0;
     bool digits = true;
     for (; value[length] != 0; ++length) {
@@ -188,7 +188,8 @@ void ReadTail(const Char* tail, Char* forwarded, StubSwitches* out) {
     Token<Char> token;
     const Char* p = tail;
     while (NextToken(p, &token)) {
-        Char text[TOKEN_CAPACITY];
+        // Zeroed: the analyzer cannot see that no comparison reads past the terminator.
+        Char text[TOKEN_CAPACITY] = {0};
         Unquote(token, text, TOKEN_CAPACITY);
         if (IsSwitch(text)) {
             out->any = true;
