@@ -709,23 +709,26 @@ case_unattended_windowed() {
     expect_no_folder
 }
 
-# language_stub OUT CODE=TEXT[=TRANSFORM]...: the stock stub with a vendor's languages in the
-# given order, written into its resources as the packer writes them (text/language_list.h).
-language_stub() {
-    local out=$1
-    shift
+# language_installer OUT FOLDER OPTION...: an installer of FOLDER's files, made by the packer
+# from the stock stub with the given options (--language CODE=TEXT, --transform CODE=NAME).
+language_installer() {
+    wine "$QJX_BIN/tools/qjxpack.exe" create -o "$1" --stub "$(winpath "$stub")" "${@:3}" \
+        "$(winpath "$2")\\." </dev/null >create.txt 2>&1 || fail "create: $(cat create.txt)"
+}
+# language_bytes CODE=TEXT...: a list of languages as the stub reads it (text/language_list.h),
+# to damage at will: the packer writes only lists that read whole.
+language_bytes() {
     python3 - "$@" >languages.bin <<'EOF'
 import struct, sys
 def text(value):
     units = value.encode('utf-16-le')
     return struct.pack('<H', len(units) // 2) + units
-languages = [argument.split('=') + [''] for argument in sys.argv[1:]]
+languages = [argument.split('=') for argument in sys.argv[1:]]
 data = b'QJXL' + struct.pack('<HHIH', 1, len(languages), 0xFFFFFFFF, 0) + text('')
-for code, name, transform, *_ in languages:
-    data += text(code) + text(name) + text(transform)
+for code, name in languages:
+    data += text(code) + text(name) + text('')
 sys.stdout.buffer.write(data)
 EOF
-    set_languages "$out" languages.bin
 }
 # set_languages OUT FILE: the stock stub with FILE's bytes as its list of languages.
 set_languages() {
@@ -748,9 +751,12 @@ expect_transform() {
 case_language_switch() {
     use_recorder
     make_sample_payload
-    language_stub Languages.exe en=English fr=Français=Korrin_fr.mst zh-Hans=简体中文=Korrin_zh.mst
-    wine_tool mkinstaller Setup.exe "$(winpath Languages.exe)" '\Velmora.msi=files/package' \
-        '\Korrin_fr.mst=files/german' '\Korrin_zh.mst=files/japanese' >/dev/null
+    mkdir payload
+    cp files/package payload/Velmora.msi
+    cp files/german payload/Korrin_fr.mst
+    cp files/japanese payload/Korrin_zh.mst
+    language_installer Setup.exe payload --language en=English --language fr=Français \
+        --transform fr=Korrin_fr.mst --language zh-Hans=简体中文 --transform zh-Hans=Korrin_zh.mst
     start_stub Setup.exe "/SeaQuiet /SeaLang:FR \"/SeaLog:$(winpath fr.log)\" /qn"
     wait_quiet_stub 0
     expect_transform Korrin_fr.mst
@@ -784,12 +790,15 @@ case_language_switch() {
 case_language_auto() {
     use_recorder
     make_sample_payload
-    language_stub Languages.exe en=English fr=Français=Korrin_fr.mst de=Deutsch=Korrin_de.mst
-    wine_tool mkinstaller Setup.exe "$(winpath Languages.exe)" '\Velmora.msi=files/package' \
-        '\Korrin_fr.mst=files/japanese' '\Korrin_de.mst=files/german' >/dev/null
+    mkdir payload
+    cp files/package payload/Velmora.msi
+    cp files/japanese payload/Korrin_fr.mst
+    cp files/german payload/Korrin_de.mst
+    language_installer Setup.exe payload --language en=English --language fr=Français \
+        --transform fr=Korrin_fr.mst --language de=Deutsch --transform de=Korrin_de.mst
     mkinstaller Stock.exe "${sample_entries[@]}"
     [ -f "$QJX_LOCALE_DIR/de_DE.UTF-8/LC_CTYPE" ] || fail "no compiled de_DE locale"
-    # Set for the stub's process alone: the driver and the recorder keep the test's locale.
+    # For these runs alone: the stub, and what it starts, see a German user.
     german() { LOCPATH=$QJX_LOCALE_DIR LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 "$@"; }
     german start_stub Setup.exe "/SeaQuiet /SeaLang:auto \"/SeaLog:$(winpath auto.log)\" /qn"
     wait_quiet_stub 0
@@ -810,7 +819,7 @@ case_language_auto() {
 # in a windowed run. Nothing is extracted, whatever /SeaLang asks.
 case_damaged_languages() {
     make_sample_payload
-    language_stub Good.exe en=English fr=Français
+    language_bytes en=English fr=Français
     local damage
     for damage in count extra; do
         case $damage in
@@ -830,6 +839,7 @@ case_damaged_languages() {
     wait_stub
     expect_no_folder
     # The same list whole is read.
+    set_languages Good.exe languages.bin
     wine_tool mkinstaller Setup.exe "$(winpath Good.exe)" "${sample_entries[@]}" >/dev/null
     start_stub Setup.exe "/SeaExtract:$(winpath out) \"/SeaLog:$(winpath good.log)\""
     wait_quiet_stub 0
