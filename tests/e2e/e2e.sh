@@ -814,6 +814,41 @@ case_language_auto() {
     expect_transform ""
 }
 
+# Asked with the buttons, a German user finds the vendor's German button focused, and Enter
+# takes it; the stock three keep English focused for the same user.
+case_language_focus() {
+    use_recorder
+    make_sample_payload
+    mkdir payload
+    cp files/package payload/Velmora.msi
+    cp files/japanese payload/Korrin_fr.mst
+    cp files/german payload/Korrin_de.mst
+    language_installer Setup.exe payload --language en=English --language fr=Français \
+        --transform fr=Korrin_fr.mst --language de=Deutsch --transform de=Korrin_de.mst
+    mkinstaller Stock.exe "${sample_entries[@]}"
+    german() { LOCPATH=$QJX_LOCALE_DIR LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 "$@"; }
+    local setup focus
+    for setup in Setup.exe Stock.exe; do
+        [ $setup = Setup.exe ] && focus=1042 || focus=1003
+        german start_stub $setup "/qn"
+        drive wait-window Velmora >/dev/null || fail "no progress window"
+        for _ in $(seq 1 100); do
+            drive controls Velmora | grep -qE "^$focus Button .* 1 1( |$)" && break
+        done
+        drive wait-focus Velmora $focus || fail "$setup: button $focus did not take the focus"
+        drive key Velmora 0x0D
+        wait_stub
+        if [ $setup = Setup.exe ]; then
+            expect_transform Korrin_de.mst
+        else
+            [[ "$(recorded_parameters)" == *'Velmora.msi  /qn' ]] ||
+                fail "installer parameters $(recorded_parameters)"
+            rm -f "$record"
+        fi
+        rm -rf temp && mkdir temp
+    done
+}
+
 # A list of languages that is there but does not read whole is a damaged installer: 1620 with
 # the reason in the log, never the stock three in its place, and the damaged-installer message
 # in a windowed run. Nothing is extracted, whatever /SeaLang asks.
