@@ -115,12 +115,36 @@ bool CopyPath(const char16_t* value, char* out) {
     return value[0] != 0 && Utf16ToUtf8Whole(value, out, SWITCH_PATH_CAPACITY);
 }
 
+// A /SeaLang value: "auto", a language id of one to five digits (1 to 65535), or a plausible
+// language tag, ASCII throughout. Any other is a bad value.
 template <typename Char>
-int32_t LanguageOf(const Char* value) {
-    if (Equals(value, "en") || Equals(value, "1033")) return STUB_LANGUAGE_ENGLISH;
-    if (Equals(value, "de") || Equals(value, "1031")) return STUB_LANGUAGE_GERMAN;
-    if (Equals(value, "ja") || Equals(value, "1041")) return STUB_LANGUAGE_JAPANESE;
-    return STUB_LANGUAGE_ASK;
+bool ReadLanguage(const Char* value, StubSwitches* out) {
+    char text[LANGUAGE_CODE_CAPACITY] = {0};  // zeroed for the analyzer, as in ReadTail
+    size_t length = 0;
+    bool digits = true;
+    for (; value[length] != 0; ++length) {
+        const unsigned unit = Unit(value[length]);
+        if (unit >= 0x80 || length + 1 >= LANGUAGE_CODE_CAPACITY) return false;
+        text[length] = static_cast<char>(unit);
+        digits = digits && unit >= '0' && unit <= '9';
+    }
+    text[length] = 0;
+    out->language_id = 0;
+    if (Equals(text, "auto")) {
+        out->language = STUB_LANGUAGE_AUTO;
+    } else if (digits && length > 0 && length <= 5) {
+        uint32_t id = 0;
+        for (size_t i = 0; i < length; ++i) id = id * 10 + static_cast<uint32_t>(text[i] - '0');
+        if (id == 0 || id > 0xFFFF) return false;
+        out->language = STUB_LANGUAGE_ID;
+        out->language_id = static_cast<uint16_t>(id);
+    } else if (IsPlausibleLanguageTag(text)) {
+        out->language = STUB_LANGUAGE_CODE;
+    } else {
+        return false;
+    }
+    memcpy(out->language_value, text, length + 1);
+    return true;
 }
 
 // Marks the switches bad, naming the first bad token as given (cut to fit).
@@ -151,10 +175,7 @@ bool Apply(Char* text, StubSwitches* out) {
         if (Lower(name[3]) == 'q') out->quiet = true;
         return !separated;
     }
-    if (Equals(name, "sealang")) {
-        out->language = LanguageOf(value);
-        return out->language != STUB_LANGUAGE_ASK;
-    }
+    if (Equals(name, "sealang")) return ReadLanguage(value, out);
     if (Equals(name, "sealog")) return CopyPath(value, out->log_path);
     if (Equals(name, "seaextract")) return CopyPath(value, out->extract_path);
     return false;
@@ -167,7 +188,8 @@ void ReadTail(const Char* tail, Char* forwarded, StubSwitches* out) {
     Token<Char> token;
     const Char* p = tail;
     while (NextToken(p, &token)) {
-        Char text[TOKEN_CAPACITY];
+        // Zeroed: the analyzer cannot see that no comparison reads past the terminator.
+        Char text[TOKEN_CAPACITY] = {0};
         Unquote(token, text, TOKEN_CAPACITY);
         if (IsSwitch(text)) {
             out->any = true;

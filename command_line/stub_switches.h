@@ -6,11 +6,15 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "text/language_list.h"
+
+// What /SeaLang asks for. Which of the installer's languages that is, the entry decides once it
+// has read them (ChooseLanguage): here only the form of the value is checked.
 enum : int32_t {
-    STUB_LANGUAGE_ASK = 0,  // the language buttons decide
-    STUB_LANGUAGE_ENGLISH = 1,
-    STUB_LANGUAGE_GERMAN = 2,
-    STUB_LANGUAGE_JAPANESE = 3,
+    STUB_LANGUAGE_ASK = 0,   // no /SeaLang: the buttons decide (a quiet run takes the first)
+    STUB_LANGUAGE_CODE = 1,  // a language tag ("fr", "pt-BR"), in language_value
+    STUB_LANGUAGE_ID = 2,    // a Windows language id (1031), in language_id
+    STUB_LANGUAGE_AUTO = 3,  // "auto": the user's UI language
 };
 
 // Room for a path value in UTF-8, its NUL included.
@@ -25,6 +29,9 @@ struct StubSwitches {
     bool wait;         // /SeaWait (or /SeaQuiet): wait for the installer and return its exit code
     bool keep;         // /SeaKeep: keep the extracted folder after waiting
     int32_t language;  // /SeaLang: STUB_LANGUAGE_*
+    uint16_t language_id;  // STUB_LANGUAGE_ID: 1 to 65535
+    // The value as given (ASCII), for the log and for STUB_LANGUAGE_CODE; empty without one.
+    char language_value[LANGUAGE_CODE_CAPACITY];
     char log_path[SWITCH_PATH_CAPACITY];      // /SeaLog: empty without it
     char extract_path[SWITCH_PATH_CAPACITY];  // /SeaExtract: empty without it
     char bad_token[SWITCH_ERROR_CAPACITY];    // the first bad token, as given

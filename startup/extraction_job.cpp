@@ -449,8 +449,8 @@ ResultCode RunExtractionJob(HWND window, void* argument) {
     // A trailer whose payload lies outside the file or over the trailer is as bad as none.
     const bool sound = found && IsTrailerSound(trailer, trailer_offset);
     const bool damaged = sound && IsSignatureDamaged(program, program_path);
-    if (!sound || damaged) {
-        ShowStringMessage(context, sound ? IDS_DAMAGED_SIGNATURE : IDS_NOT_VALID_SEA);
+    if (!sound || damaged || context->languages_damaged) {
+        ShowStringMessage(context, damaged ? IDS_DAMAGED_SIGNATURE : IDS_NOT_VALID_SEA);
         return RESULT_INVALID_INSTALLER;
     }
     // Before anything is created: a payload other than the one this image was made with is

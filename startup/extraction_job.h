@@ -23,6 +23,9 @@ struct WorkerContext {
     // extract into instead of a new temporary folder (UTF-8; null for the temporary folder).
     bool silent;
     const char* extract_folder;
+    // Set by the entry: the program's list of languages is there but damaged. The job then
+    // refuses the installer as it refuses other damage, before anything is made.
+    bool languages_damaged;
     // The program's own file, opened once by OpenProgramFile before anything else reads it and
     // held until the process ends: the trailer check, the signature check, the extraction and
     // the clean-up all read this one file, whatever its path names meanwhile. Null when it could

@@ -12,6 +12,7 @@
 #include "startup/extracted_cleanup.h"
 #include "startup/extraction_job.h"
 #include "startup/hidden_window.h"
+#include "startup/installer_languages.h"
 #include "startup/run_log.h"
 #include "system/folder_security.h"
 #include "system/library_preload.h"
@@ -153,13 +154,6 @@ void NoteLaunch(const char* text) {
     LogLine("%s", text);
 }
 
-int ButtonOf(int32_t language) {
-    return language == STUB_LANGUAGE_GERMAN     ? IDC_GERMAN
-           : language == STUB_LANGUAGE_JAPANESE ? IDC_JAPANESE
-           : language == STUB_LANGUAGE_ENGLISH  ? IDC_ENGLISH
-                                                : 0;
-}
-
 // Waits for the installer while serving this thread's messages: an installer broadcasts to
 // every top-level window (a changed environment, for one), and the hidden window must answer.
 // False when the wait ends any other way than with the process: the installer may still run
@@ -225,6 +219,19 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_l
     WorkerContext context;
     memset(&context, 0, sizeof(context));
     context.silent = switches.quiet;
+    // The languages before any window or worker runs. A damaged list is a damaged installer,
+    // which the job reports as it reports other damage; a /SeaLang the installer does not
+    // carry ends the run before anything is made, as a bad switch does.
+    LanguageChoice choice = {-1, 0, false};
+    context.languages_damaged = !ReadInstallerLanguages(&g_languages);
+    if (!context.languages_damaged) {
+        choice = ChooseRunLanguage(switches, g_languages);
+        if (choice.unknown) {
+            LogLine("failure: %s", DescribeResult(RESULT_BAD_SWITCH));
+            LogLine("exit code: %d", EXIT_BAD_SWITCH);
+            return EXIT_BAD_SWITCH;
+        }
+    }
     // The program file, once, for the whole run: everything the run reads of it, the clean-up
     // included, comes from this open file, which nobody can replace while the run holds it.
     OpenProgramFile(&context);
@@ -239,17 +246,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_l
         // The job's message boxes, if any, get the hidden owner window when they show.
         result = RunExtractionJob(nullptr, &context);
         if (result == RESULT_OK && launches) {
-            const int button = ButtonOf(switches.language);
-            result =
-                LaunchLanguage(nullptr, g_tempFolder, button != 0 ? button - IDC_ENGLISH : 0) != 0
-                    ? RESULT_OK
-                    : RESULT_LAUNCH_FAILED;
+            result = LaunchLanguage(nullptr, g_tempFolder, choice.chosen) != 0
+                         ? RESULT_OK
+                         : RESULT_LAUNCH_FAILED;
         }
     } else {
         LoadSystemLibrary("RichEd20.dll");
         InitCommonControlsAtRunTime();
         result = RunProgressWindow(GetHiddenOwnerWindow(), RunExtractionJob, &context,
-                                   ButtonOf(switches.language));
+                                   choice.chosen, choice.focus);
     }
     const bool held_for_installer = result == RESULT_OK && launches && elevated && !switches.wait;
     if (!switches.any) {

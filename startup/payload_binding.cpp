@@ -2,33 +2,18 @@
 
 #include <windows.h>
 
-#include "common/globals.h"
 #include "payload/payload_digest.h"
 #include "resources/resource_ids.h"
+#include "startup/image_resource.h"
 #include "startup/run_log.h"
 #include "system/windows_family.h"
 
-namespace {
-
-// The digest record from the mapped image, never from the file: null when there is none.
-const uint8_t* ImageDigestRecord(size_t* size) {
-    *size = 0;
-    HRSRC found = FindResourceA(g_hinstance, MAKEINTRESOURCEA(IDR_PAYLOAD_DIGEST),
-                                MAKEINTRESOURCEA(10) /* RT_RCDATA */);
-    if (found == nullptr) return nullptr;
-    HGLOBAL loaded = LoadResource(g_hinstance, found);
-    const void* record = loaded != nullptr ? LockResource(loaded) : nullptr;
-    if (record == nullptr) return nullptr;
-    *size = SizeofResource(g_hinstance, found);
-    return static_cast<const uint8_t*>(record);
-}
-
-}  // namespace
-
 ResultCode CheckPayloadAgainstImage(FILE* program, const PayloadTrailer& trailer,
                                     uint64_t trailer_offset) {
+    // From the mapped image, never from the file: no record reads as unbound.
     size_t size = 0;
-    const uint8_t* record = ImageDigestRecord(&size);
+    const uint8_t* record = nullptr;
+    FindImageResource(IDR_PAYLOAD_DIGEST, &record, &size);
     // The 9x family may not save the registers the SHA extensions use; there the portable rounds
     // run whatever the processor offers.
     Sha256UseExtensions(!IsWindows9x());

@@ -530,14 +530,17 @@ LRESULT CALLBACK WatchForKeys(int code, WPARAM wparam, LPARAM lparam) {
 }
 
 ResultCode RunProgressWindow(HWND owner, WorkerFunction worker, void* worker_argument,
-                             int32_t language_button) {
+                             int32_t chosen_language, int32_t /*focus_language*/) {
     void* memory = calloc(1, sizeof(ProgressWindowState));
     if (memory == nullptr) return RESULT_OUT_OF_MEMORY;
     ProgressWindowState* state = new (memory) ProgressWindowState();
     state->owner = owner;
     state->worker = worker;
     state->worker_argument = worker_argument;
-    state->language_button = language_button;
+    // Only the stock buttons so far: a language beyond them is asked for rather than lost.
+    state->language_button = chosen_language >= 0 && chosen_language <= IDC_JAPANESE - IDC_ENGLISH
+                                 ? IDC_ENGLISH + chosen_language
+                                 : 0;
     state->launch_result = -1;
     state->background_bitmap = LoadBackgroundImage(
         &state->background_palette, &state->background_width, &state->background_height);

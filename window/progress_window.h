@@ -10,13 +10,14 @@
 // The work the window runs on its worker thread; window is the progress dialog.
 typedef ResultCode (*WorkerFunction)(HWND window, void* argument);
 
-// Runs the modal window. language_button is 0 to let the user pick a language, or the id of the
-// language button (IDC_ENGLISH, ...) to take as soon as the worker succeeds. Returns the worker's
-// failure; RESULT_WINDOW_FAILED when the dialog could not be created at all; otherwise
+// Runs the modal window. chosen_language is -1 to let the user pick a language, or the index
+// of the language (as LaunchLanguage counts) to take as soon as the worker succeeds;
+// focus_language is the index whose button takes the focus when the user picks. Returns the
+// worker's failure; RESULT_WINDOW_FAILED when the dialog could not be created at all; otherwise
 // RESULT_USER_CANCEL when the window closed without a language, else
 // RESULT_OK when the installer was started and RESULT_LAUNCH_FAILED when it was not.
 ResultCode RunProgressWindow(HWND owner, WorkerFunction worker, void* worker_argument,
-                             int32_t language_button);
+                             int32_t chosen_language, int32_t focus_language);
 
 // Called from the worker thread. Stores the percentage for the window's next timer tick
 // (immediate: also moves the bar now). Returns RESULT_USER_CANCEL once Cancel was pressed, else 0.

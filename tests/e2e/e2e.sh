@@ -709,6 +709,178 @@ case_unattended_windowed() {
     expect_no_folder
 }
 
+# language_installer OUT FOLDER OPTION...: an installer of FOLDER's files, made by the packer
+# from the stock stub with the given options (--language CODE=TEXT, --transform CODE=NAME).
+language_installer() {
+    wine "$QJX_BIN/tools/qjxpack.exe" create -o "$1" --stub "$(winpath "$stub")" "${@:3}" \
+        "$(winpath "$2")\\." </dev/null >create.txt 2>&1 || fail "create: $(cat create.txt)"
+}
+# language_bytes CODE=TEXT...: a list of languages as the stub reads it (text/language_list.h),
+# to damage at will: the packer writes only lists that read whole.
+language_bytes() {
+    python3 - "$@" >languages.bin <<'EOF'
+import struct, sys
+def text(value):
+    units = value.encode('utf-16-le')
+    return struct.pack('<H', len(units) // 2) + units
+languages = [argument.split('=') for argument in sys.argv[1:]]
+data = b'QJXL' + struct.pack('<HHIH', 1, len(languages), 0xFFFFFFFF, 0) + text('')
+for code, name in languages:
+    data += text(code) + text(name) + text('')
+sys.stdout.buffer.write(data)
+EOF
+}
+# set_languages OUT FILE: the stock stub with FILE's bytes as its list of languages.
+set_languages() {
+    wine_tool set_resource "$(winpath "$stub")" "$(winpath "$1")" 203 "$(winpath "$2")" ||
+        fail "set_resource $1"
+}
+# expect_transform NAME: the installer was started on the package with the transform NAME
+# ("" for none), then the rest of the command line as /qn.
+expect_transform() {
+    local parameters expected='^/I (.*\\)Velmora.msi  /qn$'
+    [ -z "$1" ] || expected="^/I (.*\\\\)Velmora.msi transforms=\"(.*\\\\)$1\"  /qn\$"
+    parameters=$(recorded_parameters)
+    [[ "$parameters" =~ $expected ]] || fail "installer parameters [$parameters], wanted $1"
+    rm -f "$record"
+}
+
+# A vendor's languages taken by /SeaLang without a window: by code in any case, by a language
+# id, the first without the switch; an unknown code ends before anything is made and names the
+# codes the installer has. Behind the window, the code is taken without asking.
+case_language_switch() {
+    use_recorder
+    make_sample_payload
+    mkdir payload
+    cp files/package payload/Velmora.msi
+    cp files/german payload/Korrin_fr.mst
+    cp files/japanese payload/Korrin_zh.mst
+    language_installer Setup.exe payload --language en=English --language fr=Français \
+        --transform fr=Korrin_fr.mst --language zh-Hans=简体中文 --transform zh-Hans=Korrin_zh.mst
+    start_stub Setup.exe "/SeaQuiet /SeaLang:FR \"/SeaLog:$(winpath fr.log)\" /qn"
+    wait_quiet_stub 0
+    expect_transform Korrin_fr.mst
+    grep -q "languages: en, fr, zh-Hans" fr.log || fail "log: $(cat fr.log)"
+    grep -q "language: fr " fr.log || fail "log: $(cat fr.log)"
+    # 2052 is zh-CN, which Simplified Chinese serves.
+    start_stub Setup.exe "/SeaQuiet /SeaLang:2052 /qn"
+    wait_quiet_stub 0
+    expect_transform Korrin_zh.mst
+    start_stub Setup.exe "/SeaQuiet /qn"
+    wait_quiet_stub 0
+    expect_transform ""
+    expect_no_folder
+
+    start_stub Setup.exe "/SeaLang:de /SeaQuiet \"/SeaLog:$(winpath unknown.log)\" /qn"
+    wait_quiet_stub 1639
+    expect_no_folder
+    [ ! -f "$record" ] || fail "the installer was started: $(cat "$record")"
+    grep -q 'unknown language "de"; this installer has: en, fr, zh-Hans' unknown.log ||
+        fail "log: $(cat unknown.log)"
+    grep -q "exit code: 1639" unknown.log || fail "log: $(cat unknown.log)"
+
+    start_stub Setup.exe "/SeaLang:fr /SeaWait /qn"
+    wait_stub 0
+    expect_transform Korrin_fr.mst
+}
+
+# /SeaLang:auto for a German user (Wine takes the user's language from the Unix locale): the
+# German transform, of a vendor's list and of the stock three; for a user of the C locale
+# (English) the vendor's English, which installs the package as it is.
+case_language_auto() {
+    use_recorder
+    make_sample_payload
+    mkdir payload
+    cp files/package payload/Velmora.msi
+    cp files/japanese payload/Korrin_fr.mst
+    cp files/german payload/Korrin_de.mst
+    language_installer Setup.exe payload --language en=English --language fr=Français \
+        --transform fr=Korrin_fr.mst --language de=Deutsch --transform de=Korrin_de.mst
+    mkinstaller Stock.exe "${sample_entries[@]}"
+    [ -f "$QJX_LOCALE_DIR/de_DE.UTF-8/LC_CTYPE" ] || fail "no compiled de_DE locale"
+    # For these runs alone: the stub, and what it starts, see a German user.
+    german() { LOCPATH=$QJX_LOCALE_DIR LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 "$@"; }
+    german start_stub Setup.exe "/SeaQuiet /SeaLang:auto \"/SeaLog:$(winpath auto.log)\" /qn"
+    wait_quiet_stub 0
+    expect_transform Korrin_de.mst
+    grep -q "language: de (the user's is de-DE)" auto.log || fail "log: $(cat auto.log)"
+    german start_stub Stock.exe "/SeaQuiet /SeaLang:auto /qn"
+    wait_quiet_stub 0
+    [[ "$(recorded_parameters)" == *'Velmora_German.mst"  /qn' ]] ||
+        fail "installer parameters $(recorded_parameters)"
+    rm -f "$record"
+    LC_ALL=C start_stub Setup.exe "/SeaQuiet /SeaLang:auto /qn"
+    wait_quiet_stub 0
+    expect_transform ""
+}
+
+# Asked with the buttons, a German user finds the vendor's German button focused, and Enter
+# takes it; the stock three keep English focused for the same user.
+case_language_focus() {
+    use_recorder
+    make_sample_payload
+    mkdir payload
+    cp files/package payload/Velmora.msi
+    cp files/japanese payload/Korrin_fr.mst
+    cp files/german payload/Korrin_de.mst
+    language_installer Setup.exe payload --language en=English --language fr=Français \
+        --transform fr=Korrin_fr.mst --language de=Deutsch --transform de=Korrin_de.mst
+    mkinstaller Stock.exe "${sample_entries[@]}"
+    german() { LOCPATH=$QJX_LOCALE_DIR LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 "$@"; }
+    local setup focus
+    for setup in Setup.exe Stock.exe; do
+        [ $setup = Setup.exe ] && focus=1042 || focus=1003
+        german start_stub $setup "/qn"
+        drive wait-window Velmora >/dev/null || fail "no progress window"
+        for _ in $(seq 1 100); do
+            drive controls Velmora | grep -qE "^$focus Button .* 1 1( |$)" && break
+        done
+        drive wait-focus Velmora $focus || fail "$setup: button $focus did not take the focus"
+        drive key Velmora 0x0D
+        wait_stub
+        if [ $setup = Setup.exe ]; then
+            expect_transform Korrin_de.mst
+        else
+            [[ "$(recorded_parameters)" == *'Velmora.msi  /qn' ]] ||
+                fail "installer parameters $(recorded_parameters)"
+            rm -f "$record"
+        fi
+        rm -rf temp && mkdir temp
+    done
+}
+
+# A list of languages that is there but does not read whole is a damaged installer: 1620 with
+# the reason in the log, never the stock three in its place, and the damaged-installer message
+# in a windowed run. Nothing is extracted, whatever /SeaLang asks.
+case_damaged_languages() {
+    make_sample_payload
+    language_bytes en=English fr=Français
+    local damage
+    for damage in count extra; do
+        case $damage in
+            count) printf 'QJXL\001\000\011\000\377\377\377\377\000\000\000\000' >damaged.bin ;;
+            extra) cp languages.bin damaged.bin && printf '\000' >>damaged.bin ;;
+        esac
+        set_languages Damaged.exe damaged.bin
+        wine_tool mkinstaller Setup.exe "$(winpath Damaged.exe)" "${sample_entries[@]}" >/dev/null
+        start_stub Setup.exe "/SeaQuiet /SeaLang:xx \"/SeaLog:$(winpath $damage.log)\""
+        wait_quiet_stub 1620
+        expect_no_folder
+        grep -q "languages: the list in the program is damaged" $damage.log || fail "log: $(cat $damage.log)"
+        grep -q "failure: the installer is not valid or is damaged" $damage.log || fail "log: $(cat $damage.log)"
+    done
+    start_stub Setup.exe
+    expect_message_box "QJX Error" "This is not a valid QJX SEA file!"
+    wait_stub
+    expect_no_folder
+    # The same list whole is read.
+    set_languages Good.exe languages.bin
+    wine_tool mkinstaller Setup.exe "$(winpath Good.exe)" "${sample_entries[@]}" >/dev/null
+    start_stub Setup.exe "/SeaExtract:$(winpath out) \"/SeaLog:$(winpath good.log)\""
+    wait_quiet_stub 0
+    grep -q $'languages: en, fr\r$' good.log || fail "log: $(cat good.log)"
+}
+
 # Taking the files out: into a new nested folder, exactly the payload and nothing started; into
 # a folder that exists already, nothing overwritten. Every run under Wine is elevated, and an
 # elevated run takes an existing folder only when nobody but SYSTEM, the Administrators and

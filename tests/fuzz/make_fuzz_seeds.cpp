@@ -1,5 +1,5 @@
 // Writes a small seed corpus for one fuzz target:
-// make_fuzz_seeds decode|encode|extract|resources|sha256 FOLDER
+// make_fuzz_seeds decode|encode|extract|resources|sha256|languages FOLDER
 #include <stdio.h>
 #include <string.h>
 
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "payload/payload_writer.h"
+#include "tests/fuzz/language_bytes.h"
 #include "tools/pe/pe_resources.h"
 
 namespace {
@@ -49,6 +50,30 @@ std::string ExtractSeed(uint8_t flags, uint8_t stop, uint8_t delta,
     return bytes;
 }
 
+// A language list of (code, text, transform) triples.
+struct Language {
+    const char* code;
+    const char16_t* text;
+    const char16_t* transform;
+};
+
+std::string LanguageSeed(const std::vector<Language>& languages, const char16_t* caption,
+                         uint32_t colour) {
+    LanguageList list;
+    ClearLanguageList(&list);
+    list.caption_colour = colour;
+    memcpy(list.caption, caption, (std::char_traits<char16_t>::length(caption) + 1) * 2);
+    for (const Language& language : languages) {
+        LanguageEntry& entry = list.entries[list.count++];
+        memcpy(entry.code, language.code, strlen(language.code) + 1);
+        memcpy(entry.text, language.text,
+               (std::char_traits<char16_t>::length(language.text) + 1) * 2);
+        memcpy(entry.transform, language.transform,
+               (std::char_traits<char16_t>::length(language.transform) + 1) * 2);
+    }
+    return fuzz::LanguageListBytes(list);
+}
+
 std::string Data(size_t size) {
     std::string data(size, '\0');
     for (size_t i = 0; i < size; ++i) data[i] = static_cast<char>(i * 7 + i / 300);
@@ -59,7 +84,8 @@ std::string Data(size_t size) {
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        fprintf(stderr, "usage: make_fuzz_seeds decode|encode|extract|resources|sha256 FOLDER\n");
+        fprintf(stderr,
+                "usage: make_fuzz_seeds decode|encode|extract|resources|sha256|languages FOLDER\n");
         return 2;
     }
     const std::string kind = argv[1], folder = argv[2];
@@ -118,6 +144,21 @@ int main(int argc, char** argv) {
         WriteSeed(folder, 0, std::string(1, '\0') + "abc");
         WriteSeed(folder, 1, std::string(1, '\x37') + std::string(55, 'a'));
         WriteSeed(folder, 2, std::string(1, '\xFF') + std::string(200, 'q'));
+    } else if (kind == "languages") {
+        // The stock list, a vendor's five with scripts beyond Latin and a caption, and the
+        // most a list may hold.
+        WriteSeed(folder, 0, LanguageSeed({}, u"", LANGUAGE_DEFAULT_COLOUR));
+        WriteSeed(folder, 1,
+                  LanguageSeed({{"en", u"English", u""},
+                                {"fr", u"Fran\u00e7ais", u"Korrin_fr.mst"},
+                                {"zh-Hans", u"\u7b80\u4f53\u4e2d\u6587", u"Korrin_zh.mst"},
+                                {"ar", u"\u0627\u0644\u0639\u0631\u0628\u064a\u0629", u"ar.mst"},
+                                {"pt-BR", u"&Portugu\u00eas (Brasil)", u"pt.mst"}},
+                               u"Choisissez :", 0x00FFFFFF));
+        std::vector<Language> eight;
+        const char* codes[] = {"en", "de", "ja", "pl", "es", "it", "zh-Hant", "sr-Latn-RS"};
+        for (const char* code : codes) eight.push_back({code, u"A && B", u"t.mst"});
+        WriteSeed(folder, 2, LanguageSeed(eight, u"", 0x00123456));
     } else if (kind == "resources") {
         // A stub's kinds of resources: the branding block, a version block, an icon group, a
         // named one; small data, as the fuzzer's inputs are.

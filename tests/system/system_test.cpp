@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <string.h>
 #include <windows.h>
 
 #include <set>
@@ -9,6 +10,8 @@
 #include "system/held_folder.h"
 #include "system/library_preload.h"
 #include "system/system_library.h"
+#include "system/user_language.h"
+#include "text/language_list.h"
 
 namespace {
 
@@ -370,3 +373,24 @@ TEST(LibraryPreload, LoadsTheOldSystemsBareNamedLibrariesFromTheSystemFolder) {
 }
 
 }  // namespace
+
+// The system's name for the user's language and the built-in table's agree on the language; a
+// buffer too small for the tag gets nothing rather than a cut tag ("en-" or "e").
+TEST(UserLanguage, NamesTheUsersLanguageWholeOrNotAtAll) {
+    char tag[LANGUAGE_CODE_CAPACITY];
+    ASSERT_TRUE(UserLanguageTag(tag, sizeof tag));
+    EXPECT_TRUE(IsPlausibleLanguageTag(tag)) << tag;
+    char table[LANGUAGE_CODE_CAPACITY];
+    const LANGID language = GetUserDefaultUILanguage();
+    if (LanguageTagOfId(language, table, sizeof table)) {
+        const std::string system(tag), built_in(table);
+        EXPECT_EQ(system.substr(0, system.find('-')), built_in.substr(0, built_in.find('-')))
+            << system << " " << built_in;
+    }
+    char small[3] = {'x', 'x', 'x'};
+    const bool fits = strlen(tag) < sizeof small;
+    EXPECT_EQ(UserLanguageTag(small, sizeof small), fits);
+    if (!fits) {
+        EXPECT_EQ(small[0], 0);
+    }
+}

@@ -42,13 +42,17 @@ TEST(StubSwitches, FlagsLanguagesAndPaths) {
     const StubSwitches& s = read.switches;
     EXPECT_TRUE(s.any && s.quiet && s.wait && s.keep);
     EXPECT_FALSE(s.bad);
-    EXPECT_EQ(s.language, STUB_LANGUAGE_GERMAN);
+    EXPECT_EQ(s.language, STUB_LANGUAGE_CODE);
+    EXPECT_STREQ(s.language_value, "DE");
     EXPECT_STREQ(s.log_path, "C:\\my logs\\a.log");
     EXPECT_STREQ(s.extract_path, "");
+    EXPECT_EQ(ReadAnsi(" /SeaQuiet").switches.language, STUB_LANGUAGE_ASK);
 
-    EXPECT_EQ(ReadAnsi(" /SeaLang=1041").switches.language, STUB_LANGUAGE_JAPANESE);
-    EXPECT_EQ(ReadAnsi(" -sealang:en").switches.language, STUB_LANGUAGE_ENGLISH);
-    EXPECT_EQ(ReadAnsi(" /SeaLang:1033").switches.language, STUB_LANGUAGE_ENGLISH);
+    Read id = ReadAnsi(" /SeaLang=1041");
+    EXPECT_EQ(id.switches.language, STUB_LANGUAGE_ID);
+    EXPECT_EQ(id.switches.language_id, 1041);
+    EXPECT_EQ(ReadAnsi(" -sealang:en").switches.language, STUB_LANGUAGE_CODE);
+    EXPECT_EQ(ReadAnsi(" /SeaLang:1033").switches.language_id, 1033);
     Read wait = ReadAnsi(" /SeaWait /SeaExtract=\"D:\\out dir\"");
     EXPECT_TRUE(wait.switches.wait);
     EXPECT_FALSE(wait.switches.quiet);
@@ -56,7 +60,7 @@ TEST(StubSwitches, FlagsLanguagesAndPaths) {
 }
 
 TEST(StubSwitches, UnknownSwitchesAndBadValuesAreRefusedAndNeverForwarded) {
-    for (const char* tail : {" /SeaQiet", " /SeaLang:fr", " /SeaLang", " /SeaQuiet:1", " /SeaWait=",
+    for (const char* tail : {" /SeaQiet", " /SeaLang:f", " /SeaLang", " /SeaQuiet:1", " /SeaWait=",
                              " /SeaLog", " /SeaLog:", " -sea", " /season", " /SeaExtract:\"\""}) {
         Read read = ReadAnsi(std::string(tail) + " /qn");
         EXPECT_TRUE(read.switches.bad) << tail;
@@ -70,6 +74,40 @@ TEST(StubSwitches, UnknownSwitchesAndBadValuesAreRefusedAndNeverForwarded) {
         EXPECT_STREQ(long_path.switches.log_path, "") << length;
         EXPECT_EQ(long_path.forwarded, "") << length;
     }
+}
+
+// Any code an installer may carry, in any case, a language id or "auto"; the entry decides later
+// whether the installer has it. Only a value of the wrong form is a bad switch.
+TEST(StubSwitches, LanguageValuesAreCodesIdsOrAuto) {
+    for (const char* code : {"fr", "pt-BR", "ZH-hans", "sr-Latn-RS", "fil", "de-CH-1996"}) {
+        const StubSwitches s = ReadAnsi(std::string(" /SeaLang:") + code).switches;
+        EXPECT_FALSE(s.bad) << code;
+        EXPECT_EQ(s.language, STUB_LANGUAGE_CODE) << code;
+        EXPECT_STREQ(s.language_value, code);
+    }
+    EXPECT_EQ(ReadAnsi(" /SeaLang:AUTO").switches.language, STUB_LANGUAGE_AUTO);
+    EXPECT_EQ(ReadAnsi(" /SeaLang:65535").switches.language_id, 65535);
+    EXPECT_EQ(ReadAnsi(" /SeaLang:1").switches.language_id, 1);
+    EXPECT_EQ(ReadAnsi(" /SeaLang:01031").switches.language_id, 1031);
+    // The later of two wins, as for the other switches.
+    const StubSwitches twice = ReadAnsi(" /SeaLang:1031 /SeaLang:ja").switches;
+    EXPECT_EQ(twice.language, STUB_LANGUAGE_CODE);
+    EXPECT_STREQ(twice.language_value, "ja");
+
+    // The longest tag a code may be, and one letter more.
+    const std::string longest = "en-abcdefgh-abcdefgh-abcdefgh-abcde";
+    const std::string too_long = longest + "f";
+    ASSERT_EQ(longest.size() + 1, LANGUAGE_CODE_CAPACITY);
+    for (const std::string& value :
+         {std::string("0"), std::string("65536"), std::string("123456"), std::string("-1"),
+          std::string("en_US"), std::string("en-"), std::string("-en"), std::string("autos"),
+          std::string("auto-x"), std::string("e"), std::string("english"), std::string(""),
+          std::string("\"\""), std::string("1031x"), too_long}) {
+        Read read = ReadAnsi(" /SeaLang:" + value + " /qn");
+        EXPECT_TRUE(read.switches.bad) << value;
+        EXPECT_EQ(read.forwarded, " /qn") << value;
+    }
+    EXPECT_STREQ(ReadAnsi(" /SeaLang:" + longest).switches.language_value, longest.c_str());
 }
 
 struct WideRead {
@@ -114,6 +152,19 @@ TEST(StubSwitches, AWideValueThatWouldBeCutIsBad) {
     EXPECT_EQ(cut.forwarded, u" /qn");
     EXPECT_FALSE(ReadWide(u" /SeaExtract:C:\\" + letters.substr(0, 150)).switches.bad);
     EXPECT_TRUE(ReadWide(u" /SeaExtract:C:\\a\xd800").switches.bad);  // a lone surrogate
+}
+
+// The wide tail's values are ASCII or bad: a letter outside it never becomes a code by cutting.
+TEST(StubSwitches, AWideLanguageValueIsReadAsTheAnsiOne) {
+    const StubSwitches s = ReadWide(u" /SeaLang:zh-Hant /qn").switches;
+    EXPECT_EQ(s.language, STUB_LANGUAGE_CODE);
+    EXPECT_STREQ(s.language_value, "zh-Hant");
+    EXPECT_EQ(ReadWide(u" /SeaLang:Auto").switches.language, STUB_LANGUAGE_AUTO);
+    EXPECT_EQ(ReadWide(u" /SeaLang:1041").switches.language_id, 1041);
+    for (const char16_t* tail : {u" /SeaLang:fr\u00e9", u" /SeaLang:\u65e5\u672c",
+                                 u" /SeaLang:e\u0100", u" /SeaLang:\uff11\uff10\uff13\uff11"}) {
+        EXPECT_TRUE(ReadWide(tail).switches.bad);
+    }
 }
 
 TEST(StubSwitches, SkipsTheProgramNameInBothForms) {

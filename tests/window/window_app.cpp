@@ -127,7 +127,7 @@ int main() {
         g_hook = SetWindowsHookExA(WH_CALLWNDPROCRET, WatchInit, NULL, GetCurrentThreadId());
     }
 
-    ResultCode result = RunProgressWindow(owner, TestWorker, owner, 0);
+    ResultCode result = RunProgressWindow(owner, TestWorker, owner, -1, 0);
     printf("result %d\nworker-runs %d\nworker-done %d\nowner-messages %d\n", (int)result,
            g_worker_runs.load(), g_worker_done.load(), g_owner_messages);
     fflush(stdout);
