@@ -248,8 +248,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_l
     } else {
         LoadSystemLibrary("RichEd20.dll");
         InitCommonControlsAtRunTime();
+        const int button = ButtonOf(switches.language);
         result = RunProgressWindow(GetHiddenOwnerWindow(), RunExtractionJob, &context,
-                                   ButtonOf(switches.language));
+                                   button != 0 ? button - IDC_ENGLISH : -1, 0);
     }
     const bool held_for_installer = result == RESULT_OK && launches && elevated && !switches.wait;
     if (!switches.any) {

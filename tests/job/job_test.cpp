@@ -420,7 +420,7 @@ TEST(OnExtractEvent, AFailedEntryIsBookedAlsoWhenCancelCameFirst) {
     g_hinstance = GetModuleHandleA(nullptr);
     WorkerContext context = {};
     context.silent = true;
-    EXPECT_EQ(RunProgressWindow(GetDesktopWindow(), FailAnEntryAfterCancel, &context, 0),
+    EXPECT_EQ(RunProgressWindow(GetDesktopWindow(), FailAnEntryAfterCancel, &context, -1, 0),
               RESULT_USER_CANCEL);
     EXPECT_EQ(context.entries_begun, 1u);
     EXPECT_EQ(CreatedEntryCount(&context), 0u);
