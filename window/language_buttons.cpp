@@ -10,10 +10,6 @@ static_assert(sizeof(wchar_t) == sizeof(char16_t), "the list's UTF-16 is the sys
 
 namespace {
 
-// Defined by the headers only for Windows 2000 and later; older systems never set them.
-constexpr UINT ITEM_NO_ACCELERATOR = 0x0100;   // ODS_NOACCEL
-constexpr UINT TEXT_HIDE_PREFIX = 0x00100000;  // DT_HIDEPREFIX
-
 // The stock pictures' colours (resources/draw_images.py), and their shapes at 96 DPI.
 constexpr COLORREF BORDER_COLOUR = RGB(16, 36, 120);
 constexpr int32_t FACE_TOP = 248;
@@ -147,12 +143,62 @@ void CreateLanguageButtons(HWND dialog, HWND after) {
     }
 }
 
-void MeasureLanguageNames(HFONT font, int32_t* widest, int32_t* tallest) {
+int LanguageCharsetHint(const char* code, const wchar_t* text) {
+    bool han = false;
+    for (; *text != 0; ++text) {
+        const wchar_t c = *text;
+        if ((c >= 0x1100 && c <= 0x11FF) || (c >= 0x3130 && c <= 0x318F) ||
+            (c >= 0xAC00 && c <= 0xD7AF)) {
+            return HANGUL_CHARSET;
+        }
+        if (c >= 0x3040 && c <= 0x30FF) return SHIFTJIS_CHARSET;  // kana
+        if (c >= 0x0E00 && c <= 0x0E7F) return THAI_CHARSET;
+        han = han || (c >= 0x3400 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF);
+    }
+    if (!han) return DEFAULT_CHARSET;
+    const char* subtags = code;
+    const bool japanese = (code[0] | 0x20) == 'j' && (code[1] | 0x20) == 'a';
+    const bool korean = (code[0] | 0x20) == 'k' && (code[1] | 0x20) == 'o';
+    if (japanese) return SHIFTJIS_CHARSET;
+    if (korean) return HANGUL_CHARSET;
+    // Traditional Chinese by its script or its regions, as the user's language is matched.
+    for (; *subtags != 0; ++subtags) {
+        if (*subtags != '-') continue;
+        const char* s = subtags + 1;
+        const char a = static_cast<char>(s[0] | 0x20);
+        const char b = static_cast<char>(s[1] | 0x20);
+        const bool end = s[2] == 0 || s[2] == '-';
+        if ((a == 'h' && b == 'a' && (s[2] | 0x20) == 'n' && (s[3] | 0x20) == 't') ||
+            (end && ((a == 't' && b == 'w') || (a == 'h' && b == 'k') || (a == 'm' && b == 'o')))) {
+            return CHINESEBIG5_CHARSET;
+        }
+    }
+    return GB2312_CHARSET;
+}
+
+HFONT CreateLanguageFont(HFONT base, int32_t index) {
+    if (index < 0 || index >= g_languages.count) return nullptr;
+    const LanguageEntry& entry = g_languages.entries[index];
+    return CreateHintedFont(base, entry.code, entry.text);
+}
+
+HFONT CreateHintedFont(HFONT base, const char* code, const char16_t* text) {
+    if (IsWindows9x()) return nullptr;
+    const int charset = LanguageCharsetHint(code, reinterpret_cast<const wchar_t*>(text));
+    if (charset == DEFAULT_CHARSET) return nullptr;
+    LOGFONTA font;
+    if (GetObjectA(base, sizeof font, &font) == 0) return nullptr;
+    font.lfCharSet = static_cast<BYTE>(charset);
+    return CreateFontIndirectA(&font);
+}
+
+void MeasureLanguageNames(const HFONT* fonts, HFONT font, int32_t* widest, int32_t* tallest) {
     *widest = 0;
     *tallest = 0;
     HDC screen = GetDC(nullptr);
     HGDIOBJ previous = SelectObject(screen, font);
     for (int32_t i = 0; i < g_languages.count; ++i) {
+        SelectObject(screen, fonts[i] != nullptr ? fonts[i] : font);
         DrawnText name;
         LanguageNameFor(i, &name);
         RECT r = {0, 0, 0, 0};
@@ -195,9 +241,15 @@ void DrawDrawnLanguageButton(const DRAWITEMSTRUCT* item, HFONT font, int32_t dpi
         HGDIOBJ previous_font = SelectObject(dc, font);
         const int previous_mode = SetBkMode(dc, TRANSPARENT);
         const COLORREF previous_colour = SetTextColor(dc, RGB(0, 0, 0));
-        // Prefixes processed: '&' underlines the mnemonic, "&&" is an ampersand.
+        // Prefixes processed: '&' underlines the mnemonic, "&&" is an ampersand. While the
+        // system hides the underlines, the text goes without its marks (Wine's DrawText draws
+        // them despite DT_HIDEPREFIX).
         UINT flags = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS;
-        if ((item->itemState & ITEM_NO_ACCELERATOR) != 0) flags |= TEXT_HIDE_PREFIX;
+        if ((item->itemState & ITEM_NO_ACCELERATOR) != 0) {
+            StripMnemonic(reinterpret_cast<char16_t*>(name.wide));
+            StripMnemonic(name.ansi);
+            flags |= DT_NOPREFIX;
+        }
         DrawTextFor(dc, name, &text, flags);
         SetTextColor(dc, previous_colour);
         SetBkMode(dc, previous_mode);

@@ -43,8 +43,18 @@ int DrawTextFor(HDC dc, const DrawnText& text, RECT* r, UINT flags);
 // its mnemonic.
 void CreateLanguageButtons(HWND dialog, HWND after);
 
-// The widest and tallest name in font, in pixels.
-void MeasureLanguageNames(HFONT font, int32_t* widest, int32_t* tallest);
+// The character set that leads the font mapper to a face with the name's glyphs where the
+// dialog's face has none and no font link stands in (Chinese, Japanese, Korean, Thai; Chinese
+// by the code's script or region), else DEFAULT_CHARSET.
+int LanguageCharsetHint(const char* code, const wchar_t* text);
+// base with language index's character set hint, or null where it needs none (and on the 9x
+// family, whose names are in the code page's own set). The caller deletes it.
+HFONT CreateLanguageFont(HFONT base, int32_t index);
+// base with the hint for a text in language code ("" where unknown), or null.
+HFONT CreateHintedFont(HFONT base, const char* code, const char16_t* text);
+
+// The widest and tallest name, each in its fonts[i] or else font, in pixels.
+void MeasureLanguageNames(const HFONT* fonts, HFONT font, int32_t* widest, int32_t* tallest);
 
 // Draws a vendor's button without pictures in the stock buttons' look, scaled to the button:
 // rounded corners, a dark blue border, a light face (darker pressed), the name centred in font.

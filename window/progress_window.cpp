@@ -80,6 +80,7 @@ struct ProgressWindowState {
     int32_t dpi;                // the layout's
     int32_t picture_height;     // the background's at the layout's DPI; below it, band_colour
     COLORREF band_colour;       // the background's bottom row, under rows of buttons below it
+    HFONT language_fonts[MAX_LANGUAGES];  // text_font with a name's character set, or null
 };
 
 static_assert(std::atomic<int32_t>::is_always_lock_free, "the shared fields need no lock");
@@ -161,6 +162,13 @@ void PlaceWindow(HWND dialog, const RECT* suggested, int w, int h, SIZE outer) {
     SetWindowPos(dialog, nullptr, x, y, outer.cx, outer.cy, SWP_NOZORDER);
 }
 
+void DeleteLanguageFonts(ProgressWindowState* state) {
+    for (HFONT& font : state->language_fonts) {
+        if (font != nullptr) DeleteObject(font);
+        font = nullptr;
+    }
+}
+
 // Lays the window out for dpi, centred on the screen or, after a change of DPI, on the
 // rectangle the system suggests.
 void LayoutDialog(ProgressWindowState* state, int32_t dpi, const RECT* suggested) {
@@ -172,8 +180,19 @@ void LayoutDialog(ProgressWindowState* state, int32_t dpi, const RECT* suggested
     DeleteObject(sample);
     if (state->caption_font != nullptr) DeleteObject(state->caption_font);
     state->caption_font = CreateWindowFont(dpi, true);
+    if (g_languages.caption[0] != 0) {
+        HFONT hinted = CreateHintedFont(state->caption_font, "", g_languages.caption);
+        if (hinted != nullptr) {
+            DeleteObject(state->caption_font);
+            state->caption_font = hinted;
+        }
+    }
     HFONT previous_font = state->text_font;
     state->text_font = CreateWindowFont(dpi, false);
+    DeleteLanguageFonts(state);
+    for (int32_t i = 0; i < g_languages.count; ++i) {
+        state->language_fonts[i] = CreateLanguageFont(state->text_font, i);
+    }
     WindowLayout layout;
     if (g_languages.count == 0) {
         ComputeWindowLayout(dpi, state->background_width, state->background_height, size.bmWidth,
@@ -186,7 +205,7 @@ void LayoutDialog(ProgressWindowState* state, int32_t dpi, const RECT* suggested
         if (VendorPictureSize(&width, &height)) {
             width = LanguageButtonWidth(dpi, state->background_width, width, 0);
         } else {
-            MeasureLanguageNames(state->text_font, &width, &text_height);
+            MeasureLanguageNames(state->language_fonts, state->text_font, &width, &text_height);
             width = LanguageButtonWidth(dpi, state->background_width, size.bmWidth, width);
             height = size.bmHeight;
         }
@@ -366,18 +385,29 @@ void OnDrawItem(const ProgressWindowState* state, const DRAWITEMSTRUCT* original
     // Windows hides focus marks from a mouse user until a key is used, and says so in the item's
     // state; where the system does not (Wine), the window keeps the same rule itself.
     DRAWITEMSTRUCT copy = *original;
-    if (state->keyboard_used == 0) copy.itemState |= ITEM_NO_FOCUS_MARK;
+    if (state->keyboard_used == 0) {
+        copy.itemState |= ITEM_NO_FOCUS_MARK;
+        // The vendor's names hide their mnemonics' underlines as well, as Windows does until
+        // the keyboard is used.
+        if (g_languages.count > 0) copy.itemState |= ITEM_NO_ACCELERATOR;
+    }
     const DRAWITEMSTRUCT* item = &copy;
     if (item->CtlID == IDC_LANGUAGE_CAPTION) {
         DrawCaption(state, item);
     } else if (g_languages.count > 0) {
         if (state->high_contrast) {
-            DrawPlainVendorButton(item, state->text_font);
+            const int32_t index = LanguageIndexOfButton(static_cast<int>(item->CtlID));
+            DrawPlainVendorButton(item, index >= 0 && state->language_fonts[index] != nullptr
+                                            ? state->language_fonts[index]
+                                            : state->text_font);
         } else if (g_languages.flags & LANGUAGE_FLAG_PICTURES) {
             DrawVendorPictureButton(item);
         } else {
-            DrawDrawnLanguageButton(item, state->text_font, state->dpi, PaintButtonBackground,
-                                    state);
+            const int32_t index = LanguageIndexOfButton(static_cast<int>(item->CtlID));
+            HFONT font = index >= 0 && state->language_fonts[index] != nullptr
+                             ? state->language_fonts[index]
+                             : state->text_font;
+            DrawDrawnLanguageButton(item, font, state->dpi, PaintButtonBackground, state);
         }
     } else if (state->high_contrast) {
         DrawPlainLanguageButton(item, state->text_font);
@@ -652,6 +682,7 @@ ResultCode RunProgressWindow(HWND owner, WorkerFunction worker, void* worker_arg
     if (state->scaled_background != nullptr) DeleteObject(state->scaled_background);
     if (state->background_palette != nullptr) DeleteObject(state->background_palette);
     if (state->text_font != nullptr) DeleteObject(state->text_font);
+    DeleteLanguageFonts(state);
     ResultCode result = state->worker_result.load();
     if (no_window) {
         result = RESULT_WINDOW_FAILED;

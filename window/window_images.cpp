@@ -6,10 +6,6 @@
 
 namespace {
 
-// Defined by the headers only for Windows 2000 and later; older systems never set them.
-constexpr UINT ITEM_NO_ACCELERATOR = 0x0100;   // ODS_NOACCEL
-constexpr UINT TEXT_HIDE_PREFIX = 0x00100000;  // DT_HIDEPREFIX
-
 // Draws picture (its size in size) over target: copied as it is when the sizes agree, which
 // keeps 96 DPI and the double-size set at 200 % exact, else scaled smoothly.
 void DrawPicture(HDC dc, const RECT& target, HBITMAP picture, const BITMAP& size) {

@@ -33,6 +33,9 @@ void DrawFocusMark(const DRAWITEMSTRUCT* item);
 // ODS_NOFOCUSRECT, which the headers define only for Windows 2000 and later (older systems never
 // set it): the item is drawn without its focus mark.
 constexpr UINT ITEM_NO_FOCUS_MARK = 0x0200;
+// ODS_NOACCEL and DT_HIDEPREFIX, likewise: mnemonics are not underlined.
+constexpr UINT ITEM_NO_ACCELERATOR = 0x0100;
+constexpr UINT TEXT_HIDE_PREFIX = 0x00100000;
 
 // Draws a language button as a plain push button in the system's colours, with its text in font
 // (high contrast).

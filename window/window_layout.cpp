@@ -149,3 +149,27 @@ bool IsRightToLeftText(const char16_t* text) {
     }
     return false;
 }
+
+namespace {
+
+template <typename Char>
+void StripMnemonicOf(Char* text) {
+    Char* out = text;
+    for (const Char* in = text; *in != 0; ++in) {
+        if (*in == '&') {
+            ++in;  // the marked character, or the second '&' of "&&"
+            if (*in == 0) break;
+        }
+        *out++ = *in;
+    }
+    *out = 0;
+}
+
+}  // namespace
+
+void StripMnemonic(char16_t* text) {
+    StripMnemonicOf(text);
+}
+void StripMnemonic(char* text) {
+    StripMnemonicOf(text);
+}

@@ -63,3 +63,9 @@ int32_t DialogFontHeight(int32_t dpi);
 // Arabic, Syriac, Thaana, N'Ko and their presentation forms) before any left-to-right letter.
 // text ends at its first NUL.
 bool IsRightToLeftText(const char16_t* text);
+
+// A button's text as drawn while mnemonics are hidden: each '&' that marks a mnemonic left out,
+// "&&" as one '&'. In place; text ends at its first NUL. The ANSI form may be in a double-byte
+// code page: '&' is never a trail byte there.
+void StripMnemonic(char16_t* text);
+void StripMnemonic(char* text);

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace {
 
 const int32_t SCALES_DPI[] = {96, 120, 144, 168, 192, 240, 288};  // 100 % to 300 %
@@ -222,6 +224,15 @@ TEST(LanguageLayout, RightToLeftNamesAreThoseOfRightToLeftScripts) {
     EXPECT_FALSE(IsRightToLeftText(u"\u0420\u0443\u0441\u0441\u043A\u0438\u0439"));
     EXPECT_FALSE(IsRightToLeftText(u"12 - ()"));
     EXPECT_FALSE(IsRightToLeftText(u""));
+}
+
+TEST(LanguageLayout, HiddenMnemonicsLeaveTheTextAsRead) {
+    char16_t text[] = u"&Fran\u00E7ais && Co&";
+    StripMnemonic(text);
+    EXPECT_EQ(std::u16string(u"Fran\u00E7ais & Co"), std::u16string(text));
+    char ansi[] = "Pols&ki &&&x";
+    StripMnemonic(ansi);
+    EXPECT_STREQ("Polski &x", ansi);
 }
 
 }  // namespace
