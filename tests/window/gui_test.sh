@@ -433,6 +433,56 @@ print(sum(1 for x in range(40, 216) for y in range(184, 199) if a.getpixel((x, y
     [ "$diff" -gt 40 ] || fail "the Chinese caption looks like missing glyphs ($diff pixels differ)"
     ;;
 
+  language-pictures)
+    # A vendor's own pictures per language (the German and Japanese ones stand in): drawn as
+    # they are at 96 DPI, the button their size; at 200 % the double-size ones, pixel for pixel.
+    trap 'restore_dpi; cleanup_app' EXIT
+    export QJX_TEST_LANGUAGES='de=&Deutsch|ja=\u65E5\u672C\u8A9E' QJX_TEST_LANGUAGE_FLAGS=1
+    for dpi in 96 192; do
+      set_dpi $dpi
+      suffix=
+      [ $dpi = 96 ] || suffix=_2x
+      QJX_APP=$QJX_WINDOW_APP_PICTURES start_app success
+      wait_for_languages 1041
+      layout=$(expect_language_layout 2 3)
+      read -r bw bh _ <<<"$layout"
+      expect_eq "$((68 * dpi / 96)) $((22 * dpi / 96))" "$bw $bh" "button size at $dpi DPI"
+      shot=$(screenshot "language_pictures_$dpi")
+      read -r l t _ _ < <(button_rect 1040)
+      expect_eq 0 "$(differing_pixels "$shot" "$l" "$t" "$QJX_PICTURES/button_german_normal$suffix.bmp")" \
+        "pixels off the first language's picture at $dpi DPI"
+      drive set-state "$win" 1041 1
+      shot=$(screenshot "language_pictures_${dpi}_pressed")
+      read -r l t _ _ < <(button_rect 1041)
+      expect_eq 0 "$(differing_pixels "$shot" "$l" "$t" "$QJX_PICTURES/button_japanese_pressed$suffix.bmp")" \
+        "pixels off the second language's pressed picture at $dpi DPI"
+      drive close "$win"
+      expect_app_result -11987
+    done
+    ;;
+
+  languages-high-contrast)
+    # High contrast: the vendor's buttons plain, in the system's colours, with their names.
+    export QJX_TEST_HIGH_CONTRAST
+    QJX_TEST_HIGH_CONTRAST=$(winpath "$work/high-contrast")
+    touch "$work/high-contrast"
+    export QJX_TEST_LANGUAGES='en=English|zh-Hans=\u7B80\u4F53\u4E2D\u6587|x-a=\u0378\u0379\u0378\u0379'
+    start_app success
+    wait_for_languages 1042
+    shot=$(screenshot languages_high_contrast)
+    expect_eq 0 "$(count_colour "$shot" "$border_colour")" "pixels of the drawn buttons' border"
+    for id in 1040 1041; do
+      read -r l t w h < <(button_rect $id)
+      [ "$(dark_pixels "$shot" $((l + 4)) $((t + 3)) $((l + w - 4)) $((t + h - 3)))" -gt 10 ] ||
+        fail "no name on the plain button $id"
+    done
+    diff=$(crop_difference "$shot" "$(button_rect 1041)" "$(button_rect 1042)")
+    [ "$diff" -gt 40 ] || fail "the Chinese name looks like missing glyphs ($diff pixels differ)"
+    drive key "$win" 0x1B
+    drive wait-gone "$win"
+    expect_app_result -11987
+    ;;
+
   *) fail "unknown case $case_name" ;;
 esac
 echo "ok: $case_name"

@@ -11,10 +11,10 @@
 // QJX_TEST_HIGH_CONTRAST=FILE: the window takes high contrast as on while FILE exists (Wine
 // cannot switch the mode on).
 // QJX_TEST_LANGUAGES=CODE=TEXT[=TRANSFORM]|...: a vendor's language list in g_languages, as
-// the entry would have read it (TEXT may hold \uXXXX for any UTF-16 unit, so that the scripts
-// stay ASCII whatever the Unix locale); QJX_TEST_CAPTION and QJX_TEST_CAPTION_COLOUR (RRGGBB) its
-// caption. QJX_TEST_CHOSEN and QJX_TEST_FOCUS: RunProgressWindow's chosen and focus languages
-// (default -1 and 0).
+// the entry would have read it (TEXT may hold \\uXXXX for any UTF-16 unit, so that the scripts
+// stay ASCII whatever the Unix locale); QJX_TEST_CAPTION, QJX_TEST_CAPTION_COLOUR (RRGGBB) and
+// QJX_TEST_LANGUAGE_FLAGS its caption, colour and flags. QJX_TEST_CHOSEN and QJX_TEST_FOCUS:
+// RunProgressWindow's chosen and focus languages (default -1 and 0).
 // Prints "pid P" first (its Windows process id, by which the scripts find its window), then
 // "result R", "worker-runs N", "worker-done D" and "owner-messages M".
 #include <stdio.h>
@@ -87,6 +87,11 @@ LRESULT CALLBACK WatchInit(int code, WPARAM wparam, LPARAM lparam) {
     return CallNextHookEx(g_hook, code, wparam, lparam);
 }
 
+int32_t NumberFromEnvironment(const char* name, int32_t fallback) {
+    char value[16];
+    return GetEnvironmentVariableA(name, value, sizeof value) != 0 ? atoi(value) : fallback;
+}
+
 // Copies text up to the first of the stop units, decoding \uXXXX; returns where it stopped.
 const wchar_t* Decode(const wchar_t* text, const wchar_t* stops, char16_t* out, size_t capacity) {
     size_t n = 0;
@@ -122,15 +127,11 @@ void ReadLanguageList() {
     if (GetEnvironmentVariableW(L"QJX_TEST_CAPTION", caption, LANGUAGE_CAPTION_CAPACITY) != 0) {
         Decode(caption, L"", g_languages.caption, LANGUAGE_CAPTION_CAPACITY);
     }
+    g_languages.flags = (uint16_t)NumberFromEnvironment("QJX_TEST_LANGUAGE_FLAGS", 0);
     char colour[16];
     if (GetEnvironmentVariableA("QJX_TEST_CAPTION_COLOUR", colour, sizeof colour) != 0) {
         g_languages.caption_colour = (uint32_t)strtoul(colour, NULL, 16);
     }
-}
-
-int32_t NumberFromEnvironment(const char* name, int32_t fallback) {
-    char value[16];
-    return GetEnvironmentVariableA(name, value, sizeof value) != 0 ? atoi(value) : fallback;
 }
 
 bool HighContrastWhileTheFlagExists() {
