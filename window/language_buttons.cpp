@@ -263,7 +263,12 @@ void DrawPlainVendorButton(const DRAWITEMSTRUCT* item, HFONT font) {
     if (index < 0) return;
     DrawnText name;
     LanguageNameFor(index, &name);
-    const UINT flags = DT_END_ELLIPSIS | (name.right_to_left ? DT_RTLREADING : 0);
+    UINT flags = DT_END_ELLIPSIS | (name.right_to_left ? DT_RTLREADING : 0);
+    if ((item->itemState & ITEM_NO_ACCELERATOR) != 0) {
+        StripMnemonic(reinterpret_cast<char16_t*>(name.wide));
+        StripMnemonic(name.ansi);
+        flags |= DT_NOPREFIX;
+    }
     DrawPlainButton(item, font, name.ansi_only ? nullptr : name.wide, name.ansi, flags);
 }
 

@@ -111,10 +111,10 @@ TEST(WindowLayout, DialogFontIsEightPointsRoundedAsMulDiv) {
 }
 
 // A vendor's languages: 1, 2, 4 and 8 buttons of the narrowest (stock picture), a middling
-// ("Português (Brasil)") and the widest width, at 100 % to 300 %.
+// ("Português (Brasil)") and the widest width, at 100, 125, 150, 200, 250 and 300 %.
 TEST(LanguageLayout, RowsNeverOverlapNorLeaveTheClientArea) {
     const int32_t counts[] = {1, 2, 4, 8};
-    const int32_t dpis[] = {96, 144, 192, 288};
+    const int32_t dpis[] = {96, 120, 144, 192, 240, 288};
     for (int32_t dpi : dpis) {
         const int32_t text_widths[] = {0, ScaleToDpi(95, dpi) - 2 * ScaleToDpi(8, dpi), 100000};
         for (int32_t text_width : text_widths) {
