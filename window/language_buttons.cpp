@@ -76,7 +76,8 @@ int LanguageButtonId(int32_t index) {
 }
 
 int32_t LanguageButtonCount() {
-    return g_languages.count > 0 ? g_languages.count : 3;
+    if (g_languages.count <= 0) return 3;
+    return g_languages.count < MAX_LANGUAGES ? g_languages.count : MAX_LANGUAGES;
 }
 
 int32_t LanguageIndexOfButton(int id) {
@@ -125,7 +126,7 @@ int DrawTextFor(HDC dc, const DrawnText& text, RECT* r, UINT flags) {
 }
 
 void CreateLanguageButtons(HWND dialog, HWND after) {
-    for (int32_t i = 0; i < g_languages.count; ++i) {
+    for (int32_t i = 0; i < LanguageButtonCount(); ++i) {
         DrawnText name;
         LanguageNameFor(i, &name);
         const DWORD style = WS_CHILD | WS_DISABLED | WS_TABSTOP | BS_OWNERDRAW | BS_NOTIFY |
@@ -197,7 +198,7 @@ void MeasureLanguageNames(const HFONT* fonts, HFONT font, int32_t* widest, int32
     *tallest = 0;
     HDC screen = GetDC(nullptr);
     HGDIOBJ previous = SelectObject(screen, font);
-    for (int32_t i = 0; i < g_languages.count; ++i) {
+    for (int32_t i = 0; i < LanguageButtonCount(); ++i) {
         SelectObject(screen, fonts[i] != nullptr ? fonts[i] : font);
         DrawnText name;
         LanguageNameFor(i, &name);

@@ -190,7 +190,7 @@ void LayoutDialog(ProgressWindowState* state, int32_t dpi, const RECT* suggested
     HFONT previous_font = state->text_font;
     state->text_font = CreateWindowFont(dpi, false);
     DeleteLanguageFonts(state);
-    for (int32_t i = 0; i < g_languages.count; ++i) {
+    for (int32_t i = 0; i < LanguageButtonCount(); ++i) {
         state->language_fonts[i] = CreateLanguageFont(state->text_font, i);
     }
     WindowLayout layout;
@@ -210,7 +210,7 @@ void LayoutDialog(ProgressWindowState* state, int32_t dpi, const RECT* suggested
             height = size.bmHeight;
         }
         ComputeLanguageLayout(dpi, state->background_width, state->background_height,
-                              g_languages.count, width,
+                              LanguageButtonCount(), width,
                               LanguageButtonHeight(dpi, height, text_height), &layout);
     }
     state->dpi = dpi;
@@ -395,18 +395,15 @@ void OnDrawItem(const ProgressWindowState* state, const DRAWITEMSTRUCT* original
     if (item->CtlID == IDC_LANGUAGE_CAPTION) {
         DrawCaption(state, item);
     } else if (g_languages.count > 0) {
+        const int32_t index = LanguageIndexOfButton(static_cast<int>(item->CtlID));
+        HFONT font = index >= 0 && state->language_fonts[index] != nullptr
+                         ? state->language_fonts[index]
+                         : state->text_font;
         if (state->high_contrast) {
-            const int32_t index = LanguageIndexOfButton(static_cast<int>(item->CtlID));
-            DrawPlainVendorButton(item, index >= 0 && state->language_fonts[index] != nullptr
-                                            ? state->language_fonts[index]
-                                            : state->text_font);
+            DrawPlainVendorButton(item, font);
         } else if (g_languages.flags & LANGUAGE_FLAG_PICTURES) {
             DrawVendorPictureButton(item);
         } else {
-            const int32_t index = LanguageIndexOfButton(static_cast<int>(item->CtlID));
-            HFONT font = index >= 0 && state->language_fonts[index] != nullptr
-                             ? state->language_fonts[index]
-                             : state->text_font;
             DrawDrawnLanguageButton(item, font, state->dpi, PaintButtonBackground, state);
         }
     } else if (state->high_contrast) {
