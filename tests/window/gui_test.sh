@@ -350,6 +350,15 @@ Image.open(sys.argv[1]).crop((0, 0, 512, 300)).save(sys.argv[2])' \
       [ "$(dark_pixels "$shot" $((l + 4)) $((t + 4)) $((l + w - 4)) $((t + h - 4)))" -gt $((8 * scale)) ] ||
         fail "no name on $id"
     done
+    if [ "$dpi" = 96 ]; then
+      # Moved to a monitor at 200 %: measured and laid out anew, the rows as before.
+      drive dpi-changed "$win" 192 0 0 600 800 || fail "cannot send WM_DPICHANGED"
+      layout=$(expect_language_layout 8 2)
+      read -r bw2 bh2 ch2 <<<"$layout"
+      expect_eq "$((512 + 3 * (bh2 + 12)))" "$ch2" "client height at 192 DPI after the move"
+      [ "$bw2" -gt $((bw * 3 / 2)) ] || fail "buttons $bw2 wide at 192 DPI, $bw at 96"
+      screenshot languages_96_moved_to_192 >/dev/null
+    fi
     drive key "$win" 0x1B
     drive wait-gone "$win"
     expect_app_result -11987
