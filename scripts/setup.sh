@@ -20,6 +20,7 @@ PACKAGES=(
   googletest libgtest-dev libcli11-dev libstb-dev
   wine wine64 xvfb x11-utils imagemagick
   /usr/bin/python3 python3-pil fonts-ipafont-gothic fonts-dejavu-core
+  fonts-wqy-zenhei fonts-kacst
   msitools wixl osslsigncode openssl libssl-dev dpkg-dev fakeroot icoutils
   locales
   lintian

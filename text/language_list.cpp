@@ -36,9 +36,8 @@ struct Reader {
         uint32_t length;
         if (!Take(2, &length) || length >= capacity || (size - at) / 2 < length) return false;
         for (uint32_t i = 0; i < length; ++i) {
-            uint32_t unit;
-            Take(2, &unit);
-            if (unit == 0 || (ascii && unit >= 0x80)) return false;
+            uint32_t unit = 0;
+            if (!Take(2, &unit) || unit == 0 || (ascii && unit >= 0x80)) return false;
             out[i] = static_cast<Char>(unit);
         }
         out[length] = 0;

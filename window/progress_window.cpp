@@ -11,6 +11,7 @@
 #include "system/windows_family.h"
 #include "window/branding.h"
 #include "window/installer_launch.h"
+#include "window/language_buttons.h"
 #include "window/window_images.h"
 #include "window/window_layout.h"
 
@@ -67,7 +68,8 @@ struct ProgressWindowState {
     int32_t palette_pending;
     HFONT caption_font;
     HANDLE worker_thread;       // waited for before the record is freed
-    int32_t language_button;    // taken without asking once the worker succeeds; 0: ask
+    int32_t chosen_language;    // taken without asking once the worker succeeds; -1: ask
+    int32_t focus_language;     // takes the focus and the default when the buttons show
     int32_t launch_result;      // -1 until a language was taken, then LaunchLanguage's result
     HBITMAP scaled_background;  // the background at the client area's size; null at 96 DPI
     HFONT template_font;        // the dialog's own font, used at 96 DPI
@@ -75,6 +77,10 @@ struct ProgressWindowState {
                                 // DPI, the plain buttons' font at every DPI
     int32_t high_contrast;      // 1: system colours, no pictures
     int32_t keyboard_used;      // 1 once a key reached the dialog: focus marks show from then on
+    int32_t dpi;                // the layout's
+    int32_t picture_height;     // the background's at the layout's DPI; below it, band_colour
+    COLORREF band_colour;       // the background's bottom row, under rows of buttons below it
+    HFONT language_fonts[MAX_LANGUAGES];  // text_font with a name's character set, or null
 };
 
 static_assert(std::atomic<int32_t>::is_always_lock_free, "the shared fields need no lock");
@@ -156,6 +162,13 @@ void PlaceWindow(HWND dialog, const RECT* suggested, int w, int h, SIZE outer) {
     SetWindowPos(dialog, nullptr, x, y, outer.cx, outer.cy, SWP_NOZORDER);
 }
 
+void DeleteLanguageFonts(ProgressWindowState* state) {
+    for (HFONT& font : state->language_fonts) {
+        if (font != nullptr) DeleteObject(font);
+        font = nullptr;
+    }
+}
+
 // Lays the window out for dpi, centred on the screen or, after a change of DPI, on the
 // rectangle the system suggests.
 void LayoutDialog(ProgressWindowState* state, int32_t dpi, const RECT* suggested) {
@@ -165,9 +178,43 @@ void LayoutDialog(ProgressWindowState* state, int32_t dpi, const RECT* suggested
     BITMAP size = {};
     GetObjectA(sample, sizeof size, &size);
     DeleteObject(sample);
+    if (state->caption_font != nullptr) DeleteObject(state->caption_font);
+    state->caption_font = CreateWindowFont(dpi, true);
+    if (g_languages.caption[0] != 0) {
+        HFONT hinted = CreateHintedFont(state->caption_font, "", g_languages.caption);
+        if (hinted != nullptr) {
+            DeleteObject(state->caption_font);
+            state->caption_font = hinted;
+        }
+    }
+    HFONT previous_font = state->text_font;
+    state->text_font = CreateWindowFont(dpi, false);
+    DeleteLanguageFonts(state);
+    for (int32_t i = 0; i < LanguageButtonCount(); ++i) {
+        state->language_fonts[i] = CreateLanguageFont(state->text_font, i);
+    }
     WindowLayout layout;
-    ComputeWindowLayout(dpi, state->background_width, state->background_height, size.bmWidth,
-                        size.bmHeight, &layout);
+    if (g_languages.count == 0) {
+        ComputeWindowLayout(dpi, state->background_width, state->background_height, size.bmWidth,
+                            size.bmHeight, &layout);
+    } else {
+        // A vendor's pictures set the buttons' size; drawn buttons fit the longest name.
+        int32_t width = 0;
+        int32_t height = 0;
+        int32_t text_height = 0;
+        if (VendorPictureSize(&width, &height)) {
+            width = LanguageButtonWidth(dpi, state->background_width, width, 0);
+        } else {
+            MeasureLanguageNames(state->language_fonts, state->text_font, &width, &text_height);
+            width = LanguageButtonWidth(dpi, state->background_width, size.bmWidth, width);
+            height = size.bmHeight;
+        }
+        ComputeLanguageLayout(dpi, state->background_width, state->background_height,
+                              LanguageButtonCount(), width,
+                              LanguageButtonHeight(dpi, height, text_height), &layout);
+    }
+    state->dpi = dpi;
+    state->picture_height = layout.background_height;
     const int w = layout.client_width;
     const int h = layout.client_height;
 
@@ -186,27 +233,39 @@ void LayoutDialog(ProgressWindowState* state, int32_t dpi, const RECT* suggested
     Move(GetDlgItem(dialog, IDC_PROGRESS_BAR), layout.progress_bar);
     Move(GetDlgItem(dialog, IDCANCEL), layout.cancel);
     Move(GetDlgItem(dialog, IDC_LANGUAGE_CAPTION), layout.caption);
-    const int ids[3] = {IDC_ENGLISH, IDC_GERMAN, IDC_JAPANESE};
-    for (int i = 0; i < 3; ++i) Move(GetDlgItem(dialog, ids[i]), layout.buttons[i]);
+    for (int32_t i = 0; i < LanguageButtonCount(); ++i) {
+        Move(GetDlgItem(dialog, LanguageButtonId(i)), layout.buttons[i]);
+    }
 
-    if (state->caption_font != nullptr) DeleteObject(state->caption_font);
-    state->caption_font = CreateWindowFont(dpi, true);
-    HFONT previous_font = state->text_font;
-    state->text_font = CreateWindowFont(dpi, false);
     HFONT font = dpi != BASE_DPI ? state->text_font : state->template_font;
-    const int texts[4] = {IDCANCEL, IDC_ENGLISH, IDC_GERMAN, IDC_JAPANESE};
-    for (int id : texts) {
-        SendDlgItemMessageA(dialog, id, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    SendDlgItemMessageA(dialog, IDCANCEL, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    for (int32_t i = 0; i < LanguageButtonCount(); ++i) {
+        SendDlgItemMessageA(dialog, LanguageButtonId(i), WM_SETFONT, reinterpret_cast<WPARAM>(font),
+                            TRUE);
     }
     SendDlgItemMessageA(dialog, IDC_LANGUAGE_CAPTION, WM_SETFONT,
                         reinterpret_cast<WPARAM>(state->caption_font), TRUE);
     if (previous_font != nullptr) DeleteObject(previous_font);
 
     if (state->scaled_background != nullptr) DeleteObject(state->scaled_background);
-    state->scaled_background = dpi != BASE_DPI ? ScaleBackgroundImage(state->background_bitmap, w,
-                                                                      h, &state->background_palette)
-                                               : nullptr;
+    state->scaled_background =
+        dpi != BASE_DPI ? ScaleBackgroundImage(state->background_bitmap, w,
+                                               layout.background_height, &state->background_palette)
+                        : nullptr;
     InvalidateRect(dialog, nullptr, TRUE);
+}
+
+// The colour of the picture's bottom row, which fills the rows of buttons below it.
+COLORREF BottomColour(HBITMAP picture, int32_t height) {
+    if (picture == nullptr || height <= 0) return GetSysColor(COLOR_BTNFACE);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HGDIOBJ previous = SelectObject(memory, picture);
+    const COLORREF colour = GetPixel(memory, 0, height - 1);
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return colour;
 }
 
 HBITMAP Background(const ProgressWindowState* state) {
@@ -243,12 +302,54 @@ void PrepareControls(HWND dialog) {
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     // The arrow keys stay within the languages: Cancel starts the group before them.
     AddStyle(GetDlgItem(dialog, IDCANCEL), WS_GROUP);
+    if (g_languages.count > 0) {
+        // A vendor's languages replace the stock three.
+        const int stock[3] = {IDC_ENGLISH, IDC_GERMAN, IDC_JAPANESE};
+        for (int id : stock) DestroyWindow(GetDlgItem(dialog, id));
+        CreateLanguageButtons(dialog, caption);
+        DrawnText text;
+        CaptionTextFor(&text);
+        if (text.ansi_only) {
+            SetWindowTextA(caption, text.ansi);
+        } else {
+            SetWindowTextW(caption, text.wide);
+        }
+        return;
+    }
     AddStyle(GetDlgItem(dialog, IDC_ENGLISH), WS_GROUP);
     const int languages[3] = {IDC_ENGLISH, IDC_GERMAN, IDC_JAPANESE};
     for (int id : languages) {
         AddStyle(GetDlgItem(dialog, id), WS_TABSTOP | BS_NOTIFY);
     }
     SetLanguageTexts(dialog);
+}
+
+// The window's background behind a control's rectangle r: the picture, and below it the band of
+// its bottom colour.
+void PaintBackground(const ProgressWindowState* state, HWND control, HDC dc, const RECT& r) {
+    POINT origin = {0, 0};
+    MapWindowPoints(control, state->dialog, &origin, 1);
+    const int picture_bottom = state->picture_height - origin.y;
+    if (r.bottom > picture_bottom) {
+        const RECT band = {r.left, r.top > picture_bottom ? r.top : picture_bottom, r.right,
+                           r.bottom};
+        HBRUSH brush = CreateSolidBrush(state->band_colour);
+        FillRect(dc, &band, brush);
+        DeleteObject(brush);
+    }
+    const int bottom = r.bottom < picture_bottom ? r.bottom : picture_bottom;
+    if (bottom <= r.top) return;
+    HDC memory = CreateCompatibleDC(dc);
+    HGDIOBJ previous_bitmap = SelectObject(memory, Background(state));
+    BitBlt(dc, r.left, r.top, r.right - r.left, bottom - r.top, memory, origin.x + r.left,
+           origin.y + r.top, SRCCOPY);
+    SelectObject(memory, previous_bitmap);
+    DeleteDC(memory);
+}
+
+void PaintButtonBackground(const void* context, const DRAWITEMSTRUCT* item) {
+    PaintBackground(static_cast<const ProgressWindowState*>(context), item->hwndItem, item->hDC,
+                    item->rcItem);
 }
 
 // The caption, drawn by its static control over its slice of the background.
@@ -259,21 +360,23 @@ void DrawCaption(const ProgressWindowState* state, const DRAWITEMSTRUCT* item) {
         FillRect(dc, &r, GetSysColorBrush(COLOR_WINDOW));
         SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
     } else {
-        POINT origin = {0, 0};
-        MapWindowPoints(item->hwndItem, state->dialog, &origin, 1);
-        HDC memory = CreateCompatibleDC(dc);
-        HGDIOBJ previous_bitmap = SelectObject(memory, Background(state));
-        BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, memory, origin.x + r.left,
-               origin.y + r.top, SRCCOPY);
-        SelectObject(memory, previous_bitmap);
-        DeleteDC(memory);
-        SetTextColor(dc, RGB(0, 0, 0));
+        PaintBackground(state, item->hwndItem, dc, r);
+        const uint32_t colour = g_languages.caption_colour;
+        SetTextColor(dc, colour == LANGUAGE_DEFAULT_COLOUR
+                             ? RGB(0, 0, 0)
+                             : RGB((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF));
     }
     if (state->caption_font == nullptr) return;
     RECT caption = r;
     HGDIOBJ previous_font = SelectObject(dc, state->caption_font);
     int previous_mode = SetBkMode(dc, TRANSPARENT);
-    DrawTextA(dc, CAPTION_TEXT, -1, &caption, CAPTION_FLAGS);
+    if (g_languages.count == 0 && g_languages.caption[0] == 0) {
+        DrawTextA(dc, CAPTION_TEXT, -1, &caption, CAPTION_FLAGS);
+    } else {
+        DrawnText text;
+        CaptionTextFor(&text);
+        DrawTextFor(dc, text, &caption, CAPTION_FLAGS);
+    }
     SetBkMode(dc, previous_mode);
     SelectObject(dc, previous_font);
 }
@@ -282,10 +385,27 @@ void OnDrawItem(const ProgressWindowState* state, const DRAWITEMSTRUCT* original
     // Windows hides focus marks from a mouse user until a key is used, and says so in the item's
     // state; where the system does not (Wine), the window keeps the same rule itself.
     DRAWITEMSTRUCT copy = *original;
-    if (state->keyboard_used == 0) copy.itemState |= ITEM_NO_FOCUS_MARK;
+    if (state->keyboard_used == 0) {
+        copy.itemState |= ITEM_NO_FOCUS_MARK;
+        // The vendor's names hide their mnemonics' underlines as well, as Windows does until
+        // the keyboard is used.
+        if (g_languages.count > 0) copy.itemState |= ITEM_NO_ACCELERATOR;
+    }
     const DRAWITEMSTRUCT* item = &copy;
     if (item->CtlID == IDC_LANGUAGE_CAPTION) {
         DrawCaption(state, item);
+    } else if (g_languages.count > 0) {
+        const int32_t index = LanguageIndexOfButton(static_cast<int>(item->CtlID));
+        HFONT font = index >= 0 && state->language_fonts[index] != nullptr
+                         ? state->language_fonts[index]
+                         : state->text_font;
+        if (state->high_contrast) {
+            DrawPlainVendorButton(item, font);
+        } else if (g_languages.flags & LANGUAGE_FLAG_PICTURES) {
+            DrawVendorPictureButton(item);
+        } else {
+            DrawDrawnLanguageButton(item, font, state->dpi, PaintButtonBackground, state);
+        }
     } else if (state->high_contrast) {
         DrawPlainLanguageButton(item, state->text_font);
     } else {
@@ -300,20 +420,20 @@ void OnColoursChanged(ProgressWindowState* state) {
                  RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
 }
 
-// The buttons are shown: English takes the focus, and with it the default, so that Enter
-// chooses the focused language rather than the disabled Cancel.
+// The buttons are shown: the user's language (English among the stock three) takes the focus,
+// and with it the default, so that Enter chooses the focused language rather than the disabled
+// Cancel.
 void OnLanguagesShown(ProgressWindowState* state) {
-    HWND english = GetDlgItem(state->dialog, IDC_ENGLISH);
-    SendMessageA(state->dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(english), TRUE);
-    SendMessageA(state->dialog, DM_SETDEFID, IDC_ENGLISH, 0);
+    const int id = LanguageButtonId(state->focus_language);
+    HWND button = GetDlgItem(state->dialog, id);
+    SendMessageA(state->dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(button), TRUE);
+    SendMessageA(state->dialog, DM_SETDEFID, static_cast<WPARAM>(id), 0);
 }
 
 void Paint(ProgressWindowState* state) {
     HWND dialog = state->dialog;
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(dialog, &paint);
-    HDC memory = CreateCompatibleDC(dc);
-    HGDIOBJ previous_bitmap = SelectObject(memory, Background(state));
     if (state->palette_pending) {
         state->palette_pending = 0;
         if (state->background_palette != nullptr) {
@@ -325,11 +445,8 @@ void Paint(ProgressWindowState* state) {
     if (state->high_contrast) {
         FillRect(dc, &r, GetSysColorBrush(COLOR_WINDOW));
     } else {
-        BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, memory, r.left, r.top,
-               SRCCOPY);
+        PaintBackground(state, dialog, dc, r);
     }
-    SelectObject(memory, previous_bitmap);
-    DeleteDC(memory);
     EndPaint(dialog, &paint);
 }
 
@@ -368,33 +485,27 @@ void OnCommand(ProgressWindowState* state, int id, int code) {
     }
     // Only a click acts: the buttons also report focus, and a double click.
     if (code != BN_CLICKED) return;
-    switch (id) {
-        case IDCANCEL:
-            if (!IsWindowEnabled(GetDlgItem(dialog, IDCANCEL))) {
-                // Esc during the language choice: the worker is done and will not end the
-                // dialog, so a hidden window would stay forever. Close instead.
-                CloseDialog(state);
-                return;
-            }
-            ShowWindow(dialog, SW_HIDE);
-            state->cancel_requested.store(1);
-            return;
-        case IDC_ENGLISH:
-        case IDC_GERMAN:
-        case IDC_JAPANESE: {
-            if (state->cancel_requested.load() != 0) {
-                // Cancel came before a language chosen beforehand was taken: nothing starts.
-                CloseDialog(state);
-                return;
-            }
-            ShowWindow(dialog, SW_HIDE);
-            state->launch_result = LaunchLanguage(dialog, g_tempFolder, id - IDC_ENGLISH);
-            EndDialog(dialog, 1);
+    if (id == IDCANCEL) {
+        if (!IsWindowEnabled(GetDlgItem(dialog, IDCANCEL))) {
+            // Esc during the language choice: the worker is done and will not end the
+            // dialog, so a hidden window would stay forever. Close instead.
+            CloseDialog(state);
             return;
         }
-        default:
-            return;
+        ShowWindow(dialog, SW_HIDE);
+        state->cancel_requested.store(1);
+        return;
     }
+    const int32_t language = LanguageIndexOfButton(id);
+    if (language < 0) return;
+    if (state->cancel_requested.load() != 0) {
+        // Cancel came before a language chosen beforehand was taken: nothing starts.
+        CloseDialog(state);
+        return;
+    }
+    ShowWindow(dialog, SW_HIDE);
+    state->launch_result = LaunchLanguage(dialog, g_tempFolder, language);
+    EndDialog(dialog, 1);
 }
 
 // Waits for the worker thread while serving this thread's messages: the worker may still send
@@ -488,15 +599,16 @@ DWORD WINAPI WorkerThreadMain(LPVOID record) {
         SendMessageA(dialog, WM_DESTROY, 0, 0);
         return 0;
     }
-    if (state->language_button != 0) {
+    if (state->chosen_language >= 0) {
         // The language was chosen beforehand: go on as if its button had been clicked.
-        PostMessageA(dialog, WM_COMMAND, static_cast<WPARAM>(state->language_button), 0);
+        PostMessageA(dialog, WM_COMMAND,
+                     static_cast<WPARAM>(LanguageButtonId(state->chosen_language)), 0);
         return 0;
     }
-    const int ids[3] = {IDC_ENGLISH, IDC_GERMAN, IDC_JAPANESE};
-    for (int id : ids) {
-        EnableWindow(GetDlgItem(dialog, id), TRUE);
-        ShowWindow(GetDlgItem(dialog, id), SW_SHOW);
+    for (int32_t i = 0; i < LanguageButtonCount(); ++i) {
+        HWND button = GetDlgItem(dialog, LanguageButtonId(i));
+        EnableWindow(button, TRUE);
+        ShowWindow(button, SW_SHOW);
     }
     ShowWindow(GetDlgItem(dialog, IDC_LANGUAGE_CAPTION), SW_SHOW);
     EnableWindow(GetDlgItem(dialog, IDCANCEL), FALSE);
@@ -522,29 +634,30 @@ LRESULT CALLBACK WatchForKeys(int code, WPARAM wparam, LPARAM lparam) {
         state->keyboard_used == 0 &&
         (message->message == WM_KEYDOWN || message->message == WM_SYSKEYDOWN)) {
         state->keyboard_used = 1;
-        for (int id = IDC_ENGLISH; id <= IDC_JAPANESE; ++id) {
-            InvalidateRect(GetDlgItem(state->dialog, id), nullptr, FALSE);
+        for (int32_t i = 0; i < LanguageButtonCount(); ++i) {
+            InvalidateRect(GetDlgItem(state->dialog, LanguageButtonId(i)), nullptr, FALSE);
         }
     }
     return CallNextHookEx(nullptr, code, wparam, lparam);
 }
 
 ResultCode RunProgressWindow(HWND owner, WorkerFunction worker, void* worker_argument,
-                             int32_t chosen_language, int32_t /*focus_language*/) {
+                             int32_t chosen_language, int32_t focus_language) {
     void* memory = calloc(1, sizeof(ProgressWindowState));
     if (memory == nullptr) return RESULT_OUT_OF_MEMORY;
     ProgressWindowState* state = new (memory) ProgressWindowState();
     state->owner = owner;
     state->worker = worker;
     state->worker_argument = worker_argument;
-    // Only the stock buttons so far: a language beyond them is asked for rather than lost.
-    state->language_button = chosen_language >= 0 && chosen_language <= IDC_JAPANESE - IDC_ENGLISH
-                                 ? IDC_ENGLISH + chosen_language
-                                 : 0;
+    // An index out of range is no choice: the buttons ask; their focus stays on the first.
+    const int32_t count = LanguageButtonCount();
+    state->chosen_language = chosen_language < count ? chosen_language : -1;
+    state->focus_language = focus_language >= 0 && focus_language < count ? focus_language : 0;
     state->launch_result = -1;
     state->background_bitmap = LoadBackgroundImage(
         &state->background_palette, &state->background_width, &state->background_height);
     state->palette_pending = 1;
+    state->band_colour = BottomColour(state->background_bitmap, state->background_height);
 
     // Focus marks show from the first key on, also where the system setting asks for keyboard
     // cues from the start (Wine's default): at 100 % a mouse user's window stays as drawn.
@@ -566,6 +679,7 @@ ResultCode RunProgressWindow(HWND owner, WorkerFunction worker, void* worker_arg
     if (state->scaled_background != nullptr) DeleteObject(state->scaled_background);
     if (state->background_palette != nullptr) DeleteObject(state->background_palette);
     if (state->text_font != nullptr) DeleteObject(state->text_font);
+    DeleteLanguageFonts(state);
     ResultCode result = state->worker_result.load();
     if (no_window) {
         result = RESULT_WINDOW_FAILED;

@@ -1,5 +1,5 @@
 // The modal progress window: runs a worker function on its own thread, shows its progress,
-// takes Cancel, then offers the three languages and starts the installer (Win32).
+// takes Cancel, then offers the languages and starts the installer (Win32).
 #pragma once
 
 #include <stdint.h>
@@ -10,12 +10,13 @@
 // The work the window runs on its worker thread; window is the progress dialog.
 typedef ResultCode (*WorkerFunction)(HWND window, void* argument);
 
-// Runs the modal window. chosen_language is -1 to let the user pick a language, or the index
-// of the language (as LaunchLanguage counts) to take as soon as the worker succeeds;
-// focus_language is the index whose button takes the focus when the user picks. Returns the
-// worker's failure; RESULT_WINDOW_FAILED when the dialog could not be created at all; otherwise
-// RESULT_USER_CANCEL when the window closed without a language, else
-// RESULT_OK when the installer was started and RESULT_LAUNCH_FAILED when it was not.
+// Runs the modal window. Languages are indexes as for LaunchLanguage: into g_languages, or the
+// stock three (English, German, Japanese) when it has none. chosen_language is taken as soon as
+// the worker succeeds; -1 lets the user pick with the buttons, and focus_language's button then
+// takes the focus and the default. Returns the worker's failure; RESULT_WINDOW_FAILED when the
+// dialog could not be created at all; otherwise RESULT_USER_CANCEL when the window closed
+// without a language, else RESULT_OK when the installer was started and RESULT_LAUNCH_FAILED
+// when it was not.
 ResultCode RunProgressWindow(HWND owner, WorkerFunction worker, void* worker_argument,
                              int32_t chosen_language, int32_t focus_language);
 

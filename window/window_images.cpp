@@ -6,10 +6,6 @@
 
 namespace {
 
-// Defined by the headers only for Windows 2000 and later; older systems never set them.
-constexpr UINT ITEM_NO_ACCELERATOR = 0x0100;   // ODS_NOACCEL
-constexpr UINT TEXT_HIDE_PREFIX = 0x00100000;  // DT_HIDEPREFIX
-
 // Draws picture (its size in size) over target: copied as it is when the sizes agree, which
 // keeps 96 DPI and the double-size set at 200 % exact, else scaled smoothly.
 void DrawPicture(HDC dc, const RECT& target, HBITMAP picture, const BITMAP& size) {
@@ -32,6 +28,8 @@ void DrawPicture(HDC dc, const RECT& target, HBITMAP picture, const BITMAP& size
     DeleteDC(memory);
 }
 
+}  // namespace
+
 // The focus mark: drawn while the button has the keyboard, left out while the system hides
 // focus marks (a mouse user's window, until a key is used).
 void DrawFocusMark(const DRAWITEMSTRUCT* item) {
@@ -41,8 +39,6 @@ void DrawFocusMark(const DRAWITEMSTRUCT* item) {
     InflateRect(&mark, -inset, -inset);
     DrawFocusRect(item->hDC, &mark);
 }
-
-}  // namespace
 
 int BackgroundIdForDepth(int depth) {
     if (depth <= 1) return IDB_BACKGROUND_1BIT;
@@ -207,8 +203,7 @@ HBITMAP ScaleBackgroundImage(HBITMAP base, int32_t width, int32_t height, HPALET
     return scaled;
 }
 
-void DrawLanguageButton(const DRAWITEMSTRUCT* item) {
-    int id = LanguageButtonBitmapId(item->CtlID, (item->itemState & ODS_SELECTED) != 0);
+void DrawPictureButton(const DRAWITEMSTRUCT* item, int id, int double_id) {
     HBITMAP picture = LoadBitmapA(g_hinstance, MAKEINTRESOURCEA(id));
     BITMAP size = {};
     GetObjectA(picture, sizeof size, &size);
@@ -216,7 +211,7 @@ void DrawLanguageButton(const DRAWITEMSTRUCT* item) {
     if (r.right - r.left != size.bmWidth || r.bottom - r.top != size.bmHeight) {
         // A button larger than the picture (above 96 DPI): the double-size picture, where the
         // stub carries it, scales better.
-        HBITMAP twice = LoadPicture(g_hinstance, DoubleSizePictureId(id));
+        HBITMAP twice = double_id != 0 ? LoadPicture(g_hinstance, double_id) : nullptr;
         if (twice != nullptr) {
             DeleteObject(picture);
             picture = twice;
@@ -228,11 +223,34 @@ void DrawLanguageButton(const DRAWITEMSTRUCT* item) {
     DrawFocusMark(item);
 }
 
-void DrawPlainLanguageButton(const DRAWITEMSTRUCT* item, HFONT font) {
+void DrawLanguageButton(const DRAWITEMSTRUCT* item) {
+    const int id = LanguageButtonBitmapId(item->CtlID, (item->itemState & ODS_SELECTED) != 0);
+    DrawPictureButton(item, id, DoubleSizePictureId(id));
+}
+
+void DrawPlainButton(const DRAWITEMSTRUCT* item, HFONT font, const wchar_t* wide, const char* ansi,
+                     UINT flags) {
     const bool pressed = (item->itemState & ODS_SELECTED) != 0;
     RECT r = item->rcItem;
     DrawFrameControl(item->hDC, &r, DFC_BUTTON, DFCS_BUTTONPUSH | (pressed ? DFCS_PUSHED : 0));
     if (pressed) OffsetRect(&r, 1, 1);
+    HGDIOBJ previous_font = SelectObject(item->hDC, font);
+    const int previous_mode = SetBkMode(item->hDC, TRANSPARENT);
+    const COLORREF previous_colour = SetTextColor(item->hDC, GetSysColor(COLOR_BTNTEXT));
+    flags |= DT_CENTER | DT_VCENTER | DT_SINGLELINE;
+    if ((item->itemState & ITEM_NO_ACCELERATOR) != 0) flags |= TEXT_HIDE_PREFIX;
+    if (wide == nullptr) {
+        DrawTextA(item->hDC, ansi, -1, &r, flags);
+    } else {
+        DrawTextW(item->hDC, wide, -1, &r, flags);
+    }
+    SetTextColor(item->hDC, previous_colour);
+    SetBkMode(item->hDC, previous_mode);
+    SelectObject(item->hDC, previous_font);
+    DrawFocusMark(item);
+}
+
+void DrawPlainLanguageButton(const DRAWITEMSTRUCT* item, HFONT font) {
     HFONT japanese = nullptr;
     if (item->CtlID == IDC_JAPANESE) {
         // Asking for the Japanese character set lets the font mapper take a face that has the
@@ -242,19 +260,8 @@ void DrawPlainLanguageButton(const DRAWITEMSTRUCT* item, HFONT font) {
         with_kanji.lfCharSet = SHIFTJIS_CHARSET;
         japanese = CreateFontIndirectA(&with_kanji);
     }
-    HGDIOBJ previous_font = SelectObject(item->hDC, japanese != nullptr ? japanese : font);
-    const int previous_mode = SetBkMode(item->hDC, TRANSPARENT);
-    const COLORREF previous_colour = SetTextColor(item->hDC, GetSysColor(COLOR_BTNTEXT));
-    UINT flags = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
-    if ((item->itemState & ITEM_NO_ACCELERATOR) != 0) flags |= TEXT_HIDE_PREFIX;
-    if (IsWindows9x()) {
-        DrawTextA(item->hDC, LanguageButtonTextA(item->CtlID), -1, &r, flags);
-    } else {
-        DrawTextW(item->hDC, LanguageButtonText(item->CtlID), -1, &r, flags);
-    }
-    SetTextColor(item->hDC, previous_colour);
-    SetBkMode(item->hDC, previous_mode);
-    SelectObject(item->hDC, previous_font);
+    DrawPlainButton(item, japanese != nullptr ? japanese : font,
+                    IsWindows9x() ? nullptr : LanguageButtonText(item->CtlID),
+                    LanguageButtonTextA(item->CtlID), 0);
     if (japanese != nullptr) DeleteObject(japanese);
-    DrawFocusMark(item);
 }

@@ -22,13 +22,30 @@ HPALETTE CreateDibPalette(const BITMAPINFOHEADER* header, int32_t* colour_count)
 // button's size; with a focus mark while it has the keyboard, unless the system hides those.
 void DrawLanguageButton(const DRAWITEMSTRUCT* item);
 
+// Draws picture id at the button's size (or double_id, where not 0 and the stub carries it, for a
+// button larger than the picture), with the focus mark as for DrawLanguageButton.
+void DrawPictureButton(const DRAWITEMSTRUCT* item, int id, int double_id);
+
+// The focus mark: drawn while the button has the keyboard, left out while the system hides
+// focus marks (ITEM_NO_FOCUS_MARK).
+void DrawFocusMark(const DRAWITEMSTRUCT* item);
+
 // ODS_NOFOCUSRECT, which the headers define only for Windows 2000 and later (older systems never
 // set it): the item is drawn without its focus mark.
 constexpr UINT ITEM_NO_FOCUS_MARK = 0x0200;
+// ODS_NOACCEL and DT_HIDEPREFIX, likewise: mnemonics are not underlined.
+constexpr UINT ITEM_NO_ACCELERATOR = 0x0100;
+constexpr UINT TEXT_HIDE_PREFIX = 0x00100000;
 
 // Draws a language button as a plain push button in the system's colours, with its text in font
 // (high contrast).
 void DrawPlainLanguageButton(const DRAWITEMSTRUCT* item, HFONT font);
+
+// A plain push button in the system's colours with text (wide, or ansi where wide is null) in
+// font, centred, with its mnemonic's underline unless the system hides those; flags adds to
+// DrawText's.
+void DrawPlainButton(const DRAWITEMSTRUCT* item, HFONT font, const wchar_t* wide, const char* ansi,
+                     UINT flags);
 
 // The background scaled to width x height: from the double-size picture where the screen's depth
 // takes the 8-bit one and the stub carries it (its palette then replaces *palette), else from

@@ -20,6 +20,7 @@
 //                                               (WM_SYSCOLORCHANGE)
 //   qjxdrive set-state TITLE ID 0|1             shows a button released or held down
 //   qjxdrive close TITLE                        posts WM_CLOSE
+//   qjxdrive text TITLE ID                      the child's text (its accessible name), UTF-8
 //   qjxdrive repaint TITLE                      makes the window repaint itself now
 //   qjxdrive wait-progress TITLE ID VALUE [TIMEOUT_MS]  wait until a progress bar shows VALUE
 //   qjxdrive screenshot TITLE FILE.bmp          the client area as a 24-bit BMP, from the screen
@@ -398,6 +399,14 @@ int main(int argc, char** argv) {
     if (control == NULL) {
         fprintf(stderr, "qjxdrive: no control %s\n", argv[3]);
         return 1;
+    }
+    if (strcmp(command, "text") == 0) {
+        wchar_t text[512] = L"";
+        char utf8[2048] = "";
+        SendMessageW(control, WM_GETTEXT, 512, (LPARAM)text);
+        WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, NULL, NULL);
+        printf("%s\n", utf8);
+        return 0;
     }
     if (strcmp(command, "click") == 0) {
         // BM_CLICK also fires on hidden or disabled buttons; a user could not click those.

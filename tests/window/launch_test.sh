@@ -24,8 +24,9 @@ export QJX_TEST_FOLDER=$folder
 system_msiexec='C:\windows\system32\msiexec.exe'
 msiexec="\"$system_msiexec\" "
 
-# run_app COMMAND_LINE: window_app with exactly that command line, up to the language choice.
-# The program of a run before is ended first: each run waits for its own window only.
+# run_app COMMAND_LINE [LAST_BUTTON]: window_app with exactly that command line, up to the
+# language choice. The program of a run before is ended first: each run waits for its own window
+# only.
 run_app() {
   if [ -n "$win_pid" ]; then drive end "$win_pid"; fi
   rm -f "$work/pid"
@@ -37,12 +38,12 @@ run_app() {
   [ -n "$win_pid" ] || fail "no process id for $1"
   win=pid:$win_pid
   drive wait-window "$win" >/dev/null || fail "no window of process $win_pid"
-  wait_for_languages
+  wait_for_languages "${2:-1005}"
 }
 
-# launch COMMAND_LINE BUTTON: runs window_app, clicks BUTTON.
+# launch COMMAND_LINE BUTTON [LAST_BUTTON]: runs window_app, clicks BUTTON.
 launch() {
-  run_app "$1"
+  run_app "$1" "${3:-1005}"
   drive click "$win" "$2"
   drive wait-gone "$win" || fail "the window did not close"
 }
@@ -164,6 +165,49 @@ case "$case_name" in
     drive wait-gone "$win" || fail "Esc did not close the window"
     sleep 0.5
     [ ! -e "$record" ] || fail "Esc started msiexec: $(cat "$record")"
+    ;;
+
+  languages)
+    # A vendor's list: French (the second language, with its transform) by click, by Tab and
+    # Enter, by its mnemonic, and by Enter alone where it is the user's language; a language
+    # without a transform installs the package as it is; a language chosen beforehand starts
+    # without the buttons.
+    export QJX_TEST_LANGUAGES='en=&English|fr=&Fran\u00E7ais=Velmora_fr.mst|de=&Deutsch=Velmora_de.mst'
+    french="$msiexec/I ${folder}Velmora.msi transforms=\"${folder}Velmora_fr.mst\" "
+    rm -f "$record" "$program"
+    launch 'C:\qjxw\window_app.exe' 1041 1042
+    expect_record "$system_msiexec" "$french"
+    rm -f "$record" "$program"
+    launch 'C:\qjxw\window_app.exe' 1040 1042
+    expect_record "$system_msiexec" "$msiexec/I ${folder}Velmora.msi "
+    rm -f "$record" "$program"
+    run_app 'C:\qjxw\window_app.exe' 1042
+    drive wait-focus "$win" 1040 || fail "the first language did not take the focus"
+    drive key "$win" 0x09
+    drive wait-focus "$win" 1041 || fail "Tab did not move to French"
+    drive key "$win" 0x0D
+    drive wait-gone "$win" || fail "Enter did not choose French"
+    expect_record "$system_msiexec" "$french"
+    # The arrows go round all of them: Left from the first reaches the last.
+    rm -f "$record" "$program"
+    run_app 'C:\qjxw\window_app.exe' 1042
+    drive key "$win" 0x25
+    drive wait-focus "$win" 1042 || fail "Left did not move round to the last language"
+    drive alt-key "$win" 0x46 # Alt+F
+    drive wait-gone "$win" || fail "Alt+F did not choose French"
+    expect_record "$system_msiexec" "$french"
+    rm -f "$record" "$program"
+    QJX_TEST_FOCUS=1 run_app 'C:\qjxw\window_app.exe' 1042
+    drive wait-focus "$win" 1041 || fail "the user's language did not take the focus"
+    drive key "$win" 0x0D
+    drive wait-gone "$win" || fail "Enter did not choose the user's language"
+    expect_record "$system_msiexec" "$french"
+    rm -f "$record" "$program" "$work/pid"
+    drive end "$win_pid"
+    QJX_TEST_CHOSEN=1 "$QJX_WINE_RUN" "$QJX_DRIVE" run 'C:\qjxw\window_app.exe' \
+      "$(winpath "$work/pid")" >/dev/null 2>&1 </dev/null || fail "cannot start window_app"
+    win_pid=$(tr -d '\r\n' <"$work/pid")
+    expect_record "$system_msiexec" "$french"
     ;;
 
   *) fail "unknown case $case_name" ;;

@@ -10,11 +10,17 @@
 // background's size and palette ("depth 24 background 256x256 palette 256").
 // QJX_TEST_HIGH_CONTRAST=FILE: the window takes high contrast as on while FILE exists (Wine
 // cannot switch the mode on).
+// QJX_TEST_LANGUAGES=CODE=TEXT[=TRANSFORM]|...: a vendor's language list in g_languages, as
+// the entry would have read it (TEXT may hold \\uXXXX for any UTF-16 unit, so that the scripts
+// stay ASCII whatever the Unix locale); QJX_TEST_CAPTION, QJX_TEST_CAPTION_COLOUR (RRGGBB) and
+// QJX_TEST_LANGUAGE_FLAGS its caption, colour and flags. QJX_TEST_CHOSEN and QJX_TEST_FOCUS:
+// RunProgressWindow's chosen and focus languages (default -1 and 0).
 // Prints "pid P" first (its Windows process id, by which the scripts find its window), then
 // "result R", "worker-runs N", "worker-done D" and "owner-messages M".
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <wchar.h>
 #include <windows.h>
 // commctrl.h needs the types of windows.h.
 #include <commctrl.h>
@@ -81,6 +87,53 @@ LRESULT CALLBACK WatchInit(int code, WPARAM wparam, LPARAM lparam) {
     return CallNextHookEx(g_hook, code, wparam, lparam);
 }
 
+int32_t NumberFromEnvironment(const char* name, int32_t fallback) {
+    char value[16];
+    return GetEnvironmentVariableA(name, value, sizeof value) != 0 ? atoi(value) : fallback;
+}
+
+// Copies text up to the first of the stop units, decoding \uXXXX; returns where it stopped.
+const wchar_t* Decode(const wchar_t* text, const wchar_t* stops, char16_t* out, size_t capacity) {
+    size_t n = 0;
+    while (*text != 0 && wcschr(stops, *text) == NULL) {
+        wchar_t unit = *text++;
+        if (unit == L'\\' && text[0] == L'u' && wcslen(text) >= 5) {
+            wchar_t hex[5] = {text[1], text[2], text[3], text[4], 0};
+            unit = (wchar_t)wcstoul(hex, NULL, 16);
+            text += 5;
+        }
+        if (n + 1 < capacity) out[n++] = (char16_t)unit;
+    }
+    out[n] = 0;
+    return text;
+}
+
+void ReadLanguageList() {
+    static wchar_t list[4096];
+    if (GetEnvironmentVariableW(L"QJX_TEST_LANGUAGES", list, 4096) == 0) return;
+    memset(&g_languages, 0, sizeof g_languages);
+    g_languages.caption_colour = LANGUAGE_DEFAULT_COLOUR;
+    const wchar_t* p = list;
+    while (*p != 0 && g_languages.count < MAX_LANGUAGES) {
+        LanguageEntry& entry = g_languages.entries[g_languages.count++];
+        char16_t code[LANGUAGE_CODE_CAPACITY];
+        p = Decode(p, L"=|", code, LANGUAGE_CODE_CAPACITY);
+        for (size_t i = 0; i < LANGUAGE_CODE_CAPACITY; ++i) entry.code[i] = (char)code[i];
+        if (*p == L'=') p = Decode(p + 1, L"=|", entry.text, LANGUAGE_TEXT_CAPACITY);
+        if (*p == L'=') p = Decode(p + 1, L"|", entry.transform, LANGUAGE_TRANSFORM_CAPACITY);
+        if (*p == L'|') ++p;
+    }
+    wchar_t caption[LANGUAGE_CAPTION_CAPACITY];
+    if (GetEnvironmentVariableW(L"QJX_TEST_CAPTION", caption, LANGUAGE_CAPTION_CAPACITY) != 0) {
+        Decode(caption, L"", g_languages.caption, LANGUAGE_CAPTION_CAPACITY);
+    }
+    g_languages.flags = (uint16_t)NumberFromEnvironment("QJX_TEST_LANGUAGE_FLAGS", 0);
+    char colour[16];
+    if (GetEnvironmentVariableA("QJX_TEST_CAPTION_COLOUR", colour, sizeof colour) != 0) {
+        g_languages.caption_colour = (uint32_t)strtoul(colour, NULL, 16);
+    }
+}
+
 bool HighContrastWhileTheFlagExists() {
     return GetFileAttributesA(g_high_contrast_flag) != INVALID_FILE_ATTRIBUTES;
 }
@@ -127,7 +180,10 @@ int main() {
         g_hook = SetWindowsHookExA(WH_CALLWNDPROCRET, WatchInit, NULL, GetCurrentThreadId());
     }
 
-    ResultCode result = RunProgressWindow(owner, TestWorker, owner, -1, 0);
+    ReadLanguageList();
+    ResultCode result =
+        RunProgressWindow(owner, TestWorker, owner, NumberFromEnvironment("QJX_TEST_CHOSEN", -1),
+                          NumberFromEnvironment("QJX_TEST_FOCUS", 0));
     printf("result %d\nworker-runs %d\nworker-done %d\nowner-messages %d\n", (int)result,
            g_worker_runs.load(), g_worker_done.load(), g_owner_messages);
     fflush(stdout);

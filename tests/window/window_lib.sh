@@ -88,10 +88,12 @@ expect_app_result() {
   expect_app_line "result $1"
 }
 
+# wait_for_languages [LAST_ID]: until the last language button (the stock Japanese one unless
+# given) shows, enabled.
 wait_for_languages() {
-  local i
+  local i last=${1:-1005}
   for i in $(seq 1 150); do
-    drive controls "$win" | grep -q '^1005 Button .* 1 1$' && return 0
+    drive controls "$win" | grep -q "^$last Button .* 1 1\$" && return 0
     sleep 0.1
   done
   fail "the language buttons did not appear"

@@ -9,6 +9,7 @@
 #include "common/globals.h"
 #include "resources/resource_ids.h"
 #include "window/installer_launch.h"
+#include "window/language_buttons.h"
 #include "window/progress_window.h"
 #include "window/window_images.h"
 
@@ -195,6 +196,44 @@ TEST(WindowImages, TheBackgroundScalesToAnySizeFromTheDoubleSizePicture) {
     EXPECT_NE(nullptr, palette);  // the double-size picture's own
     DeleteObject(base);
     if (palette != NULL) DeleteObject(palette);
+}
+
+// The 9x family draws a name in the ANSI code page only where it converts there and back to
+// itself (Wine's code page here is 1252): no '?' and no look-alike in a character's place.
+TEST(LanguageButtons, AnsiFormsOnlyForNamesThatConvertBackToThemselves) {
+    char out[64];
+    ASSERT_EQ(1252u, GetACP());
+    EXPECT_TRUE(ToAnsiExactly(L"Fran\u00E7ais", out, sizeof out));
+    EXPECT_STREQ(
+        "Fran\xE7"
+        "ais",
+        out);
+    EXPECT_FALSE(ToAnsiExactly(L"\u7B80\u4F53\u4E2D\u6587", out, sizeof out));
+    EXPECT_STREQ("", out);
+    EXPECT_FALSE(ToAnsiExactly(L"\uFF21\uFF22", out, sizeof out));  // fullwidth AB, best fit "AB"
+    EXPECT_FALSE(ToAnsiExactly(L"Fran\u00E7ais", out, 4));          // does not fit
+}
+
+// Where the dialog's face lacks a script, the character set leads the mapper to a face that has
+// it; Chinese by script or region, never across.
+TEST(LanguageButtons, CharacterSetHintFollowsTheScriptAndTheCode) {
+    const wchar_t han[] = L"\u4E2D\u6587";
+    EXPECT_EQ(GB2312_CHARSET, LanguageCharsetHint("zh-Hans", han));
+    EXPECT_EQ(GB2312_CHARSET, LanguageCharsetHint("zh", han));
+    EXPECT_EQ(GB2312_CHARSET, LanguageCharsetHint("zh-SG", han));
+    EXPECT_EQ(CHINESEBIG5_CHARSET, LanguageCharsetHint("zh-Hant", han));
+    EXPECT_EQ(CHINESEBIG5_CHARSET, LanguageCharsetHint("ZH-tw", han));
+    EXPECT_EQ(CHINESEBIG5_CHARSET, LanguageCharsetHint("zh-Hant-HK", han));
+    EXPECT_EQ(CHINESEBIG5_CHARSET, LanguageCharsetHint("zh-MO", han));
+    EXPECT_EQ(SHIFTJIS_CHARSET, LanguageCharsetHint("ja", L"\u65E5\u672C\u8A9E"));
+    EXPECT_EQ(SHIFTJIS_CHARSET, LanguageCharsetHint("x", L"\u30AB\u30CA"));
+    EXPECT_EQ(HANGUL_CHARSET, LanguageCharsetHint("ko", L"\uD55C\uAD6D\uC5B4"));
+    EXPECT_EQ(THAI_CHARSET, LanguageCharsetHint("th", L"\u0E44\u0E17\u0E22"));
+    EXPECT_EQ(DEFAULT_CHARSET, LanguageCharsetHint("zh-Hans", L"Chinese"));
+    EXPECT_EQ(DEFAULT_CHARSET,
+              LanguageCharsetHint("ru", L"\u0420\u0443\u0441\u0441\u043A\u0438\u0439"));
+    EXPECT_EQ(DEFAULT_CHARSET,
+              LanguageCharsetHint("ar", L"\u0627\u0644\u0639\u0631\u0628\u064A\u0629"));
 }
 
 TEST(ProgressWindow, AWindowWithoutARecordIsLeftAlone) {
