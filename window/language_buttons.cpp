@@ -97,7 +97,11 @@ bool ToAnsiExactly(const wchar_t* text, char* out, int capacity) {
     wchar_t back[LANGUAGE_CAPTION_CAPACITY];
     const int units = MultiByteToWideChar(CP_ACP, 0, out, -1, back, LANGUAGE_CAPTION_CAPACITY);
     bool same = units > 0;
-    for (int i = 0; same && i < units; ++i) same = back[i] == text[i];
+    // Up to text's own terminator: a longer way back differs there.
+    for (int i = 0; same && i < units; ++i) {
+        same = back[i] == text[i];
+        if (text[i] == 0) break;
+    }
     if (!same) out[0] = 0;
     return same;
 }
