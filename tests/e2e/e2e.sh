@@ -784,10 +784,9 @@ case_language_switch() {
     expect_transform Korrin_fr.mst
 }
 
-# /SeaLang:auto for a German user (Wine takes the user's language from the Unix locale): the
-# German transform, of a vendor's list and of the stock three; for a user of the C locale
-# (English) the vendor's English, which installs the package as it is.
-case_language_auto() {
+# german_user_installers: Setup.exe with the vendor's English, French and German (each with a
+# transform but English), and Stock.exe with the stock three, for runs of a German user.
+german_user_installers() {
     use_recorder
     make_sample_payload
     mkdir payload
@@ -798,8 +797,15 @@ case_language_auto() {
         --transform fr=Korrin_fr.mst --language de=Deutsch --transform de=Korrin_de.mst
     mkinstaller Stock.exe "${sample_entries[@]}"
     [ -f "$QJX_LOCALE_DIR/de_DE.UTF-8/LC_CTYPE" ] || fail "no compiled de_DE locale"
-    # For these runs alone: the stub, and what it starts, see a German user.
-    german() { LOCPATH=$QJX_LOCALE_DIR LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 "$@"; }
+}
+# german COMMAND...: runs COMMAND as a German user would (Wine takes the Unix locale).
+german() { LOCPATH=$QJX_LOCALE_DIR LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 "$@"; }
+
+# /SeaLang:auto for a German user (Wine takes the user's language from the Unix locale): the
+# German transform, of a vendor's list and of the stock three; for a user of the C locale
+# (English) the vendor's English, which installs the package as it is.
+case_language_auto() {
+    german_user_installers
     german start_stub Setup.exe "/SeaQuiet /SeaLang:auto \"/SeaLog:$(winpath auto.log)\" /qn"
     wait_quiet_stub 0
     expect_transform Korrin_de.mst
@@ -817,16 +823,7 @@ case_language_auto() {
 # Asked with the buttons, a German user finds the vendor's German button focused, and Enter
 # takes it; the stock three keep English focused for the same user.
 case_language_focus() {
-    use_recorder
-    make_sample_payload
-    mkdir payload
-    cp files/package payload/Velmora.msi
-    cp files/japanese payload/Korrin_fr.mst
-    cp files/german payload/Korrin_de.mst
-    language_installer Setup.exe payload --language en=English --language fr=Français \
-        --transform fr=Korrin_fr.mst --language de=Deutsch --transform de=Korrin_de.mst
-    mkinstaller Stock.exe "${sample_entries[@]}"
-    german() { LOCPATH=$QJX_LOCALE_DIR LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 "$@"; }
+    german_user_installers
     local setup focus
     for setup in Setup.exe Stock.exe; do
         [ $setup = Setup.exe ] && focus=1042 || focus=1003
