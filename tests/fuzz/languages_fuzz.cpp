@@ -1,15 +1,15 @@
 // The stub's reading of its language list, which comes from the installer's resources: it never
 // reads outside the bytes, a refused list leaves the stock list, and an accepted one holds only
-// what the stub may use (terminated, plausible codes, named buttons) and writes back to exactly
-// the bytes it came from. Looking the entries up again finds each by its own code.
+// what the stub may use (terminated, plausible codes, named buttons) and the packer writes back
+// to exactly the bytes it came from. Looking the entries up again finds each by its own code.
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include <vector>
 
-#include "tests/fuzz/language_bytes.h"
 #include "text/language_list.h"
+#include "tools/pe/language_branding.h"
 
 #define CHECK(condition) \
     if (!(condition)) abort()
@@ -48,6 +48,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CHECK(found >= 0 && found <= i && LanguageTagsEqual(list.entries[found].code, entry.code));
         CHECK(MatchUserLanguage(list, entry.code) == found);
     }
-    CHECK(fuzz::LanguageListBytes(list) == std::string(bytes.begin(), bytes.end()));
+    CHECK(qjxpack::SerializeLanguageList(list) == bytes);
     return 0;
 }

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "payload/payload_writer.h"
-#include "tests/fuzz/language_bytes.h"
+#include "tools/pe/language_branding.h"
 #include "tools/pe/pe_resources.h"
 
 namespace {
@@ -71,7 +71,8 @@ std::string LanguageSeed(const std::vector<Language>& languages, const char16_t*
         memcpy(entry.transform, language.transform,
                (std::char_traits<char16_t>::length(language.transform) + 1) * 2);
     }
-    return fuzz::LanguageListBytes(list);
+    const std::vector<uint8_t> bytes = qjxpack::SerializeLanguageList(list);
+    return std::string(bytes.begin(), bytes.end());
 }
 
 std::string Data(size_t size) {
