@@ -700,38 +700,24 @@ TEST(Languages, RefusedValuesNameTheOptionAndTheFix) {
     const Case cases[] = {
         // The form of the values.
         {{"fr"}, {}, "", "", "--language fr: give CODE=TEXT"},
-        {{"=Fran\xC3\xA7"
-          "ais"},
-         {},
-         "",
-         "",
-         "give CODE=TEXT"},
+        {{"=Fran\u00e7ais"}, {}, "", "", "give CODE=TEXT"},
         {{"en=English"},
          {"fr=Korrin_fr.mst"},
          "",
          "",
-         "--transform fr=Korrin_fr.mst: fr is not "
-         "listed; add --language fr=TEXT"},
+         "--transform fr=Korrin_fr.mst: fr is not listed; add --language fr=TEXT"},
         {{"en=English"}, {"en="}, "", "", "--transform en=: give CODE=NAME"},
         {{},
          {"fr=Korrin_fr.mst"},
          "",
          "",
-         "fr is no stock button's language (de, ja); list it "
-         "with --language fr=TEXT"},
-        {{"fr=Fran\xC3\xA7"
-          "ais"},
-         {"fr=a.mst", "FR=b.mst"},
-         "",
-         "",
-         "fr has a transform already"},
-        {{"fr=Fran\xC3\xA7"
-          "ais"},
+         "fr is no stock button's language (de, ja); list it with --language fr=TEXT"},
+        {{"fr=Fran\u00e7ais"}, {"fr=a.mst", "FR=b.mst"}, "", "", "fr has a transform already"},
+        {{"fr=Fran\u00e7ais"},
          {"fr=Korrin fr.mst"},
          "",
          "",
-         "--transform fr=Korrin fr.mst: "
-         "the name may hold only"},
+         "--transform fr=Korrin fr.mst: the name may hold only"},
         // The codes.
         {{"english=English"}, {}, "", "", "english is not a language tag; give one as en, pt-BR"},
         {{"pt_BR=Portugu\xC3\xAAs"}, {}, "", "", "pt_BR is not a language tag"},
@@ -741,9 +727,7 @@ TEST(Languages, RefusedValuesNameTheOptionAndTheFix) {
          {},
          "",
          "",
-         "--language EN=Again: EN is listed "
-         "already, as en (codes ignore "
-         "case)"},
+         "--language EN=Again: EN is listed already, as en (codes ignore case)"},
         {nine, {}, "", "", "--language: 9 languages given; the window offers at most 8"},
         // The texts.
         {{"fr="}, {}, "", "", "--language fr=: the text is empty"},
@@ -751,15 +735,14 @@ TEST(Languages, RefusedValuesNameTheOptionAndTheFix) {
          {},
          "",
          "",
-         "--language fr=Fran?ais: the text holds a control "
-         "character"},
+         "--language fr=Fran?ais: the text holds a control character"},
         {{"fr=Fran\xC3("}, {}, "", "", "the text is not valid UTF-8"},
         {{"en=" + thirty + "y"},
          {},
          "",
          "",
-         "the text is 31 characters long; a button shows at "
-         "most 30 (the & of a mnemonic not counted)"},
+         "the text is 31 characters long; a button shows at most 30 (the & of a mnemonic not "
+         "counted)"},
         {{"en=&" + thirty.substr(2) + "&&"}, {}, "", "", ""},  // 30 shown: 28 x, one &&, x marked
         {{"zh-Hans=" + thirty_cjk, "ja=" + thirty_astral}, {}, "", "", ""},
         {{"zh-Hans=" + thirty_cjk + "\xE4\xB8\xAD"}, {}, "", "", "is 31 characters long"},
@@ -768,26 +751,15 @@ TEST(Languages, RefusedValuesNameTheOptionAndTheFix) {
          {},
          "",
          "",
-         "--language da=&dansk: the mnemonic &d is de's "
-         "too"},
+         "--language da=&dansk: the mnemonic &d is de's too"},
         {{"ru=&\xD0\xA0\xD1\x83\xD1\x81", "uk=&\xD1\x80\xD1\x96\xD0\xB4"},
          {},
          "",
          "",
          "the mnemonic &\xD1\x80 is ru's too"},  // Р and р, Cyrillic
-        {{"fr=&Fr&an\xC3\xA7"
-          "ais"},
-         {},
-         "",
-         "",
-         "the text marks 2 mnemonics with &"},
-        {{"fr=Fran\xC3\xA7"
-          "ais&"},
-         {},
-         "",
-         "",
-         "ends in a lone &"},
-        {{"en=R&&D", "fr=r&&d", "de=&Deutsch", "es=&Espa\xC3\xB1ol"}, {}, "", "", ""},
+        {{"fr=&Fr&an\u00e7ais"}, {}, "", "", "the text marks 2 mnemonics with &"},
+        {{"fr=Fran\u00e7ais&"}, {}, "", "", "ends in a lone &"},
+        {{"en=R&&D", "fr=r&&d", "de=&Deutsch", "es=&Espa\u00f1ol"}, {}, "", "", ""},
         // The caption and its colour.
         {{}, {}, std::string(60, 'c'), "#1f3A5c", ""},
         {{},
@@ -918,13 +890,10 @@ TEST_F(BrandingTest, LanguagesReadBackThroughListAndVerify) {
     const std::string input = Payload("Korrin.msi", "Korrin_fr.mst", "Korrin_zh.mst");
     qjxpack::CreateRequest request = Request(input);
     request.branding.package = "Korrin.msi";
-    ASSERT_EQ(qjxpack::TakeLanguageOptions({"en=&English",
-                                            "fr=Fran\xC3\xA7"
-                                            "ais",
-                                            "es=Espa\xC3\xB1ol", "pt-BR=Portugu\xC3\xAAs (Brasil)",
-                                            "zh-Hans=\xE7\xAE\x80\xE4\xBD\x93"},
-                                           {"fr=Korrin_fr.mst", "zh-hans=Korrin_zh.mst"},
-                                           &request.branding),
+    ASSERT_EQ(qjxpack::TakeLanguageOptions(
+                  {"en=&English", "fr=Fran\u00e7ais", "es=Espa\u00f1ol",
+                   "pt-BR=Portugu\xC3\xAAs (Brasil)", "zh-Hans=\xE7\xAE\x80\xE4\xBD\x93"},
+                  {"fr=Korrin_fr.mst", "zh-hans=Korrin_zh.mst"}, &request.branding),
               "");
     request.branding.caption = "Choisissez \"votre\" langue :";
     request.branding.caption_colour = "1f3a5c";
@@ -941,9 +910,8 @@ TEST_F(BrandingTest, LanguagesReadBackThroughListAndVerify) {
     const std::string lines =
         "languages (5, pictures drawn by the stub):\n"
         "  en  &English  transform none\n"
-        "  fr  Fran\xC3\xA7"
-        "ais  transform Korrin_fr.mst\n"
-        "  es  Espa\xC3\xB1ol  transform none\n"
+        "  fr  Fran\u00e7ais  transform Korrin_fr.mst\n"
+        "  es  Espa\u00f1ol  transform none\n"
         "  pt-BR  Portugu\xC3\xAAs (Brasil)  transform none\n"
         "  zh-Hans  \xE7\xAE\x80\xE4\xBD\x93  transform Korrin_zh.mst\n"
         "caption: \"Choisissez \"votre\" langue :\", colour 1F3A5C\n";
@@ -957,9 +925,8 @@ TEST_F(BrandingTest, LanguagesReadBackThroughListAndVerify) {
     result = run("json", request.output);
     EXPECT_NE(result.out.find(
                   "\"languages\": [{\"code\": \"en\", \"text\": \"&English\", \"transform\": "
-                  "null}, {\"code\": \"fr\", \"text\": \"Fran\xC3\xA7"
-                  "ais\", \"transform\": "
-                  "\"Korrin_fr.mst\"}, {\"code\": \"es\", \"text\": \"Espa\xC3\xB1ol\", "
+                  "null}, {\"code\": \"fr\", \"text\": \"Fran\u00e7ais\", \"transform\": "
+                  "\"Korrin_fr.mst\"}, {\"code\": \"es\", \"text\": \"Espa\u00f1ol\", "
                   "\"transform\": null}, {\"code\": \"pt-BR\", \"text\": \"Portugu\xC3\xAAs "
                   "(Brasil)\", \"transform\": null}, {\"code\": \"zh-Hans\", \"text\": "
                   "\"\xE7\xAE\x80\xE4\xBD\x93\", \"transform\": \"Korrin_zh.mst\"}], "
@@ -977,8 +944,7 @@ TEST_F(BrandingTest, LanguagesReadBackThroughListAndVerify) {
     EXPECT_EQ(result.status, qjxpack::EXIT_FAILED);
     const std::string fr =
         "the payload has no \"Korrin_fr.mst\" at its root, the transform of the "
-        "fr button (Fran\xC3\xA7"
-        "ais): add it, or name another with "
+        "fr button (Fran\u00e7ais): add it, or name another with "
         "--transform fr=NAME";
     EXPECT_NE(result.err.find(fr), std::string::npos) << result.err;
     EXPECT_NE(result.err.find("\"Korrin_zh.mst\""), std::string::npos) << result.err;
@@ -1163,11 +1129,7 @@ TEST_F(BrandingTest, CreateWarnsOfACaptionHardToRead) {
 // stock transforms cannot be named for buttons it no longer has.
 TEST_F(BrandingTest, BrandedLanguagesStayUntilGivenAgain) {
     qjxpack::BrandingRequest brand;
-    brand.languages = {{"en", "English", ""},
-                       {"fr",
-                        "Fran\xC3\xA7"
-                        "ais",
-                        "K_fr.mst"}};
+    brand.languages = {{"en", "English", ""}, {"fr", "Fran\u00e7ais", "K_fr.mst"}};
     brand.caption_colour = "1F3A5C";
     brand.pictures = scratch_.MakeFolder("pictures");
     scratch_.Write("pictures/background_8bit.bmp", Picture(256, 256, 200));
@@ -1204,7 +1166,7 @@ TEST_F(BrandingTest, BrandedLanguagesStayUntilGivenAgain) {
     EXPECT_TRUE(made.second.language_pictures);
 
     qjxpack::BrandingRequest others;
-    others.languages = {{"es", "Espa\xC3\xB1ol", "K_es.mst"}};
+    others.languages = {{"es", "Espa\u00f1ol", "K_es.mst"}};
     made = created(others);
     ASSERT_EQ(made.first.status, qjxpack::EXIT_OK) << made.first.err;
     ASSERT_EQ(made.second.languages.size(), 1u);
